@@ -1,0 +1,41 @@
+# The user's entry points. `make` builds into build/; `make test` also installs
+# what the build and the tests need when it is missing (Debian, as root).
+BUILD      ?= build
+BUILD_SAN  ?= build-sanitize
+JOBS       ?= $(shell nproc)
+GENERATOR  := $(if $(shell command -v ninja),-G Ninja,)
+
+.PHONY: all build deps test test-sanitize demo bench clean
+
+all: build
+
+deps:
+	@sh tools/install-deps.sh
+
+$(BUILD)/build.ninja $(BUILD)/Makefile:
+	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release
+
+build: $(BUILD)/$(if $(GENERATOR),build.ninja,Makefile)
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: deps
+	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-sanitize: deps
+	cmake -S . -B $(BUILD_SAN) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_SANITIZE=ON
+	cmake --build $(BUILD_SAN) -j $(JOBS)
+	cd $(BUILD_SAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+demo: deps build
+	@sh tools/demo.sh $(BUILD)
+
+bench: deps
+	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DVANTREL_BENCH=ON
+	cmake --build $(BUILD) -j $(JOBS)
+	@sh bench/run.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(BUILD_SAN)

@@ -1,0 +1,19 @@
+#!/bin/sh
+# Installs, quietly and only when missing, what building and testing need.
+set -e
+missing=""
+command -v cmake >/dev/null 2>&1 || missing="$missing cmake"
+command -v g++ >/dev/null 2>&1 || missing="$missing g++"
+command -v ninja >/dev/null 2>&1 || missing="$missing ninja-build"
+command -v ffmpeg >/dev/null 2>&1 || missing="$missing ffmpeg"
+[ -f /usr/include/gtest/gtest.h ] || missing="$missing libgtest-dev"
+[ -f /usr/include/benchmark/benchmark.h ] || missing="$missing libbenchmark-dev"
+[ -z "$missing" ] && exit 0
+if [ "$(id -u)" != 0 ]; then
+  echo "missing:$missing; install them (as root: apt-get install$missing)" >&2
+  exit 1
+fi
+echo "installing:$missing"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq >/dev/null
+apt-get install -y -qq --no-install-recommends $missing >/dev/null
