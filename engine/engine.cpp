@@ -1,0 +1,131 @@
+#include "engine/engine.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace vantrel {
+
+bool EngineAcceptsSize(uint64_t width, uint64_t height) {
+  return width >= 16 && height >= 16 && width % 16 == 0 && height % 16 == 0 &&
+         width * height <= kMaxLumaSize;
+}
+
+void DeinterlaceEngine::FreeDeleter::operator()(void* p) const { std::free(p); }
+
+DeinterlaceEngine::DeinterlaceEngine() : DeinterlaceEngine(DefaultEngineDsp()) {}
+
+DeinterlaceEngine::DeinterlaceEngine(const EngineDsp& dsp) : dsp_(dsp), allocate_(std::malloc) {}
+
+DeinterlaceEngine::~DeinterlaceEngine() { Release(); }
+
+template <typename T>
+bool DeinterlaceEngine::Allocate(Buffer<T>& buffer, size_t count) {
+  buffer.reset(static_cast<T*>(allocate_(count * sizeof(T))));
+  return buffer != nullptr;
+}
+
+bool DeinterlaceEngine::Init(uint32_t w, uint32_t h) {
+  if (!EngineAcceptsSize(w, h)) return false;
+  width = w;
+  height = h;
+  blocks_x = w / 16;
+  blocks_y = h / 16;
+  block_count = blocks_x * blocks_y;
+  luma_size = w * h;
+  chroma_width = w / 2;
+  decimated_height = h / 4;
+  chroma_height = h / 2;
+  chroma_size = chroma_width * chroma_height;
+
+  const bool ok = Allocate(block_offset, block_count) && Allocate(block_origin, block_count) &&
+                  Allocate(chroma_block_offset, block_count) &&
+                  Allocate(chroma_block_origin, block_count) &&
+                  Allocate(block_match, block_count) && Allocate(comb_mask, luma_size) &&
+                  Allocate(block_comb_score, block_count) &&
+                  Allocate(decimated_src, luma_size / 8) &&
+                  Allocate(decimated_dst, luma_size / 8);
+  if (!ok) {
+    Release();
+    return false;
+  }
+  uint32_t b = 0;
+  for (uint32_t y = 0; y < height; y += 16) {
+    for (uint32_t x = 0; x < width; x += 16, ++b) {
+      block_origin[b] = {int32_t(x), int32_t(y)};
+      block_offset[b] = y * width + x;
+    }
+  }
+  b = 0;
+  for (uint32_t y = 0; y < decimated_height; y += 4) {
+    for (uint32_t x = 0; x < chroma_width; x += 8, ++b) {
+      chroma_block_origin[b] = {int32_t(x), int32_t(y)};
+      chroma_block_offset[b] = x + y * chroma_width;
+    }
+  }
+  return true;
+}
+
+void DeinterlaceEngine::Release() {
+  block_offset.reset();
+  block_origin.reset();
+  chroma_block_offset.reset();
+  chroma_block_origin.reset();
+  block_match.reset();
+  comb_mask.reset();
+  block_comb_score.reset();
+  decimated_src.reset();
+  decimated_dst.reset();
+}
+
+void DeinterlaceEngine::SetPlanes(uint8_t* src, uint8_t* dst) {
+  src_y = src;
+  src_c0 = src + luma_size;
+  src_c1 = src + luma_size + chroma_size;
+  dst_y = dst;
+  dst_c0 = dst + luma_size;
+  dst_c1 = dst + luma_size + chroma_size;
+}
+
+void DeinterlaceEngine::Process(uint8_t* src, uint8_t*& out, const EngineParams* new_params) {
+  if (!Ready()) return;
+  if (new_params) params = *new_params;
+  switch (params.mode) {
+    case 0:
+      out = src;
+      break;
+    case 1:
+      dsp_.copy_field_lines(src, width, height);
+      out = src;
+      break;
+    case 2:
+      SetPlanes(src, src);
+      dsp_.interpolate_luma(dst_y, src_y, comb_mask.get(), width, height, 1);
+      dsp_.interpolate_chroma(dst_c0, dst_c1, src_c0, src_c1, chroma_width, chroma_height, 1);
+      out = src;
+      break;
+    case 3:
+      SetPlanes(src, src);
+      DeinterlaceAdaptive();
+      out = src;
+      break;
+    case 4:
+      ProcessMotion(src, out);
+      break;
+    default:
+      break;
+  }
+}
+
+void DeinterlaceEngine::ProcessMotion(uint8_t* src, uint8_t* out) {
+  SetPlanes(src, out);
+  const bool frame_combed = DeinterlaceAdaptive();
+  dsp_.decimate_plane(decimated_src.get(), src_y, width, height);
+  dsp_.decimate_plane(decimated_dst.get(), dst_y, width, height);
+  std::memset(block_match.get(), 0, size_t(block_count) * sizeof(BlockMatch));
+  if (frame_combed) return;
+  for (uint32_t b = 0; b < block_count; ++b) {
+    if (block_comb_score[b] > 32) RepairBlock(b, params.search_range);
+  }
+}
+
+}  // namespace vantrel

@@ -1,0 +1,114 @@
+// The per-frame deinterlacing engine: geometry, working buffers, mode dispatch.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "engine/dsp.h"
+
+namespace vantrel {
+
+struct EngineParams {
+  int32_t mode = 4;
+  int32_t search_range = 16;
+  int32_t comb_threshold = 48;
+  int32_t match_threshold = 8192;
+  int32_t pixel_threshold = 257;
+  bool use_comb_mask = false;
+  bool use_output_reference = true;
+};
+
+struct BlockOrigin {
+  int32_t x;
+  int32_t y;
+};
+
+struct BlockMatch {
+  uint32_t cost;
+  int32_t dx;
+  int32_t dy;
+};
+
+// Largest frame the engine accepts: all of its offsets are 32-bit, and the
+// whole 4:2:0 frame (luma_size * 3 / 2) must fit in them.
+constexpr uint64_t kMaxLumaSize = 0xFFFFFFFFull / 3 * 2;
+
+// True when (width, height) is a frame the engine can be sized for.
+bool EngineAcceptsSize(uint64_t width, uint64_t height);
+
+class DeinterlaceEngine {
+ public:
+  using AllocateFn = void* (*)(size_t bytes);
+
+  DeinterlaceEngine();
+  explicit DeinterlaceEngine(const EngineDsp& dsp);
+  DeinterlaceEngine(const DeinterlaceEngine&) = delete;
+  DeinterlaceEngine& operator=(const DeinterlaceEngine&) = delete;
+
+  // Sizes the engine and allocates every buffer. Returns false (holding
+  // nothing) for a size it cannot take or when an allocation fails.
+  virtual bool Init(uint32_t width, uint32_t height);
+  virtual void Release();
+  // Modes 0-3 work in place on src and set out = src; mode 4 writes a whole
+  // frame into out. Does nothing when the engine holds no buffers.
+  virtual void Process(uint8_t* src, uint8_t*& out, const EngineParams* params);
+  virtual ~DeinterlaceEngine();
+
+  void SetPlanes(uint8_t* src, uint8_t* dst);
+  bool DeinterlaceAdaptive();
+  void RepairBlock(uint32_t b, int32_t search_range);
+  void SearchCoarse(uint32_t b, int32_t rh, int32_t rv);
+  void SearchFine(uint32_t b, int32_t rh, int32_t rv);
+
+  bool Ready() const { return block_offset != nullptr; }
+  const EngineDsp& Dsp() const { return dsp_; }
+  // Lets tests make allocations fail on demand.
+  void SetAllocator(AllocateFn allocate) { allocate_ = allocate; }
+
+  struct FreeDeleter {
+    void operator()(void* p) const;
+  };
+  template <typename T>
+  using Buffer = std::unique_ptr<T[], FreeDeleter>;
+
+  EngineParams params;
+
+  uint8_t* src_y = nullptr;
+  uint8_t* src_c0 = nullptr;
+  uint8_t* src_c1 = nullptr;
+  Buffer<uint8_t> decimated_src;
+  uint8_t* dst_y = nullptr;
+  uint8_t* dst_c0 = nullptr;
+  uint8_t* dst_c1 = nullptr;
+  Buffer<uint8_t> decimated_dst;
+
+  uint32_t blocks_x = 0;
+  uint32_t blocks_y = 0;
+  uint32_t block_count = 0;
+  uint32_t width = 0;
+  uint32_t height = 0;
+  uint32_t luma_size = 0;
+  uint32_t chroma_width = 0;
+  uint32_t decimated_height = 0;
+  uint32_t chroma_height = 0;
+  uint32_t chroma_size = 0;
+
+  Buffer<uint32_t> block_offset;
+  Buffer<uint32_t> chroma_block_offset;
+  Buffer<BlockOrigin> block_origin;
+  Buffer<BlockOrigin> chroma_block_origin;
+  Buffer<BlockMatch> block_match;
+  Buffer<uint8_t> comb_mask;
+  Buffer<uint8_t> block_comb_score;
+
+ private:
+  template <typename T>
+  bool Allocate(Buffer<T>& buffer, size_t count);
+  void ProcessMotion(uint8_t* src, uint8_t* out);
+
+  EngineDsp dsp_;
+  AllocateFn allocate_;
+};
+
+}  // namespace vantrel

@@ -1,0 +1,164 @@
+#include "engine/comb.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "frames.h"
+
+namespace vantrel {
+namespace {
+
+using test::Frame;
+
+struct CombResult {
+  int32_t combed;
+  std::vector<uint8_t> mask;
+  std::vector<uint8_t> scores;
+};
+
+CombResult Detect(Frame& f, int32_t threshold = 48) {
+  CombResult r;
+  r.mask.assign(f.luma_size(), 0x55);
+  r.scores.assign((f.width / 16) * (f.height / 16), 0x55);
+  r.combed = DetectCombing(r.mask.data(), r.scores.data(), f.y(), f.width, f.height, threshold);
+  return r;
+}
+
+bool IsPreset(uint32_t w, uint32_t h, uint32_t row, uint32_t col) {
+  if (row == 0 && col == 0) return true;
+  if (col + 4 < w) return false;
+  return row + 1 < h || col + 1 < w;
+}
+
+// Every mask byte is 0xFF exactly where `marked` says or the preset is.
+void ExpectMask(const CombResult& r, uint32_t w, uint32_t h,
+                const std::function<bool(uint32_t, uint32_t)>& marked) {
+  int wrong = 0;
+  for (uint32_t row = 0; row < h; ++row)
+    for (uint32_t col = 0; col < w; ++col) {
+      const uint8_t want = (IsPreset(w, h, row, col) || marked(row, col)) ? 0xFF : 0x00;
+      if (r.mask[row * w + col] != want && ++wrong < 5)
+        ADD_FAILURE() << "mask at row " << row << " col " << col << " is "
+                      << int(r.mask[row * w + col]);
+    }
+  EXPECT_EQ(wrong, 0);
+}
+
+Frame Alternating(uint32_t w, uint32_t h) {
+  Frame f(w, h);
+  test::FillLuma(f, [](uint32_t row, uint32_t) { return uint8_t(row % 2 ? 255 : 0); });
+  test::FillNoise(f.c0(), 2 * f.chroma_size(), 5);  // row `height` is read from here
+  return f;
+}
+
+TEST(EngineComb, DecisionTableMarksOwnFlagWithTwoNeighbours) {
+  for (uint32_t h = 0; h < 32; ++h) {
+    const bool own = h & 4;
+    const bool below = (h & 1) && (h & 2), above = (h & 8) && (h & 16);
+    const bool mixed = (h & 2) && (h & 16);
+    EXPECT_EQ(comb_decision_table[h], own && (below || above || mixed) ? 1 : 0) << h;
+  }
+}
+
+TEST(EngineComb, MetricOfASingleOddLine) {
+  EXPECT_EQ(CombMetric(10, 60, 12), 2400);
+  EXPECT_EQ(CombMetric(0, 127, 0), 16129);
+  EXPECT_EQ(CombMetric(0, 0, 100), -625);
+}
+
+TEST(EngineComb, UniformFrameAndSingleEdgeFlagNothing) {
+  Frame uniform(64, 48);
+  std::fill(uniform.bytes.begin(), uniform.bytes.end(), 90);
+  test::FillNoise(uniform.c0(), 64, 3);  // whatever row `height` holds
+  Frame edge(64, 48);
+  test::FillLuma(edge, [](uint32_t row, uint32_t) { return uint8_t(row < 21 ? 0 : 200); });
+  for (Frame* f : {&uniform, &edge}) {
+    for (int32_t threshold : {0, 48, 255}) {
+      const CombResult r = Detect(*f, threshold);
+      EXPECT_EQ(r.combed, 0);
+      ExpectMask(r, 64, 48, [](uint32_t, uint32_t) { return false; });
+      for (uint8_t s : r.scores) EXPECT_EQ(s, 0);
+    }
+  }
+}
+
+TEST(EngineComb, AlternatingLinesAtSmallestSizeNeverCountAsCombed) {
+  Frame f = Alternating(16, 16);
+  const CombResult r = Detect(f);
+  EXPECT_EQ(r.combed, 0);
+  EXPECT_EQ(r.scores[0], 60);
+  ExpectMask(r, 16, 16, [](uint32_t row, uint32_t col) {
+    return row >= 4 && row <= 12 && row % 2 == 0 && col <= 13;
+  });
+}
+
+TEST(EngineComb, AlternatingLinesStopInTheSeventhGroupAt32x16) {
+  Frame f = Alternating(32, 16);
+  const CombResult r = Detect(f);
+  EXPECT_EQ(r.combed, 1);
+  // Groups 0-5 counted 120 hits; group 6 (x = 24) added 4 at rows 8 and 10
+  // and passed 128 at row 12: its row-12 hits are neither marked nor scored.
+  EXPECT_EQ(r.scores[0], 60);
+  EXPECT_EQ(r.scores[1], 68);
+  ExpectMask(r, 32, 16, [](uint32_t row, uint32_t col) {
+    if (row < 4 || row % 2) return false;
+    if (col <= 25) return row <= 12;
+    return col <= 29 && row <= 6;
+  });
+}
+
+TEST(EngineComb, AlternatingLinesStopHalfWayAcross720x576) {
+  for (bool inverted : {false, true}) {
+    Frame f = Alternating(720, 576);
+    if (inverted)
+      for (size_t i = 0; i < f.luma_size(); ++i) f.bytes[i] = uint8_t(255 - f.bytes[i]);
+    const CombResult r = Detect(f);
+    EXPECT_EQ(r.combed, 1);
+    ExpectMask(r, 720, 576, [](uint32_t row, uint32_t col) {
+      if (row < 4 || row % 2) return false;
+      if (row <= 562) return col <= 365;
+      return row <= 572 && col <= 361;
+    });
+  }
+}
+
+TEST(EngineComb, ThresholdIsHalvedBeforeTheComparison) {
+  // Lines alternating 0 and 8: S alternates 0 and 4, F = 16 on every row and
+  // V = 64 once the 1-2-1 sum is full. V > T needs T <= 63: thresholds 126
+  // and 127 flag every lane, 128 flags none.
+  Frame f(64, 32);
+  test::FillLuma(f, [](uint32_t row, uint32_t) { return uint8_t(row % 2 ? 8 : 0); });
+  for (int32_t threshold : {126, 127}) EXPECT_EQ(Detect(f, threshold).combed, 1) << threshold;
+  for (int32_t threshold : {128, 129, 255}) {
+    const CombResult r = Detect(f, threshold);
+    EXPECT_EQ(r.combed, 0) << threshold;
+    ExpectMask(r, 64, 32, [](uint32_t, uint32_t) { return false; });
+  }
+}
+
+TEST(EngineComb, BottomRowIsReadFromTheFirstChromaPlane) {
+  // Bright rows 26, 27, 29 and 30 at the bottom of a dark frame: whether row
+  // `height` (the first chroma bytes) is dark or bright decides the marks on
+  // row height - 4, and nothing else.
+  auto run = [](uint8_t chroma_value) {
+    Frame f(32, 32);
+    test::FillLuma(f, [](uint32_t row, uint32_t) {
+      return uint8_t(row == 26 || row == 27 || row == 29 || row == 30 ? 255 : 0);
+    });
+    std::fill(f.c0(), f.c0() + f.chroma_size(), chroma_value);
+    return Detect(f, 48).mask;
+  };
+  const auto dark = run(0), bright = run(255);
+  int differing = 0;
+  for (uint32_t row = 0; row < 32; ++row)
+    for (uint32_t col = 0; col < 32; ++col) {
+      if (dark[row * 32 + col] == bright[row * 32 + col]) continue;
+      EXPECT_EQ(row, 28u) << "col " << col;
+      ++differing;
+    }
+  EXPECT_GT(differing, 0);
+}
+
+}  // namespace
+}  // namespace vantrel

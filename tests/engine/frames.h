@@ -1,0 +1,62 @@
+// Frame buffers for engine tests: each allocated to its exact size, so a read
+// or write past a plane's end is caught by the sanitizer build.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <random>
+#include <vector>
+
+namespace vantrel::test {
+
+struct Frame {
+  Frame(uint32_t w, uint32_t h) : width(w), height(h), bytes(size_t(w) * h * 3 / 2) {}
+  uint8_t* y() { return bytes.data(); }
+  uint8_t* c0() { return bytes.data() + size_t(width) * height; }
+  uint8_t* c1() { return c0() + size_t(width / 2) * (height / 2); }
+  uint8_t& at(uint32_t row, uint32_t col) { return bytes[size_t(row) * width + col]; }
+  uint8_t at(uint32_t row, uint32_t col) const { return bytes[size_t(row) * width + col]; }
+  size_t luma_size() const { return size_t(width) * height; }
+  size_t chroma_size() const { return size_t(width / 2) * (height / 2); }
+
+  uint32_t width;
+  uint32_t height;
+  std::vector<uint8_t> bytes;
+};
+
+inline void FillNoise(uint8_t* p, size_t n, uint32_t seed) {
+  std::mt19937 rng(seed);
+  for (size_t i = 0; i < n; ++i) p[i] = uint8_t(rng() >> 24);
+}
+
+// Fills the luma plane from f(row, col).
+inline void FillLuma(Frame& f, const std::function<uint8_t(uint32_t, uint32_t)>& value) {
+  for (uint32_t r = 0; r < f.height; ++r)
+    for (uint32_t c = 0; c < f.width; ++c) f.at(r, c) = value(r, c);
+}
+
+// A moving picture as a camera would weave it: odd lines from one moment,
+// even lines a moment later, when the middle of the picture has moved by
+// (dx, dy) over a still background.
+inline Frame WovenMotion(uint32_t w, uint32_t h, int dx, int dy, uint32_t seed) {
+  // A smooth textured scene: interpolation rebuilds it closely, so good
+  // matches exist, and no two places look alike.
+  const double phase = seed * 0.7;
+  auto scene = [phase](int r, int c) {
+    const double v = 128 + 55 * std::sin(0.23 * c + 0.6 * std::sin(0.05 * r) + phase) +
+                     45 * std::cos(0.19 * r + 0.11 * c - phase);
+    return uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
+  };
+  Frame f(w, h);
+  for (uint32_t r = 0; r < h; ++r)
+    for (uint32_t c = 0; c < w; ++c) {
+      const bool moving = (r & 1) == 0 && r >= h / 4 && r < h * 3 / 4 && c >= w / 4 &&
+                          c < w * 3 / 4;
+      f.at(r, c) = scene(int(r) + (moving ? dy : 0), int(c) + (moving ? dx : 0));
+    }
+  FillNoise(f.c0(), 2 * f.chroma_size(), seed + 1);
+  return f;
+}
+
+}  // namespace vantrel::test

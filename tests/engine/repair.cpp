@@ -1,0 +1,183 @@
+#include "engine/repair.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/engine.h"
+#include "engine/match.h"
+#include "frames.h"
+
+namespace vantrel {
+namespace {
+
+using test::Frame;
+
+// An engine sized for src/dst with both decimated planes built and every
+// record clear, as mode 4 leaves it before the first block.
+struct RepairBench {
+  RepairBench(uint32_t w, uint32_t h, uint32_t seed) : src(w, h), dst(w, h) {
+    test::FillNoise(src.bytes.data(), src.bytes.size(), seed);
+    dst.bytes = src.bytes;
+    EXPECT_TRUE(engine.Init(w, h));
+    engine.params.match_threshold = 8192;
+  }
+  void Prepare() {
+    engine.SetPlanes(src.y(), dst.y());
+    DecimatePlane(engine.decimated_src.get(), src.y(), src.width, src.height);
+    DecimatePlane(engine.decimated_dst.get(), dst.y(), dst.width, dst.height);
+    std::memset(engine.block_match.get(), 0, engine.block_count * sizeof(BlockMatch));
+  }
+  // Makes block b's even lines equal the source's lines at (dx, dy).
+  void PlantVector(uint32_t b, int dx, int dy) {
+    const BlockOrigin o = engine.block_origin[b];
+    for (int k = 0; k < 8; ++k)
+      std::memcpy(&dst.at(o.y + 2 * k, o.x), &src.at(o.y + dy + 2 * k, o.x + dx), 16);
+  }
+  Frame src, dst;
+  DeinterlaceEngine engine;
+};
+
+TEST(EngineRepair, FindsAPlantedVectorAndCopiesItsLines) {
+  RepairBench t(64, 64, 1);
+  t.PlantVector(5, 8, 4);
+  t.Prepare();
+  t.engine.RepairBlock(5, 16);
+  const BlockMatch m = t.engine.block_match[5];
+  EXPECT_EQ(m.dx, 8);
+  EXPECT_EQ(m.dy, 4);
+  EXPECT_EQ(m.cost, 0u);
+}
+
+TEST(EngineRepair, AgreeingNeighboursShrinkTheSearchToFour) {
+  struct Case {
+    const char* name;
+    BlockMatch left, above, diagonal;
+    bool narrowed;
+  };
+  const BlockMatch good{100, 1, 1};
+  const Case cases[] = {
+      {"all agree", good, good, good, true},
+      {"spread 63", {100, 7, 3}, {100, 1, 1}, {100, 1, 1}, true},
+      {"spread 64", {100, 8, 0}, {100, 0, 0}, {100, 0, 0}, false},
+      {"zero cost", good, {0, 1, 1}, good, false},
+      {"cost at threshold", good, good, {8192, 1, 1}, false},
+  };
+  for (const Case& c : cases) {
+    RepairBench t(64, 64, 2);
+    t.PlantVector(5, 8, 4);  // out of reach of the neighbour range
+    t.Prepare();
+    t.engine.block_match[4] = c.left;
+    t.engine.block_match[1] = c.above;
+    t.engine.block_match[0] = c.diagonal;
+    const Frame before = t.dst;
+    t.engine.RepairBlock(5, 16);
+    const BlockMatch m = t.engine.block_match[5];
+    if (c.narrowed) {
+      EXPECT_FALSE(m.dx == 8 && m.dy == 4) << c.name;
+      EXPECT_GE(m.cost, 8192u) << c.name;
+      EXPECT_EQ(t.dst.bytes, before.bytes) << c.name << ": a failed match copies nothing";
+    } else {
+      EXPECT_EQ(m.dx, 8) << c.name;
+      EXPECT_EQ(m.dy, 4) << c.name;
+    }
+  }
+}
+
+TEST(EngineRepair, FirstRowAndColumnNeverUseTheNeighbourRange) {
+  RepairBench t(64, 64, 3);
+  t.PlantVector(4, 8, 4);  // first column, second row
+  t.Prepare();
+  for (uint32_t b = 0; b < t.engine.block_count; ++b) t.engine.block_match[b] = {100, 0, 0};
+  t.engine.RepairBlock(4, 16);
+  EXPECT_EQ(t.engine.block_match[4].dx, 8);
+  EXPECT_EQ(t.engine.block_match[4].dy, 4);
+}
+
+TEST(EngineRepair, NarrowFineSearchRefinesTheCoarseVector) {
+  RepairBench t(64, 64, 4);
+  t.PlantVector(5, 9, 6);
+  t.Prepare();
+  t.engine.block_match[5] = {0, 8, 4};
+  t.engine.SearchFine(5, 2, 2);
+  EXPECT_EQ(t.engine.block_match[5].dx, 9);
+  EXPECT_EQ(t.engine.block_match[5].dy, 6);
+  EXPECT_EQ(t.engine.block_match[5].cost, 0u);
+}
+
+TEST(EngineRepair, OddFineRangeStaysOnEvenLines) {
+  RepairBench found(64, 64, 5);
+  found.PlantVector(5, -3, 2);
+  found.Prepare();
+  found.engine.SearchFine(5, 3, 3);
+  EXPECT_EQ(found.engine.block_match[5].dx, -3);
+  EXPECT_EQ(found.engine.block_match[5].dy, 2);
+
+  RepairBench odd(64, 64, 6);
+  odd.PlantVector(5, 1, -3);
+  odd.Prepare();
+  odd.engine.SearchFine(5, 3, 3);
+  EXPECT_EQ(odd.engine.block_match[5].dy % 2, 0);
+  EXPECT_GT(odd.engine.block_match[5].cost, 0u);
+}
+
+TEST(EngineRepair, EqualCostsKeepTheFirstCandidate) {
+  RepairBench t(64, 64, 7);
+  std::fill(t.src.bytes.begin(), t.src.bytes.end(), 50);
+  t.dst.bytes = t.src.bytes;
+  t.Prepare();
+  t.engine.SearchFine(5, 2, 2);
+  EXPECT_EQ(t.engine.block_match[5].dx, -2);
+  EXPECT_EQ(t.engine.block_match[5].dy, -2);
+  t.engine.SearchCoarse(5, 2, 1);
+  EXPECT_EQ(t.engine.block_match[5].dx, -4);
+  EXPECT_EQ(t.engine.block_match[5].dy, -4);
+  EXPECT_EQ(t.engine.block_match[5].cost, 0u);
+}
+
+TEST(EngineRepair, WindowsStayInsideThePlaneAtEveryEdge) {
+  for (auto size : {std::pair<uint32_t, uint32_t>{64, 64}, {48, 32}, {16, 32}, {32, 16}}) {
+    const uint32_t w = size.first, h = size.second;
+    RepairBench t(w, h, w + h);
+    test::FillNoise(t.dst.bytes.data(), t.dst.bytes.size(), 11);
+    // Make every block a good match somewhere so that copies happen.
+    t.engine.params.match_threshold = 65535 * 16;
+    t.Prepare();
+    for (uint32_t b = 0; b < t.engine.block_count; ++b) {
+      const Frame before = t.dst;
+      t.engine.RepairBlock(b, int32_t(std::min(w, h)));
+      const BlockMatch m = t.engine.block_match[b];
+      const BlockOrigin o = t.engine.block_origin[b];
+      EXPECT_GE(o.x + m.dx, 0);
+      EXPECT_LE(o.x + m.dx, int32_t(w) - 16);
+      EXPECT_GE(o.y + m.dy, 0);
+      EXPECT_LE(o.y + m.dy, int32_t(h) - 16);
+      EXPECT_EQ(m.dy % 2, 0);
+      for (uint32_t row = 0; row < h; ++row)
+        for (uint32_t col = 0; col < w; ++col) {
+          const bool inside = row >= uint32_t(o.y) && row < uint32_t(o.y) + 16 && row % 2 == 0 &&
+                              col >= uint32_t(o.x) && col < uint32_t(o.x) + 16;
+          if (!inside) {
+            ASSERT_EQ(t.dst.at(row, col), before.at(row, col)) << row << "," << col;
+          }
+        }
+    }
+  }
+}
+
+TEST(EngineRepair, ZeroThresholdRepairsNothing) {
+  RepairBench t(64, 64, 8);
+  t.PlantVector(5, 8, 4);
+  t.engine.params.match_threshold = 0;
+  t.Prepare();
+  const Frame before = t.dst;
+  for (uint32_t b = 0; b < t.engine.block_count; ++b) t.engine.RepairBlock(b, 16);
+  EXPECT_EQ(t.dst.bytes, before.bytes);
+  // With no coarse result accepted the fine search is centred on the block.
+  EXPECT_EQ(t.engine.block_match[5].cost, 0u);
+  EXPECT_EQ(t.engine.block_match[5].dx, 8);
+}
+
+}  // namespace
+}  // namespace vantrel
