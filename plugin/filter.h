@@ -1,0 +1,72 @@
+// The clip VantrelDeinterlace hands to the host: for every requested frame it
+// runs the engine (or draws a notice) into a new frame, then applies the
+// process-wide region list.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/engine.h"
+#include "plugin/frame_view.h"
+#include "sdk/avisynth.h"
+
+namespace vantrel {
+
+struct CpuFeatures {
+  bool has_mmx = false;
+  bool has_sse = false;
+};
+
+CpuFeatures DetectCpuFeatures();
+
+// The script's arguments as given, unchecked.
+struct RequestedParams {
+  int32_t mode = 4;
+  int32_t search_range = 16;
+  int32_t comb_threshold = 48;
+  int32_t match_threshold = 8192;
+  int32_t pixel_threshold = 257;
+  bool use_comb_mask = false;
+  bool use_output_reference = true;
+};
+
+// Replaces every out-of-range argument with its default for this frame size.
+EngineParams BuildEngineParams(const RequestedParams& requested, int row_size, int height);
+
+class DeinterlaceFilter : public GenericVideoFilter {
+ public:
+  DeinterlaceFilter(PClip source, int mode, int search_range, int comb_threshold,
+                    int match_threshold, int pixel_threshold, bool use_comb_mask,
+                    bool use_output_reference, IScriptEnvironment* env);
+  // Lets tests stand in another processor.
+  DeinterlaceFilter(PClip source, const RequestedParams& requested, CpuFeatures cpu);
+
+  int GetVersion() override { return AVISYNTH_INTERFACE_VERSION; }
+  PVideoFrame GetFrame(int n, IScriptEnvironment* env) override;
+  bool GetParity(int n) override { return child->GetParity(n); }
+  void GetAudio(void* buf, int64_t start, int64_t count, IScriptEnvironment* env) override {
+    child->GetAudio(buf, start, count, env);
+  }
+  void SetCacheHints(int, int) override {}
+  const VideoInfo& GetVideoInfo() override { return vi; }
+  ~DeinterlaceFilter() override = default;
+
+  const RequestedParams& GetRequestedParams() const { return requested_params; }
+  CpuFeatures GetCpuFeatures() const { return CpuFeatures{has_mmx, has_sse}; }
+  // Lets tests make the per-frame allocations fail on demand.
+  void SetAllocator(DeinterlaceEngine::AllocateFn allocate);
+
+ private:
+  using Scratch = DeinterlaceEngine::Buffer<uint8_t>;
+
+  Scratch AllocateScratch(size_t bytes);
+  // False when a buffer could not be had; the output is then untouched.
+  bool ProcessPlanar(const FrameView& in, const FrameView& out);
+
+  DeinterlaceEngine engine;
+  bool has_mmx;
+  bool has_sse;
+  RequestedParams requested_params;
+  DeinterlaceEngine::AllocateFn allocate_;
+};
+
+}  // namespace vantrel
