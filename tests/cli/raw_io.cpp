@@ -1,0 +1,341 @@
+#include "cli/raw_io.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "cli/y4m.h"
+
+namespace vantrel::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string templ = (fs::temp_directory_path() / "vantrel-raw-XXXXXX").string();
+    if (mkdtemp(templ.data())) path_ = templ;
+  }
+  ~TempDir() {
+    std::error_code ec;
+    if (!path_.empty()) fs::remove_all(path_, ec);
+  }
+  std::string File(const std::string& name, const std::string& bytes) const {
+    const std::string p = (path_ / name).string();
+    std::ofstream(p, std::ios::binary) << bytes;
+    return p;
+  }
+  std::string Path(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  fs::path path_;
+};
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string FrameBytes(size_t size, int frame) {
+  std::string s(size, '\0');
+  for (size_t i = 0; i < size; ++i) s[i] = static_cast<char>((i * 5 + frame * 17 + 1) & 0xff);
+  return s;
+}
+
+FrameFormat Format(PixelType type, int32_t width, int32_t height) {
+  FrameFormat f;
+  std::string error;
+  EXPECT_TRUE(MakeRawFormat(type, width, height, &f, &error)) << error;
+  return f;
+}
+
+// ---- Options ----
+
+TEST(CliRawFormat, ParsesPixelTypeNamesInAnyCase) {
+  const struct {
+    const char* name;
+    PixelType type;
+  } cases[] = {{"i420", PixelType::kI420},  {"YV12", PixelType::kYV12},
+               {"Yuy2", PixelType::kYUY2},  {"rgb24", PixelType::kRGB24},
+               {"RGB32", PixelType::kRGB32}};
+  for (const auto& c : cases) {
+    PixelType type = PixelType::kI420;
+    std::string error;
+    EXPECT_TRUE(ParsePixelType(c.name, &type, &error)) << c.name << ": " << error;
+    EXPECT_EQ(type, c.type) << c.name;
+  }
+  EXPECT_STREQ(PixelTypeName(PixelType::kYV12), "yv12");
+  EXPECT_STREQ(PixelTypeName(PixelType::kRGB32), "rgb32");
+}
+
+TEST(CliRawFormat, RefusesUnknownPixelTypeListingTheKnownOnes) {
+  for (const char* name : {"nv12", "", "rgb", "i4200", "yuv420p"}) {
+    PixelType type;
+    std::string error;
+    EXPECT_FALSE(ParsePixelType(name, &type, &error)) << name;
+    EXPECT_NE(error.find(std::string("\"") + name + "\""), std::string::npos) << error;
+    EXPECT_NE(error.find("i420, yv12, yuy2, rgb24 or rgb32"), std::string::npos) << error;
+  }
+}
+
+TEST(CliRawFormat, ParsesFrameSize) {
+  int32_t w = 0, h = 0;
+  std::string error;
+  ASSERT_TRUE(ParseFrameSize("720x576", &w, &h, &error)) << error;
+  EXPECT_EQ(w, 720);
+  EXPECT_EQ(h, 576);
+  ASSERT_TRUE(ParseFrameSize("1X32768", &w, &h, &error)) << error;
+  EXPECT_EQ(w, 1);
+  EXPECT_EQ(h, 32768);
+}
+
+TEST(CliRawFormat, RefusesMalformedFrameSize) {
+  const struct {
+    const char* text;
+    const char* message;
+  } cases[] = {
+      {"720", "not WIDTHxHEIGHT"},      {"x576", "not WIDTHxHEIGHT"},
+      {"720x", "not WIDTHxHEIGHT"},     {"-720x576", "not WIDTHxHEIGHT"},
+      {" 720x576", "not WIDTHxHEIGHT"}, {"720x576x2", "not WIDTHxHEIGHT"},
+      {"7.2x5", "not WIDTHxHEIGHT"},    {"0x576", "width 0 is out of range"},
+      {"720x0", "height 0 is out of range"}, {"32769x2", "width 32769 is out of range"},
+      {"99999999999999999999999x2", "out of range"},
+  };
+  for (const auto& c : cases) {
+    int32_t w, h;
+    std::string error;
+    EXPECT_FALSE(ParseFrameSize(c.text, &w, &h, &error)) << c.text;
+    EXPECT_NE(error.find(c.message), std::string::npos) << c.text << ": " << error;
+  }
+}
+
+TEST(CliRawFormat, FrameSizeOfEachPixelType) {
+  const struct {
+    PixelType type;
+    uint64_t bytes;
+    PlaneShape first;
+    int planes;
+  } cases[] = {
+      {PixelType::kI420, 622080, {720, 576}, 3},   {PixelType::kYV12, 622080, {720, 576}, 3},
+      {PixelType::kYUY2, 829440, {1440, 576}, 1},  {PixelType::kRGB24, 1244160, {2160, 576}, 1},
+      {PixelType::kRGB32, 1658880, {2880, 576}, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(PixelTypeName(c.type));
+    const FrameFormat f = Format(c.type, 720, 576);
+    EXPECT_EQ(f.frame_bytes, c.bytes);
+    EXPECT_EQ(f.plane_count, c.planes);
+    EXPECT_EQ(f.planes[0].row_bytes, c.first.row_bytes);
+    EXPECT_EQ(f.planes[0].rows, c.first.rows);
+    if (c.planes == 3) {
+      EXPECT_EQ(f.planes[2].row_bytes, 360);
+      EXPECT_EQ(f.planes[2].rows, 288);
+    }
+  }
+}
+
+TEST(CliRawFormat, OddSizesOnlyWhereThePixelTypeAllows) {
+  EXPECT_EQ(Format(PixelType::kRGB24, 7, 5).frame_bytes, 105u);
+  EXPECT_EQ(Format(PixelType::kRGB32, 7, 5).frame_bytes, 140u);
+  EXPECT_EQ(Format(PixelType::kYUY2, 6, 5).frame_bytes, 60u);
+  const struct {
+    PixelType type;
+    int32_t w, h;
+    const char* message;
+  } refused[] = {
+      {PixelType::kYUY2, 7, 4, "yuy2 needs an even width, and 7x4 is not"},
+      {PixelType::kI420, 6, 5, "i420 needs an even width and height, and 6x5 is not"},
+      {PixelType::kYV12, 7, 6, "yv12 needs an even width and height"},
+      {PixelType::kRGB24, 0, 6, "out of range"},
+      {PixelType::kRGB24, 6, 32769, "out of range"},
+  };
+  for (const auto& c : refused) {
+    FrameFormat f;
+    std::string error;
+    EXPECT_FALSE(MakeRawFormat(c.type, c.w, c.h, &f, &error)) << c.message;
+    EXPECT_NE(error.find(c.message), std::string::npos) << error;
+  }
+}
+
+TEST(CliRawFormat, FrameLimitIsOneGibibyte) {
+  EXPECT_EQ(Format(PixelType::kRGB32, 16384, 16384).frame_bytes, uint64_t{1} << 30);
+  FrameFormat f;
+  std::string error;
+  EXPECT_FALSE(MakeRawFormat(PixelType::kRGB32, 16384, 16386, &f, &error));
+  EXPECT_FALSE(MakeRawFormat(PixelType::kRGB32, 32768, 32768, &f, &error));
+  EXPECT_NE(error.find("takes 4294967296 bytes, above the limit of 1073741824"), std::string::npos)
+      << error;
+}
+
+// ---- Frames ----
+
+TEST(CliRawFrames, ReadsWholeFramesUntilTheEnd) {
+  TempDir dir;
+  const FrameFormat format = Format(PixelType::kYUY2, 6, 4);
+  const std::string in = dir.File(
+      "in.yuv", FrameBytes(48, 0) + FrameBytes(48, 1) + FrameBytes(48, 2));
+  RawReader reader;
+  ASSERT_TRUE(reader.Open(in, format)) << reader.error();
+  EXPECT_EQ(reader.format().frame_count, 3);
+  std::vector<uint8_t> frame(48);
+  for (int f = 0; f < 3; ++f) {
+    ASSERT_EQ(reader.Read(frame.data()), ReadStatus::kFrame) << reader.error();
+    EXPECT_EQ(std::string(frame.begin(), frame.end()), FrameBytes(48, f));
+  }
+  EXPECT_EQ(reader.Read(frame.data()), ReadStatus::kEnd);
+}
+
+TEST(CliRawFrames, TruncatedLastFrameNamesFrameAndOffset) {
+  TempDir dir;
+  const FrameFormat format = Format(PixelType::kRGB24, 5, 3);  // 45 bytes
+  const std::string in = dir.File(
+      "cut.rgb", FrameBytes(45, 0) + FrameBytes(45, 1) + FrameBytes(45, 2) + FrameBytes(20, 3));
+  RawReader reader;
+  ASSERT_TRUE(reader.Open(in, format)) << reader.error();
+  EXPECT_EQ(reader.format().frame_count, -1);
+  std::vector<uint8_t> frame(45);
+  for (int f = 0; f < 3; ++f) {
+    ASSERT_EQ(reader.Read(frame.data()), ReadStatus::kFrame) << reader.error();
+    EXPECT_EQ(std::string(frame.begin(), frame.end()), FrameBytes(45, f));
+  }
+  EXPECT_EQ(reader.Read(frame.data()), ReadStatus::kError);
+  EXPECT_EQ(reader.error_frame(), 3);
+  EXPECT_EQ(reader.error_offset(), 135);
+  EXPECT_NE(reader.error().find(in + ": frame 3 (counting from 0), at byte 135: the input ends "
+                                     "after 20 of the frame's 45 bytes"),
+            std::string::npos)
+      << reader.error();
+}
+
+TEST(CliRawFrames, Yv12PlanesRoundTripWithPadding) {
+  TempDir dir;
+  const FrameFormat format = Format(PixelType::kYV12, 4, 4);  // 16 + 4 + 4 bytes
+  RawWriter writer(format);
+  const std::string out = dir.Path("out.yuv");
+  ASSERT_TRUE(writer.Open(out)) << writer.error();
+  ASSERT_EQ(writer.WriteHeader(), WriteStatus::kOk);
+  // Padding bytes (99) must not reach the file; V comes second for yv12.
+  const uint8_t y[] = {1, 2, 3, 4, 99, 5, 6, 7, 8, 99, 9, 10, 11, 12, 99, 13, 14, 15, 16, 99};
+  const uint8_t v[] = {21, 22, 99, 23, 24, 99};
+  const uint8_t u[] = {31, 32, 99, 33, 34, 99};
+  const PlaneIn planes[3] = {{y, 5}, {v, 3}, {u, 3}};
+  ASSERT_EQ(writer.WriteFrame(planes, 3), WriteStatus::kOk) << writer.error();
+  ASSERT_EQ(writer.Close(), WriteStatus::kOk) << writer.error();
+  const std::vector<uint8_t> want = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12,
+                                     13, 14, 15, 16, 21, 22, 23, 24, 31, 32, 33, 34};
+  const std::string file = ReadAll(out);
+  EXPECT_EQ(std::vector<uint8_t>(file.begin(), file.end()), want);
+
+  RawReader reader;
+  ASSERT_TRUE(reader.Open(out, format)) << reader.error();
+  std::vector<uint8_t> frame(24);
+  ASSERT_EQ(reader.Read(frame.data()), ReadStatus::kFrame) << reader.error();
+  EXPECT_EQ(frame, want);
+  EXPECT_EQ(reader.Read(frame.data()), ReadStatus::kEnd);
+}
+
+TEST(CliRawFrames, NegativePitchFlipsBottomUpFrames) {
+  TempDir dir;
+  const FrameFormat format = Format(PixelType::kRGB32, 1, 3);  // rows of 4 bytes
+  // Bottom-up memory, as packed host frames lie: the first row on file is last in memory.
+  std::vector<uint8_t> memory = {30, 31, 32, 33, 20, 21, 22, 23, 10, 11, 12, 13};
+  RawWriter writer(format);
+  const std::string out = dir.Path("out.rgb");
+  ASSERT_TRUE(writer.Open(out)) << writer.error();
+  const PlaneIn flipped = {memory.data() + 8, -4};
+  ASSERT_EQ(writer.WriteFrame(&flipped, 1), WriteStatus::kOk) << writer.error();
+  ASSERT_EQ(writer.Close(), WriteStatus::kOk);
+  EXPECT_EQ(ReadAll(out), std::string("\12\13\14\15\24\25\26\27\36\37\40\41", 12));
+
+  RawReader reader;
+  ASSERT_TRUE(reader.Open(out, format)) << reader.error();
+  std::vector<uint8_t> back(12, 0);
+  const PlaneOut bottom_up = {back.data() + 8, -4};
+  ASSERT_EQ(reader.Read(&bottom_up, 1), ReadStatus::kFrame) << reader.error();
+  EXPECT_EQ(back, memory);
+}
+
+// ---- Files and pipes ----
+
+TEST(CliFrameStreams, MissingOrUnreadableInputNamesThePath) {
+  TempDir dir;
+  RawReader missing;
+  EXPECT_FALSE(missing.Open(dir.Path("none.yuv"), Format(PixelType::kI420, 2, 2)));
+  EXPECT_NE(missing.error().find("cannot open " + dir.Path("none.yuv") + ": No such file"),
+            std::string::npos)
+      << missing.error();
+  Y4mReader directory;
+  EXPECT_FALSE(directory.Open(dir.Path("")));
+  EXPECT_NE(directory.error().find("is a directory"), std::string::npos) << directory.error();
+}
+
+TEST(CliFrameStreams, UnwritableOutputNamesThePath) {
+  TempDir dir;
+  RawWriter writer(Format(PixelType::kI420, 2, 2));
+  const std::string out = dir.Path("no/such/dir/out.yuv");
+  EXPECT_FALSE(writer.Open(out));
+  EXPECT_NE(writer.error().find("cannot open " + out + " for writing: No such file"),
+            std::string::npos)
+      << writer.error();
+}
+
+TEST(CliFrameStreams, FullDiskReportsNoSpace) {
+  if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no writable /dev/full";
+  Y4mHeader h;
+  std::string error;
+  ASSERT_TRUE(ParseY4mHeader("YUV4MPEG2 W2 H2", &h, &error)) << error;
+  Y4mWriter writer(h);
+  ASSERT_TRUE(writer.Open("/dev/full")) << writer.error();
+  EXPECT_EQ(writer.WriteHeader(), WriteStatus::kError);
+  EXPECT_NE(writer.error().find("/dev/full: cannot write: No space left on device"),
+            std::string::npos)
+      << writer.error();
+  const uint8_t frame[6] = {};
+  EXPECT_EQ(writer.WriteFrame(frame), WriteStatus::kError);
+}
+
+// Ignores SIGPIPE for the test's lifetime, as the tool does.
+class IgnoreSigpipe {
+ public:
+  IgnoreSigpipe() {
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &saved_);
+  }
+  ~IgnoreSigpipe() { sigaction(SIGPIPE, &saved_, nullptr); }
+
+ private:
+  struct sigaction saved_ = {};
+};
+
+TEST(CliFrameStreams, ClosedPipeIsReportedAsBrokenPipe) {
+  IgnoreSigpipe ignore;
+  TempDir dir;
+  const std::string fifo = dir.Path("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  // A reader must exist for the writer's open not to block; then it leaves.
+  const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  RawWriter writer(Format(PixelType::kI420, 2, 2));
+  ASSERT_TRUE(writer.Open(fifo)) << writer.error();
+  close(reader);
+  const uint8_t frame[6] = {};
+  EXPECT_EQ(writer.WriteFrame(frame), WriteStatus::kBrokenPipe);
+  EXPECT_NE(writer.error().find("broken pipe"), std::string::npos) << writer.error();
+  EXPECT_EQ(writer.WriteFrame(frame), WriteStatus::kBrokenPipe);
+  EXPECT_EQ(writer.Close(), WriteStatus::kBrokenPipe);
+}
+
+}  // namespace
+}  // namespace vantrel::cli
