@@ -1,0 +1,65 @@
+// vantrel: deinterlaces YUV4MPEG2 or raw video through the Vantrel plugin.
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+
+#include "cli/options.h"
+#include "cli/pipeline.h"
+#include "cli/session.h"
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+int Fail(const std::string& message, int code = kExitFailure) {
+  std::fprintf(stderr, "vantrel: %s\n", message.c_str());
+  return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace vantrel::cli;
+  Options options;
+  std::string error;
+  if (!ParseOptions(argc, argv, &options, &error)) return Fail(error, kExitUsage);
+  if (options.help) {
+    std::fputs(UsageText(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::puts("vantrel 0.1.0");
+    return 0;
+  }
+  // A closed output pipe is reported by write() and ends the run cleanly.
+  std::signal(SIGPIPE, SIG_IGN);
+
+  Session session;
+  if (!OpenSession(options, argv[0], &session, &error)) return Fail(error);
+  const bool quiet = options.progress == Options::Progress::kQuiet;
+  const std::string warning = NoticeWarning(options, session);
+  if (!warning.empty() && !quiet) std::fprintf(stderr, "vantrel: %s\n", warning.c_str());
+
+  const bool show = options.progress == Options::Progress::kOn ||
+                    (options.progress == Options::Progress::kAuto && isatty(STDERR_FILENO));
+  int64_t total = session.reader->format().frame_count;
+  if (options.max_frames >= 0 && (total < 0 || total > options.max_frames)) {
+    total = options.max_frames;
+  }
+  Progress progress(show, total);
+  RunResult result = RunPipeline(session, options, progress);
+  if (result.error.empty() && !result.broken_pipe &&
+      session.writer->Close() != WriteStatus::kOk) {
+    result.error = session.writer->error();
+  }
+  progress.Finish();
+  // The output's reader left (e.g. `| head`): what it wanted was written.
+  if (result.broken_pipe) return 0;
+  if (!result.error.empty()) {
+    return Fail(result.error + " (" + std::to_string(result.frames_written) +
+                " frames were written before it)");
+  }
+  return 0;
+}

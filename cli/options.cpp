@@ -1,0 +1,237 @@
+#include "cli/options.h"
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+namespace vantrel::cli {
+
+bool ParseInt32(const std::string& text, int32_t* value) {
+  if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
+  errno = 0;
+  char* end = nullptr;
+  const long long v = std::strtoll(text.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || v < INT32_MIN || v > INT32_MAX) return false;
+  *value = int32_t(v);
+  return true;
+}
+
+static bool ParseRegion(const std::string& text, RegionOption* region) {
+  int32_t v[4];
+  size_t start = 0;
+  for (int i = 0; i < 4; ++i) {
+    const size_t comma = text.find(',', start);
+    const bool last = i == 3;
+    if (last != (comma == std::string::npos)) return false;
+    const std::string part = text.substr(start, last ? std::string::npos : comma - start);
+    if (!ParseInt32(part, &v[i])) return false;
+    start = comma + 1;
+  }
+  region->x1 = v[0];
+  region->y1 = v[1];
+  region->x2 = v[2];
+  region->y2 = v[3];
+  return true;
+}
+
+namespace {
+
+enum class Kind { kFlag, kValue };
+
+struct Spec {
+  const char* name;
+  Kind kind;
+};
+
+const Spec kSpecs[] = {
+    {"--mode", Kind::kValue},          {"--search-range", Kind::kValue},
+    {"--comb-threshold", Kind::kValue}, {"--match-threshold", Kind::kValue},
+    {"--pixel-threshold", Kind::kValue}, {"--use-comb-mask", Kind::kFlag},
+    {"--no-output-reference", Kind::kFlag}, {"--add-region", Kind::kValue},
+    {"--sub-region", Kind::kValue},     {"--raw", Kind::kValue},
+    {"--pixel-type", Kind::kValue},     {"--pad", Kind::kFlag},
+    {"--threads", Kind::kValue},        {"--frames", Kind::kValue},
+    {"--progress", Kind::kFlag},        {"--quiet", Kind::kFlag},
+    {"--plugin", Kind::kValue},         {"--help", Kind::kFlag},
+    {"-h", Kind::kFlag},                {"--version", Kind::kFlag},
+};
+
+const Spec* FindSpec(const std::string& name) {
+  for (const Spec& s : kSpecs)
+    if (name == s.name) return &s;
+  return nullptr;
+}
+
+std::string BadValue(const std::string& name, const std::string& value, const char* want) {
+  return "option " + name + ": '" + value + "' is not " + want;
+}
+
+bool Apply(const std::string& name, const std::string& value, Options* o, std::string* error,
+           bool* pixel_type_given) {
+  int32_t v = 0;
+  auto integer = [&](std::optional<int32_t>* field) {
+    if (!ParseInt32(value, &v)) {
+      *error = BadValue(name, value, "an integer");
+      return false;
+    }
+    *field = v;
+    return true;
+  };
+  if (name == "--mode") return integer(&o->mode);
+  if (name == "--search-range") return integer(&o->search_range);
+  if (name == "--comb-threshold") return integer(&o->comb_threshold);
+  if (name == "--match-threshold") return integer(&o->match_threshold);
+  if (name == "--pixel-threshold") return integer(&o->pixel_threshold);
+  if (name == "--use-comb-mask") return o->use_comb_mask = true;
+  if (name == "--no-output-reference") return o->no_output_reference = true;
+  if (name == "--add-region" || name == "--sub-region") {
+    RegionOption r{name == "--add-region", 0, 0, 0, 0};
+    if (!ParseRegion(value, &r)) {
+      *error = BadValue(name, value, "four integers X1,Y1,X2,Y2 (for example 0,0,720,288)");
+      return false;
+    }
+    o->regions.push_back(r);
+    return true;
+  }
+  if (name == "--raw") {
+    o->raw = true;
+    return ParseFrameSize(value, &o->raw_width, &o->raw_height, error) ||
+           (*error = "option --raw: " + *error, false);
+  }
+  if (name == "--pixel-type") {
+    *pixel_type_given = true;
+    return ParsePixelType(value, &o->raw_type, error) ||
+           (*error = "option --pixel-type: " + *error, false);
+  }
+  if (name == "--pad") return o->pad = true;
+  if (name == "--threads") {
+    if (!ParseInt32(value, &v) || v < 0 || v > 256) {
+      *error = BadValue(name, value, "a thread count from 1 to 256 (0 for one per core)");
+      return false;
+    }
+    o->threads = v;
+    return true;
+  }
+  if (name == "--frames") {
+    if (!ParseInt32(value, &v) || v < 0) {
+      *error = BadValue(name, value, "a frame count of 0 or more");
+      return false;
+    }
+    o->max_frames = v;
+    return true;
+  }
+  if (name == "--progress") {
+    o->progress = Options::Progress::kOn;
+    return true;
+  }
+  if (name == "--quiet") {
+    o->progress = Options::Progress::kQuiet;
+    return true;
+  }
+  if (name == "--plugin") {
+    o->plugin = value;
+    return true;
+  }
+  if (name == "--help" || name == "-h") return o->help = true;
+  if (name == "--version") return o->version = true;
+  *error = "internal: unhandled option " + name;
+  return false;
+}
+
+}  // namespace
+
+bool ParseOptions(int argc, const char* const* argv, Options* o, std::string* error) {
+  std::vector<std::string> positional;
+  bool pixel_type_given = false;
+  bool only_positional = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (only_positional || arg == "-" || arg.size() < 2 || arg[0] != '-') {
+      positional.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      only_positional = true;
+      continue;
+    }
+    const size_t eq = arg.find('=');
+    const std::string name = arg.substr(0, eq);
+    const Spec* spec = FindSpec(name);
+    if (!spec) {
+      *error = "unknown option '" + name + "' (see vantrel --help)";
+      return false;
+    }
+    std::string value;
+    if (spec->kind == Kind::kValue) {
+      if (eq != std::string::npos) {
+        value = arg.substr(eq + 1);
+      } else if (i + 1 < argc) {
+        value = argv[++i];  // taken as given, so negative numbers are values
+      } else {
+        *error = "option " + name + " needs a value";
+        return false;
+      }
+    } else if (eq != std::string::npos) {
+      *error = "option " + name + " takes no value";
+      return false;
+    }
+    if (!Apply(name, value, o, error, &pixel_type_given)) return false;
+  }
+  if (o->help || o->version) return true;
+  if (pixel_type_given && !o->raw) {
+    *error = "option --pixel-type needs --raw WIDTHxHEIGHT";
+    return false;
+  }
+  if (positional.size() != 2) {
+    *error = positional.size() < 2 ? "give an INPUT and an OUTPUT (a file or - for each)"
+                                   : "too many arguments: '" + positional[2] +
+                                         "' (give only INPUT and OUTPUT)";
+    return false;
+  }
+  o->input = positional[0];
+  o->output = positional[1];
+  if (o->raw && !pixel_type_given) {
+    *error = "option --raw needs --pixel-type i420|yv12|yuy2|rgb24|rgb32";
+    return false;
+  }
+  return true;
+}
+
+const char* UsageText() {
+  return R"(usage: vantrel [options] INPUT OUTPUT
+
+Deinterlaces 8-bit 4:2:0 video. INPUT and OUTPUT are files or - for standard
+input and output, YUV4MPEG2 unless --raw is given. Example:
+  ffmpeg -i in.mkv -f yuv4mpegpipe - | vantrel - - | x264 --demuxer y4m -o out.264 -
+
+Filter (values are passed as given; out-of-range ones fall back to the default):
+  --mode N               0 pass-through, 1 line doubling, 2 interpolate everywhere,
+                         3 interpolate where combed, 4 as 3 plus motion repair (default 4)
+  --search-range N       motion search range in samples, 0 .. min(width, height) (16)
+  --comb-threshold N     comb detector threshold, 0 .. 255 (48)
+  --match-threshold N    largest accepted match cost, 0 .. 65535 (8192)
+  --pixel-threshold N    accepted and carried; no mode reads it (257)
+  --use-comb-mask        accepted and carried; no mode reads it (off)
+  --no-output-reference  accepted and carried; no mode reads it (reference on)
+  --add-region X1,Y1,X2,Y2   keep the deinterlaced luma in this rectangle
+  --sub-region X1,Y1,X2,Y2   keep the source luma in this rectangle
+                         (repeatable; applied in command-line order, at most 100)
+
+Input and output:
+  --raw WxH --pixel-type i420|yv12|yuy2|rgb24|rgb32
+                         raw frames of that size and type in, the same out
+  --pad                  extend frames to a multiple of 16 (repeating the last
+                         column and line), deinterlace, crop back (e.g. 1080p)
+  --frames N             stop after N frames
+
+Running:
+  --threads N            frames processed in parallel (default: one per core)
+  --progress / --quiet   force the progress line on / print nothing but errors
+  --plugin PATH          the plugin library (default: libvantrel.so next to vantrel)
+  --help, --version
+)";
+}
+
+}  // namespace vantrel::cli

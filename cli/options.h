@@ -1,0 +1,52 @@
+// The tool's command line: what to read and write, the filter's arguments,
+// regions, and how to run.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/raw_io.h"
+
+namespace vantrel::cli {
+
+struct RegionOption {
+  bool add;  // --add-region; otherwise --sub-region
+  int32_t x1, y1, x2, y2;
+};
+
+struct Options {
+  std::string input;
+  std::string output;
+  std::string plugin;  // empty: the library next to the executable
+
+  // Filter arguments: left out unless given, so the filter's defaults apply.
+  std::optional<int32_t> mode, search_range, comb_threshold, match_threshold, pixel_threshold;
+  bool use_comb_mask = false;
+  bool no_output_reference = false;
+  std::vector<RegionOption> regions;
+
+  // Raw frames instead of YUV4MPEG2.
+  bool raw = false;
+  int32_t raw_width = 0, raw_height = 0;
+  PixelType raw_type = PixelType::kI420;
+
+  bool pad = false;
+  int threads = 0;         // 0: one per core
+  int64_t max_frames = -1; // -1: all
+  enum class Progress { kAuto, kOn, kQuiet } progress = Progress::kAuto;
+
+  bool help = false;
+  bool version = false;
+};
+
+// Parses argv; false with a message (naming the option and what to do).
+bool ParseOptions(int argc, const char* const* argv, Options* options, std::string* error);
+
+// Strict decimal integer in the int32 range, sign allowed.
+bool ParseInt32(const std::string& text, int32_t* value);
+
+const char* UsageText();
+
+}  // namespace vantrel::cli
