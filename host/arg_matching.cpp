@@ -1,0 +1,119 @@
+#include "host/arg_matching.h"
+
+#include <cstring>
+
+#include "host/host_error.h"
+
+namespace vantrel::host {
+namespace {
+
+const char* TypeName(char type) {
+  switch (type) {
+    case 'c': return "a clip";
+    case 'i': return "an int";
+    case 'b': return "a bool";
+    case 'f': return "a float";
+    case 's': return "a string";
+    case 'a': return "an array";
+    case 'v': return "nothing";
+    default: return "any value";
+  }
+}
+
+std::string Describe(const std::string& function, const std::vector<Param>& params, size_t i) {
+  std::string text = function + ": argument " + std::to_string(i + 1);
+  if (params[i].optional()) text += " (" + params[i].name + ")";
+  return text;
+}
+
+// The value as the parameter wants it, or an undefined value on a mismatch.
+AVSValue Coerce(const AVSValue& value, char type) {
+  switch (type) {
+    case 'c': return value.IsClip() ? value : AVSValue();
+    case 'i': return value.IsInt() ? value : AVSValue();
+    case 'b': return value.IsBool() ? value : AVSValue();
+    case 'f': return value.IsFloat() ? AVSValue(value.AsFloat()) : AVSValue();
+    case 's': return value.IsString() ? value : AVSValue();
+    default: return value;
+  }
+}
+
+void Bind(const std::string& function, const std::vector<Param>& params, size_t i,
+          const AVSValue& value, std::vector<AVSValue>& bound) {
+  if (!value.Defined()) return;
+  AVSValue converted = Coerce(value, params[i].type);
+  if (!converted.Defined()) {
+    throw HostError(Describe(function, params, i) + " must be " + TypeName(params[i].type) +
+                    ", not " + TypeName(value.Type()));
+  }
+  bound[i] = converted;
+}
+
+size_t FindNamed(const std::string& function, const std::vector<Param>& params,
+                 const std::vector<bool>& filled, const std::string& name) {
+  bool known = false;
+  for (size_t i = 0; i < params.size(); ++i) {
+    if (params[i].name != name) continue;
+    known = true;
+    if (!filled[i]) return i;
+  }
+  throw HostError(
+      function + ": " +
+      (known ? "too many arguments named '" + name + "'" : "no parameter named '" + name + "'"));
+}
+
+}  // namespace
+
+std::vector<Param> ParseParams(const std::string& function, const std::string& params) {
+  std::vector<Param> result;
+  for (size_t pos = 0; pos < params.size(); ++pos) {
+    Param param;
+    if (params[pos] == '[') {
+      const size_t close = params.find(']', pos);
+      if (close == std::string::npos || close == pos + 1) {
+        throw HostError(function + ": parameter string \"" + params + "\" has a bad name at " +
+                        std::to_string(pos));
+      }
+      param.name = params.substr(pos + 1, close - pos - 1);
+      pos = close + 1;
+    }
+    if (pos >= params.size() || !std::strchr("cibfs.", params[pos])) {
+      throw HostError(function + ": parameter string \"" + params +
+                      "\" needs a type letter (c, i, b, f, s or .) at " + std::to_string(pos));
+    }
+    param.type = params[pos];
+    result.push_back(param);
+  }
+  return result;
+}
+
+std::vector<AVSValue> MatchArgs(const std::string& function, const std::vector<Param>& params,
+                                const std::vector<Arg>& args) {
+  std::vector<AVSValue> bound(params.size());
+  std::vector<bool> filled(params.size(), false);
+  size_t next_positional = 0;
+  for (const Arg& arg : args) {
+    size_t i;
+    if (arg.name.empty()) {
+      i = next_positional++;
+      if (i >= params.size()) {
+        throw HostError(function + ": too many arguments (it takes at most " +
+                        std::to_string(params.size()) + ")");
+      }
+    } else {
+      i = FindNamed(function, params, filled, arg.name);
+    }
+    if (filled[i]) throw HostError(Describe(function, params, i) + " is given twice");
+    filled[i] = true;
+    Bind(function, params, i, arg.value, bound);
+  }
+  for (size_t i = 0; i < params.size(); ++i) {
+    if (!params[i].optional() && !bound[i].Defined()) {
+      throw HostError(Describe(function, params, i) + " (" + TypeName(params[i].type) +
+                      ") is required but missing");
+    }
+  }
+  return bound;
+}
+
+}  // namespace vantrel::host

@@ -1,0 +1,177 @@
+// Frame geometry from NewVideoFrame for every pixel type in both layouts.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "host/environment.h"
+#include "host/frame_planes.h"
+#include "host/host_error.h"
+
+namespace vantrel::host {
+namespace {
+
+struct TypeCase {
+  const char* name;
+  int pixel_type;
+  int bytes_per_pixel;  // of the first plane
+  bool planar;
+};
+const TypeCase kTypes[] = {
+    {"I420", VideoInfo::CS_I420, 1, true},    {"YV12", VideoInfo::CS_YV12, 1, true},
+    {"YUY2", VideoInfo::CS_YUY2, 2, false},   {"RGB24", VideoInfo::CS_BGR24, 3, false},
+    {"RGB32", VideoInfo::CS_BGR32, 4, false},
+};
+
+VideoInfo Format(int pixel_type, int width, int height) {
+  VideoInfo vi{};
+  vi.width = width;
+  vi.height = height;
+  vi.pixel_type = pixel_type;
+  vi.num_frames = 1;
+  return vi;
+}
+
+struct Span {
+  int plane;
+  long begin, end;  // byte range from the buffer's base, first to one past last byte
+};
+
+std::vector<Span> Spans(const VideoFrame& f) {
+  std::vector<Span> spans;
+  for (int plane : PlanesOf(f)) {
+    const long begin = f.GetOffset(plane);
+    spans.push_back(
+        {plane, begin,
+         begin + long{f.GetPitch(plane)} * (f.GetHeight(plane) - 1) + f.GetRowSize(plane)});
+  }
+  return spans;
+}
+
+std::string Name(const TypeCase& t, FrameLayout layout, int align, int width, int height) {
+  return std::string(t.name) + (layout == FrameLayout::kHostLike ? " host-like" : " contiguous") +
+         " align " + std::to_string(align) + " " + std::to_string(width) + "x" +
+         std::to_string(height);
+}
+
+TEST(HostFrameGeometry, PlanesFitTheirBufferAndHonourAlignment) {
+  for (const TypeCase& t : kTypes) {
+    for (FrameLayout layout : {FrameLayout::kContiguous, FrameLayout::kHostLike}) {
+      for (int align : {1, 16, 64, 256}) {
+        for (auto [w, h] : {std::pair{720, 576}, std::pair{2, 2}, std::pair{714, 570}}) {
+          SCOPED_TRACE(Name(t, layout, align, w, h));
+          Environment env(layout);
+          PVideoFrame f = env.NewVideoFrame(Format(t.pixel_type, w, h), align);
+          const auto base = reinterpret_cast<uintptr_t>(f->GetFrameBuffer()->GetReadPtr());
+          EXPECT_EQ(base % static_cast<uintptr_t>(align), 0u);
+          EXPECT_EQ(f->GetRowSize(), w * t.bytes_per_pixel);
+          EXPECT_EQ(f->GetHeight(), h);
+          EXPECT_EQ(f->GetRowSize(PLANAR_U), t.planar ? w / 2 : 0);
+          EXPECT_EQ(f->GetHeight(PLANAR_V), t.planar ? h / 2 : 0);
+
+          std::vector<Span> spans = Spans(*f);
+          ASSERT_EQ(spans.size(), t.planar ? 3u : 1u);
+          std::sort(spans.begin(), spans.end(),
+                    [](const Span& a, const Span& b) { return a.begin < b.begin; });
+          EXPECT_GE(spans.front().begin, 0);
+          EXPECT_LE(spans.back().end, f->GetFrameBuffer()->GetDataSize());
+          for (size_t i = 1; i < spans.size(); ++i) {
+            EXPECT_LE(spans[i - 1].end, spans[i].begin) << "planes overlap";
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(HostFrameGeometry, ContiguousFramesAreOneTightBlock) {
+  for (const TypeCase& t : kTypes) {
+    SCOPED_TRACE(t.name);
+    Environment env(FrameLayout::kContiguous);
+    const int w = 720, h = 576;
+    PVideoFrame f = env.NewVideoFrame(Format(t.pixel_type, w, h));
+    const int row = w * t.bytes_per_pixel;
+    EXPECT_EQ(f->GetPitch(), row);
+    EXPECT_EQ(f->GetOffset(), 0);
+    if (!t.planar) {
+      EXPECT_EQ(f->GetPitch(PLANAR_U), 0);
+      continue;
+    }
+    EXPECT_EQ(f->GetPitch(PLANAR_U), w / 2);
+    EXPECT_EQ(f->GetPitch(PLANAR_V), w / 2);
+    // YV12 stores V right behind luma, I420 stores U there.
+    const int first = w * h, second = w * h + (w / 2) * (h / 2);
+    const bool yv12 = t.pixel_type == VideoInfo::CS_YV12;
+    EXPECT_EQ(f->GetOffset(PLANAR_V), yv12 ? first : second);
+    EXPECT_EQ(f->GetOffset(PLANAR_U), yv12 ? second : first);
+    EXPECT_EQ(f->GetFrameBuffer()->GetDataSize(), w * h * 3 / 2);
+  }
+}
+
+TEST(HostFrameGeometry, HostLikeFramesHavePaddedPitchesAndGapsBetweenPlanes) {
+  for (const TypeCase& t : kTypes) {
+    SCOPED_TRACE(t.name);
+    Environment env(FrameLayout::kHostLike);
+    PVideoFrame f = env.NewVideoFrame(Format(t.pixel_type, 128, 64));  // rows already x64
+    EXPECT_GT(f->GetPitch(), f->GetRowSize());
+    EXPECT_EQ(f->GetPitch() % 64, 0);
+    EXPECT_GT(f->GetOffset(), 0);
+    std::vector<Span> spans = Spans(*f);
+    std::sort(spans.begin(), spans.end(),
+              [](const Span& a, const Span& b) { return a.begin < b.begin; });
+    for (size_t i = 0; i < spans.size(); ++i) {
+      EXPECT_EQ(spans[i].begin % 64, 0);
+      if (i > 0) {
+        EXPECT_LT(spans[i - 1].end, spans[i].begin) << "planes adjacent";
+      }
+    }
+    if (t.planar) {
+      EXPECT_GT(f->GetPitch(PLANAR_U), f->GetRowSize(PLANAR_U));
+      EXPECT_EQ(f->GetOffset(PLANAR_V) < f->GetOffset(PLANAR_U),
+                t.pixel_type == VideoInfo::CS_YV12);
+    }
+    EXPECT_TRUE(OutsidePlanesIntact(*f));
+  }
+}
+
+TEST(HostFrameGeometry, GuardCheckCatchesAWriteIntoPadding) {
+  Environment env(FrameLayout::kHostLike);
+  PVideoFrame f = env.NewVideoFrame(Format(VideoInfo::CS_I420, 64, 32));
+  BYTE* luma = f->GetWritePtr();
+  luma[f->GetRowSize() - 1] = 0;  // last byte of the row: inside
+  EXPECT_TRUE(OutsidePlanesIntact(*f));
+  luma[f->GetRowSize()] = 0;  // first byte of padding
+  EXPECT_FALSE(OutsidePlanesIntact(*f));
+}
+
+TEST(HostFrameGeometry, UnusableFormatsAreRefusedWithTheReason) {
+  Environment env;
+  auto message = [&](const VideoInfo& vi, int align) {
+    try {
+      env.NewVideoFrame(vi, align);
+    } catch (const HostError& e) {
+      return std::string(e.what());
+    }
+    return std::string();
+  };
+  EXPECT_NE(message(Format(VideoInfo::CS_YV12, 719, 576), 16).find("even width and height"),
+            std::string::npos);
+  EXPECT_NE(message(Format(VideoInfo::CS_I420, 720, 575), 16), "");
+  EXPECT_NE(message(Format(VideoInfo::CS_YUY2, 721, 576), 16).find("even width"),
+            std::string::npos);
+  EXPECT_NE(message(Format(VideoInfo::CS_BGR24, 0, 576), 16).find("not positive"),
+            std::string::npos);
+  EXPECT_NE(message(Format(VideoInfo::CS_YUV | VideoInfo::CS_PLANAR | 64, 64, 64), 16)
+                .find("unsupported pixel type 0xA0000040"),
+            std::string::npos);
+  EXPECT_NE(message(Format(VideoInfo::CS_BGR32, 100000, 100000), 16).find("more than one frame"),
+            std::string::npos);
+  EXPECT_NE(message(Format(VideoInfo::CS_YV12, 64, 64), 24).find("power of two"),
+            std::string::npos);
+  EXPECT_EQ(message(Format(VideoInfo::CS_YV12, 64, 64), -32), "");  // sign means "forced"
+  EXPECT_EQ(message(Format(VideoInfo::CS_BGR24, 1, 1), 16), "");    // odd is fine packed
+}
+
+}  // namespace
+}  // namespace vantrel::host
