@@ -1,0 +1,168 @@
+// The tool end to end: real clips made by ffmpeg, the built binary, and the
+// plugin it loads.
+#include <gtest/gtest.h>
+
+#include "tool_harness.h"
+
+namespace vantrel {
+namespace {
+
+using test::ParseY4m;
+using test::ReadFile;
+using test::TempPath;
+using test::Tool;
+
+constexpr int W = 720, H = 576;
+constexpr size_t kFrame = size_t(W) * H * 3 / 2;
+
+const std::string& Clip() {
+  static const std::string path = test::MakeClip("clip.y4m", W, H, 6);
+  return path;
+}
+
+TEST(CliTool, FfmpegReadsTheResultBackAsProgressive) {
+  const std::string out = TempPath("out.y4m");
+  const test::Run run = Tool("--quiet " + Clip() + " " + out);
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  const test::Y4m y = ParseY4m(ReadFile(out), kFrame);
+  EXPECT_NE(y.header.find(" Ip"), std::string::npos) << y.header;
+  EXPECT_NE(y.header.find("F25:1"), std::string::npos) << y.header;
+  const test::Run probe = test::Shell(
+      "ffprobe -v error -count_frames -show_entries stream=width,height,r_frame_rate,"
+      "nb_read_frames,field_order -of csv=p=0 " + out + " > " + TempPath("probe.txt"));
+  ASSERT_EQ(probe.exit_code, 0) << probe.err;
+  EXPECT_EQ(ReadFile(TempPath("probe.txt")), "720,576,progressive,25/1,6\n");
+}
+
+TEST(CliTool, EveryModeKeepsTheOddLinesAndModeZeroEverything) {
+  const test::Y4m in = ParseY4m(ReadFile(Clip()), kFrame);
+  ASSERT_EQ(in.frames.size(), 6u);
+  for (int mode = 0; mode <= 4; ++mode) {
+    const std::string out = TempPath("mode.y4m");
+    ASSERT_EQ(Tool("--mode " + std::to_string(mode) + " " + Clip() + " " + out).exit_code, 0);
+    const test::Y4m y = ParseY4m(ReadFile(out), kFrame);
+    ASSERT_EQ(y.frames.size(), in.frames.size());
+    bool changed = false;
+    for (size_t f = 0; f < y.frames.size(); ++f) {
+      for (int line = 1; line < H; line += 2)
+        ASSERT_EQ(y.frames[f].compare(size_t(line) * W, W, in.frames[f], size_t(line) * W, W), 0)
+            << "mode " << mode << " frame " << f << " line " << line;
+      changed |= y.frames[f] != in.frames[f];
+    }
+    EXPECT_EQ(changed, mode != 0) << "mode " << mode;
+  }
+}
+
+TEST(CliTool, ThreadCountsGiveIdenticalBytes) {
+  std::string first;
+  for (int threads : {1, 2, 3}) {
+    const std::string out = TempPath("threads.y4m");
+    ASSERT_EQ(Tool("--threads " + std::to_string(threads) + " " + Clip() + " " + out).exit_code, 0);
+    const std::string bytes = ReadFile(out);
+    if (first.empty()) first = bytes;
+    EXPECT_EQ(bytes, first) << threads << " threads";
+  }
+  // Standard input and output work like files.
+  const test::Run piped = test::Shell("cat " + Clip() + " | " VANTREL_TOOL_PATH " - - > " +
+                                      TempPath("piped.y4m"));
+  ASSERT_EQ(piped.exit_code, 0) << piped.err;
+  EXPECT_EQ(ReadFile(TempPath("piped.y4m")), first);
+}
+
+TEST(CliTool, RegionsChangeExactlyTheirRectangle) {
+  const std::string plain = TempPath("plain.y4m"), regions = TempPath("regions.y4m");
+  ASSERT_EQ(Tool("--mode 2 " + Clip() + " " + plain).exit_code, 0);
+  const test::Run run =
+      Tool("--mode 2 --sub-region 100,50,300,250 --add-region 150,100,200,150 " + Clip() + " " +
+           regions);
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  const test::Y4m in = ParseY4m(ReadFile(Clip()), kFrame);
+  const test::Y4m a = ParseY4m(ReadFile(plain), kFrame), b = ParseY4m(ReadFile(regions), kFrame);
+  ASSERT_EQ(b.frames.size(), in.frames.size());
+  for (size_t f = 0; f < b.frames.size(); ++f)
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x) {
+        const size_t i = size_t(y) * W + x;
+        const bool sub = x >= 100 && x < 300 && y >= 50 && y < 250;
+        const bool add = x >= 150 && x < 200 && y >= 100 && y < 150;
+        ASSERT_EQ(b.frames[f][i], (sub && !add ? in : a).frames[f][i]) << x << "," << y;
+      }
+  EXPECT_EQ(b.frames[0].substr(size_t(W) * H), a.frames[0].substr(size_t(W) * H)) << "chroma";
+}
+
+TEST(CliTool, SizesThatAreNotMultiplesOf16GetTheNoticeOrPadding) {
+  const std::string clip = test::MakeClip("714.y4m", 714, 576, 2);
+  const size_t frame = size_t(714) * 576 * 3 / 2;
+  const std::string out = TempPath("714out.y4m");
+  const test::Run run = Tool(clip + " " + out);
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_NE(run.err.find("714x576 is not a multiple of 16"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("--pad"), std::string::npos) << run.err;
+  const test::Y4m in = ParseY4m(ReadFile(clip), frame), noticed = ParseY4m(ReadFile(out), frame);
+  ASSERT_EQ(noticed.frames.size(), 2u);
+  EXPECT_NE(noticed.frames[0], in.frames[0]);
+  EXPECT_EQ(noticed.frames[0].substr(714 * 576), in.frames[0].substr(714 * 576));
+
+  const std::string padded = TempPath("714pad.y4m");
+  const test::Run pad = Tool("--pad " + clip + " " + padded);
+  ASSERT_EQ(pad.exit_code, 0) << pad.err;
+  EXPECT_EQ(pad.err.find("warning"), std::string::npos) << pad.err;
+  const test::Y4m p = ParseY4m(ReadFile(padded), frame);
+  ASSERT_EQ(p.frames.size(), 2u);
+  for (int line = 1; line < 576; line += 2)
+    ASSERT_EQ(p.frames[0].compare(size_t(line) * 714, 714, in.frames[0], size_t(line) * 714, 714),
+              0);
+  EXPECT_NE(p.frames[0], in.frames[0]);
+}
+
+TEST(CliTool, PaddingEqualsDeinterlacingAPaddedFrameAndCropping) {
+  const int w = 100, h = 60, pw = 112, ph = 64;
+  const std::string clip = test::MakeClip("100.y4m", w, h, 2);
+  const test::Y4m in = ParseY4m(ReadFile(clip), size_t(w) * h * 3 / 2);
+  ASSERT_EQ(in.frames.size(), 2u);
+  // Build the padded frames here, independently of the tool.
+  std::string raw;
+  for (const std::string& f : in.frames) {
+    auto plane = [&](size_t offset, int pw_, int ph_, int w_, int h_) {
+      for (int y = 0; y < ph_; ++y)
+        for (int x = 0; x < pw_; ++x)
+          raw += f[offset + size_t(std::min(y, h_ - 1)) * w_ + std::min(x, w_ - 1)];
+    };
+    plane(0, pw, ph, w, h);
+    plane(size_t(w) * h, pw / 2, ph / 2, w / 2, h / 2);
+    plane(size_t(w) * h * 5 / 4, pw / 2, ph / 2, w / 2, h / 2);
+  }
+  test::WriteFile(TempPath("padded.raw"), raw);
+  ASSERT_EQ(Tool("--raw 112x64 --pixel-type i420 " + TempPath("padded.raw") + " " +
+                 TempPath("padded_out.raw")).exit_code, 0);
+  ASSERT_EQ(Tool("--pad " + clip + " " + TempPath("pad_out.y4m")).exit_code, 0);
+  const std::string big = ReadFile(TempPath("padded_out.raw"));
+  const test::Y4m out = ParseY4m(ReadFile(TempPath("pad_out.y4m")), size_t(w) * h * 3 / 2);
+  ASSERT_EQ(out.frames.size(), 2u);
+  const size_t big_frame = size_t(pw) * ph * 3 / 2;
+  for (size_t f = 0; f < 2; ++f) {
+    std::string cropped;
+    auto crop = [&](size_t offset, int pw_, int w_, int h_) {
+      for (int y = 0; y < h_; ++y) cropped += big.substr(f * big_frame + offset + size_t(y) * pw_, w_);
+    };
+    crop(0, pw, w, h);
+    crop(size_t(pw) * ph, pw / 2, w / 2, h / 2);
+    crop(size_t(pw) * ph * 5 / 4, pw / 2, w / 2, h / 2);
+    EXPECT_EQ(out.frames[f], cropped) << "frame " << f;
+  }
+}
+
+TEST(CliTool, PackedRawFramesComeBackWithANotice) {
+  const std::string raw = TempPath("yuy2.raw");
+  test::WriteFile(raw, std::string(size_t(64) * 2 * 48 * 2, '\x80'));
+  const test::Run run = Tool("--raw 64x48 --pixel-type yuy2 " + raw + " " + TempPath("yuy2o.raw"));
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_NE(run.err.find("YUY2"), std::string::npos) << run.err;
+  const std::string out = ReadFile(TempPath("yuy2o.raw"));
+  ASSERT_EQ(out.size(), size_t(64) * 2 * 48 * 2);
+  EXPECT_NE(out.find('\xff'), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vantrel

@@ -1,0 +1,116 @@
+// Bad input and faults around the tool: one clear line, a non-zero exit, and
+// every complete frame before the fault written first.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "tool_harness.h"
+
+namespace vantrel {
+namespace {
+
+using test::ReadFile;
+using test::TempPath;
+using test::Tool;
+
+constexpr size_t kFrame = 32 * 16 * 3 / 2;
+const std::string kHeader = "YUV4MPEG2 W32 H16 F25:1 It A1:1 C420jpeg\n";
+
+std::string Frames(int count) {
+  std::string s;
+  for (int f = 0; f < count; ++f) {
+    s += "FRAME\n";
+    for (size_t i = 0; i < kFrame; ++i) s += char((i * 7 + f * 13) & 0xFF);
+  }
+  return s;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+struct Case {
+  const char* name;
+  std::string input;
+  size_t good_frames;      // written before the fault
+  std::vector<const char*> message;  // each must appear
+};
+
+TEST(CliToolErrors, BadStreamsAreNamedWithGoodFramesWrittenFirst) {
+  const Case cases[] = {
+      {"signature", "YUV4MPEG3 W32 H16\n" + Frames(1), 0, {"YUV4MPEG2"}},
+      {"no width", "YUV4MPEG2 H16 F25:1\n" + Frames(1), 0, {"width"}},
+      {"zero height", "YUV4MPEG2 W32 H0\n", 0, {"height"}},
+      {"odd width", "YUV4MPEG2 W31 H16\n", 0, {"31"}},
+      {"huge", "YUV4MPEG2 W2000000000 H2000000000\n", 0, {"2000000000"}},
+      {"422", "YUV4MPEG2 W32 H16 C422\n", 0, {"C422", "-pix_fmt yuv420p"}},
+      {"marker", kHeader + Frames(2) + "FRAMX\n" + Frames(1), 2, {"frame 2", "byte"}},
+      {"truncated", kHeader + Frames(3).substr(0, 3 * (kFrame + 6) - 100), 2, {"frame 2"}},
+  };
+  for (const Case& c : cases) {
+    const std::string in = TempPath("bad.y4m"), out = TempPath("bad_out.y4m");
+    test::WriteFile(in, c.input);
+    std::remove(out.c_str());
+    const test::Run run = Tool("--quiet " + in + " " + out);
+    EXPECT_NE(run.exit_code, 0) << c.name;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << c.name << ": " << run.err;
+    EXPECT_NE(run.err.find(in), std::string::npos) << c.name << ": " << run.err;
+    for (const char* m : c.message) EXPECT_NE(run.err.find(m), std::string::npos) << run.err;
+    if (c.good_frames == 0) continue;
+    const test::Y4m y = test::ParseY4m(ReadFile(out), kFrame);
+    EXPECT_EQ(y.frames.size(), c.good_frames) << c.name;
+    const std::string ok_out = TempPath("ok_out.y4m");
+    test::WriteFile(TempPath("ok.y4m"), kHeader + Frames(int(c.good_frames)));
+    ASSERT_EQ(Tool(TempPath("ok.y4m") + " " + ok_out).exit_code, 0);
+    EXPECT_EQ(ReadFile(out), ReadFile(ok_out)) << c.name << ": the good frames, whole";
+  }
+}
+
+TEST(CliToolErrors, FilesAndPluginsThatCannotBeUsed) {
+  const std::string good = TempPath("good.y4m");
+  test::WriteFile(good, kHeader + Frames(2));
+  struct Fault {
+    std::string args;
+    const char* mentions;
+  };
+  const Fault faults[] = {
+      {TempPath("missing.y4m") + " " + TempPath("o.y4m"), "missing.y4m"},
+      {good + " /nonexistent-dir/out.y4m", "/nonexistent-dir/out.y4m"},
+      {"--plugin /nonexistent/libvantrel.so " + good + " " + TempPath("o.y4m"),
+       "/nonexistent/libvantrel.so"},
+      {"--plugin libm.so.6 " + good + " " + TempPath("o.y4m"), "AvisynthPluginInit2"},
+      {"--raw 33x16 --pixel-type yv12 " + good + " " + TempPath("o.y4m"), "33"},
+  };
+  for (const Fault& f : faults) {
+    const test::Run run = Tool(f.args);
+    EXPECT_EQ(run.exit_code, 1) << f.args;
+    EXPECT_NE(run.err.find(f.mentions), std::string::npos) << f.args << ": " << run.err;
+    EXPECT_NE(run.err.find("vantrel: "), std::string::npos);
+  }
+}
+
+TEST(CliToolErrors, UsageErrorsReadNoFrame) {
+  const std::string good = TempPath("good2.y4m"), out = TempPath("never.y4m");
+  test::WriteFile(good, kHeader + Frames(1));
+  std::remove(out.c_str());
+  for (const char* args : {"--mode x", "--add-region 1,2,3", "--bogus", "--threads"}) {
+    const test::Run run = Tool(std::string(args) + " " + good + " " + out);
+    EXPECT_EQ(run.exit_code, 2) << args;
+    EXPECT_FALSE(Exists(out)) << args;
+  }
+}
+
+TEST(CliToolErrors, AReaderThatLeavesEarlyEndsTheToolQuietly) {
+  const std::string clip = TempPath("long.y4m");
+  test::WriteFile(clip, kHeader + Frames(200));
+  const std::string code = TempPath("code.txt");
+  const test::Run run = test::Shell("(" VANTREL_TOOL_PATH " " + clip + " -; echo $? > " + code +
+                                    ") | head -c 1000 > /dev/null");
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(ReadFile(code), "0\n");
+  EXPECT_EQ(run.err, "");
+}
+
+}  // namespace
+}  // namespace vantrel
