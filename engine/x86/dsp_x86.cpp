@@ -5,9 +5,14 @@ namespace vantrel {
 // Climbs the ladder from the scalar table; stops at the first missing level.
 void InitEngineDspX86(EngineDsp* dsp, uint32_t cpu_flags) {
   if (!(cpu_flags & kCpuSse2)) return;
-  (void)dsp;
+  dsp->decimate_plane = DecimatePlane_sse2;
+  dsp->block_cost_coarse = BlockCostCoarse_sse2;
+  dsp->block_cost = BlockCost_sse2;
 
   if (!(cpu_flags & kCpuAvx2)) return;
+  dsp->decimate_plane = DecimatePlane_avx2;
+  dsp->block_cost_coarse = BlockCostCoarse_avx2;
+  dsp->block_cost = BlockCost_avx2;
 }
 
 }  // namespace vantrel

@@ -1,0 +1,332 @@
+#include "checkasm.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+
+#include "engine/cpu.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#define CHECKASM_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
+#define CHECKASM_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
+constexpr bool kSanitized = true;
+#else
+#define CHECKASM_POISON(p, n) ((void)(p), (void)(n))
+#define CHECKASM_UNPOISON(p, n) ((void)(p), (void)(n))
+constexpr bool kSanitized = false;
+#endif
+
+namespace checkasm {
+
+namespace {
+
+constexpr size_t kGuard = 64;
+constexpr uint8_t kGuardByte = 0xA5;
+
+struct Registered {
+  const char* name;
+  GroupFn fn;
+};
+
+std::vector<Registered>& Groups() {
+  static std::vector<Registered> groups;
+  return groups;
+}
+
+struct BenchRow {
+  std::string kernel;
+  std::string label;
+  std::string level;
+  double ref_ns;
+  double new_ns;
+};
+
+std::vector<BenchRow>& BenchRows() {
+  static std::vector<BenchRow> rows;
+  return rows;
+}
+
+uint32_t HashName(const char* s) {
+  uint32_t h = 2166136261u;  // FNV-1a
+  for (; *s; ++s) h = (h ^ uint8_t(*s)) * 16777619u;
+  return h;
+}
+
+}  // namespace
+
+volatile uint32_t sink = 0;
+
+Group::Group(const char* name, GroupFn fn) { Groups().push_back({name, fn}); }
+
+const char* ContentName(Content content) {
+  switch (content) {
+    case Content::kRandom: return "random";
+    case Content::kZero: return "zero";
+    case Content::kMax: return "255";
+    case Content::kAlternateRows: return "0/255 rows";
+    case Content::kAlternateColumns: return "0/255 columns";
+    case Content::kSmooth: return "smooth";
+    default: return "?";
+  }
+}
+
+void FillPlane(Rng& rng, uint8_t* plane, size_t width, size_t height, Content content) {
+  const int32_t phase = rng.Range(0, 255);
+  for (size_t y = 0; y < height; ++y) {
+    uint8_t* row = plane + y * width;
+    for (size_t x = 0; x < width; ++x) {
+      switch (content) {
+        case Content::kRandom: row[x] = rng.Byte(); break;
+        case Content::kZero: row[x] = 0; break;
+        case Content::kMax: row[x] = 255; break;
+        case Content::kAlternateRows: row[x] = (y & 1) ? 255 : 0; break;
+        case Content::kAlternateColumns: row[x] = (x & 1) ? 255 : 0; break;
+        default: {
+          const int32_t v = int32_t((x * 3 + y * 5 + uint32_t(phase)) % 256);
+          const int32_t wave = v < 128 ? v : 255 - v;
+          row[x] = uint8_t(60 + wave + rng.Range(0, 7));
+        }
+      }
+    }
+  }
+}
+
+Buffer::Buffer(size_t size) : storage_(size + 2 * kGuard, kGuardByte), size_(size) {
+  data_ = storage_.data() + kGuard;
+  CHECKASM_POISON(storage_.data(), kGuard);
+  CHECKASM_POISON(data_ + size_, kGuard);
+}
+
+Buffer::~Buffer() {
+  CHECKASM_UNPOISON(storage_.data(), storage_.size());
+}
+
+bool Buffer::GuardsIntact() const {
+  CHECKASM_UNPOISON(storage_.data(), kGuard);
+  CHECKASM_UNPOISON(data_ + size_, kGuard);
+  bool ok = true;
+  for (size_t i = 0; i < kGuard; ++i) {
+    ok = ok && storage_[i] == kGuardByte && data_[size_ + i] == kGuardByte;
+  }
+  CHECKASM_POISON(storage_.data(), kGuard);
+  CHECKASM_POISON(data_ + size_, kGuard);
+  return ok;
+}
+
+Context::Context(const Options& options, Mode mode, uint32_t level, const EngineDsp& dsp,
+                 const EngineDsp& ref)
+    : options_(options), mode_(mode), level_(level), dsp_(dsp), ref_(ref) {}
+
+Context::~Context() { Finish(); }
+
+bool Context::level_is_avx2() const { return (level_ & vantrel::kCpuAvx2) != 0; }
+
+const char* Context::LevelName() const { return vantrel::CpuLevelName(level_); }
+
+int Context::Iterations(int n) const {
+  const bool quick = options_.quick || kSanitized;
+  return quick ? std::max(1, n / 8) : n;
+}
+
+bool Context::Begin(const char* name, bool has_version) {
+  Finish();
+  if (!has_version) return false;
+  if (std::strncmp(name, options_.function.c_str(), options_.function.size()) != 0) {
+    return false;
+  }
+  if (mode_ == Mode::kList) {
+    std::printf("%s.%s\n", name, LevelName());
+    return false;
+  }
+  if (mode_ == Mode::kSkip) {
+    std::printf(" - %-28s %-6s [SKIPPED: the CPU lacks %s]\n", name, LevelName(), LevelName());
+    ++skips_;
+    return false;
+  }
+  current_ = name;
+  current_failed_ = false;
+  reported_ = 0;
+  rng_.Seed(options_.seed ^ HashName(name) ^ (level_ * 0x9E3779B9u));
+  return true;
+}
+
+void Context::Finish() {
+  if (current_.empty()) return;
+  std::printf(" - %-28s %-6s [%s]\n", current_.c_str(), LevelName(),
+              current_failed_ ? "FAILED" : "OK");
+  if (current_failed_) {
+    ++failures_;
+    std::printf("   replay: checkasm --seed %" PRIu32 " --function %s\n", options_.seed,
+                current_.c_str());
+  } else {
+    ++passes_;
+  }
+  current_.clear();
+  std::fflush(stdout);
+}
+
+void Context::Fail(const char* format, ...) {
+  // The first few reports of a kernel are enough to see the pattern.
+  if (!current_failed_) reported_ = 0;
+  current_failed_ = true;
+  if (++reported_ > 8) return;
+  std::printf("   %s %s: ", current_.c_str(), LevelName());
+  va_list args;
+  va_start(args, format);
+  std::vprintf(format, args);
+  va_end(args);
+  std::printf("\n");
+}
+
+static void PrintRow(const char* side, const uint8_t* row, size_t from, size_t to, size_t mark) {
+  std::printf("     %s %5zu:", side, from);
+  for (size_t x = from; x < to; ++x) std::printf(x == mark ? " [%02x]" : " %02x", row[x]);
+  std::printf("\n");
+}
+
+bool Context::CheckBytes(const char* what, const uint8_t* want, const uint8_t* got, size_t width,
+                         size_t height, size_t stride) {
+  for (size_t y = 0; y < height; ++y) {
+    const uint8_t* w = want + y * stride;
+    const uint8_t* g = got + y * stride;
+    if (std::memcmp(w, g, width) == 0) continue;
+    size_t x = 0;
+    while (w[x] == g[x]) ++x;
+    Fail("%s differs at row %zu, column %zu (of %zu x %zu): scalar %u, simd %u", what, y, x,
+         width, height, w[x], g[x]);
+    if (reported_ > 8) return false;
+    const size_t from = x >= 8 ? x - 8 : 0;
+    const size_t to = std::min(width, from + 16);
+    PrintRow("scalar", w, from, to, x);
+    PrintRow("simd  ", g, from, to, x);
+    return false;
+  }
+  return true;
+}
+
+bool Context::CheckGuards(const char* what, const Buffer& buffer) {
+  if (buffer.GuardsIntact()) return true;
+  Fail("%s: a write landed outside the buffer", what);
+  return false;
+}
+
+double Context::MedianOf(void (*thunk)(void*), void* call) {
+  using Clock = std::chrono::steady_clock;
+  // Grow the batch until it takes long enough to time reliably.
+  int batch = 1;
+  for (;;) {
+    const auto t0 = Clock::now();
+    for (int i = 0; i < batch; ++i) thunk(call);
+    const auto ns = std::chrono::duration<double, std::nano>(Clock::now() - t0).count();
+    if (ns > 200000.0 || batch >= (1 << 24)) break;
+    batch *= 2;
+  }
+  std::vector<double> per_call;
+  for (int r = 0; r < 15; ++r) {
+    const auto t0 = Clock::now();
+    for (int i = 0; i < batch; ++i) thunk(call);
+    per_call.push_back(std::chrono::duration<double, std::nano>(Clock::now() - t0).count() /
+                       batch);
+  }
+  std::nth_element(per_call.begin(), per_call.begin() + 7, per_call.end());
+  return per_call[7];
+}
+
+void Context::RecordBench(const std::string& label, double ref_ns, double new_ns) {
+  BenchRows().push_back({current_, label, LevelName(), ref_ns, new_ns});
+}
+
+static void PrintBench() {
+  if (BenchRows().empty()) return;
+  std::printf("\n%-18s %-26s %-6s %12s %12s %8s\n", "kernel", "case", "level", "scalar ns",
+              "simd ns", "speedup");
+  for (const BenchRow& r : BenchRows()) {
+    std::printf("%-18s %-26s %-6s %12.1f %12.1f %7.2fx\n", r.kernel.c_str(), r.label.c_str(),
+                r.level.c_str(), r.ref_ns, r.new_ns, r.ref_ns / r.new_ns);
+  }
+}
+
+static void Usage() {
+  std::printf(
+      "usage: checkasm [--seed N] [--function NAME] [--bench] [--list] [--quick]\n"
+      "  --seed N         replay the data of an earlier run (its seed is printed first)\n"
+      "  --function NAME  only kernels whose name starts with NAME\n"
+      "  --bench          also time every kernel against its scalar twin\n"
+      "  --list           print the kernels at each level and exit\n"
+      "  --quick          fewer random rounds (the default in sanitizer builds)\n");
+}
+
+static bool ParseArgs(int argc, char** argv, Options* options) {
+  options->seed = std::random_device{}();
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool has_value = i + 1 < argc;
+    if (arg == "--seed" && has_value) {
+      char* end = nullptr;
+      const unsigned long v = std::strtoul(argv[++i], &end, 10);
+      if (*end != '\0' || v > 0xFFFFFFFFul) {
+        std::fprintf(stderr, "checkasm: --seed takes a number from 0 to 4294967295, not '%s'\n",
+                     argv[i]);
+        return false;
+      }
+      options->seed = uint32_t(v);
+    } else if (arg == "--function" && has_value) {
+      options->function = argv[++i];
+    } else if (arg == "--bench") {
+      options->bench = true;
+    } else if (arg == "--list") {
+      options->list = true;
+    } else if (arg == "--quick") {
+      options->quick = true;
+    } else {
+      std::fprintf(stderr, "checkasm: unknown or incomplete option '%s'\n", arg.c_str());
+      Usage();
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace checkasm
+
+int main(int argc, char** argv) {
+  using namespace checkasm;
+  Options options;
+  if (!ParseArgs(argc, argv, &options)) return 2;
+  const uint32_t cpu = vantrel::DetectCpuFlags();
+  if (!options.list) {
+    std::printf("checkasm: seed %" PRIu32 ", CPU level %s%s\n", options.seed,
+                vantrel::CpuLevelName(cpu), kSanitized ? ", sanitizer build (quick)" : "");
+  }
+  EngineDsp ref;
+  vantrel::InitEngineDsp(&ref, vantrel::kCpuLevelScalar);
+  int failures = 0, passes = 0, skips = 0;
+  for (const uint32_t level : {vantrel::kCpuLevelSse2, vantrel::kCpuLevelAvx2}) {
+    const bool available = (cpu & level) == level;
+    EngineDsp dsp;
+    vantrel::InitEngineDsp(&dsp, cpu & level);
+    const Mode mode = options.list ? Mode::kList : available ? Mode::kRun : Mode::kSkip;
+    for (const Registered& group : Groups()) {
+      Context context(options, mode, level, dsp, ref);
+      group.fn(context);
+      context.Finish();
+      failures += context.failures();
+      passes += context.passes();
+      skips += context.skips();
+    }
+  }
+  if (options.list) return 0;
+  PrintBench();
+  std::printf("checkasm: %d passed, %d failed, %d skipped (seed %" PRIu32 ")\n", passes, failures,
+              skips, options.seed);
+  if (failures > 0) return 1;
+  // Nothing checked at all is a skip, never a pass.
+  if (passes == 0) return 77;
+  return 0;
+}

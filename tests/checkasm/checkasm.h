@@ -1,0 +1,188 @@
+// The checkasm harness: every SIMD kernel against its scalar twin, at every
+// CPU level this machine has, on identical inputs.
+//
+// A test file registers one group:
+//
+//   static void CheckMatch(checkasm::Context& c) {
+//     if (auto fn = c.Kernel("BlockCost", &EngineDsp::block_cost, BlockCost_sse2,
+//                            BlockCost_avx2)) {
+//       ... run c.ref().block_cost and fn on the same inputs; c.Fail(...) on a mismatch;
+//       c.Bench("16x8 full", [&] { ref(...); }, [&] { fn(...); });
+//     }
+//   }
+//   static checkasm::Group match_group("match", CheckMatch);
+//
+// The group runs once per level the CPU has. Kernel() asserts that the table
+// at that level holds the expected SIMD function (so the SIMD really ran),
+// reseeds c.rng() from the seed, the kernel name and the level (so --function
+// does not change the data), and returns nullptr when the kernel is filtered
+// out or has no version at this level. Levels the CPU lacks are reported as
+// skipped.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/dsp.h"
+
+namespace checkasm {
+
+using vantrel::EngineDsp;
+
+// Benchmarked calls store their results here so they are not optimised out.
+extern volatile uint32_t sink;
+
+class Context;
+using GroupFn = void (*)(Context&);
+
+// Registers a test group at static-initialisation time.
+struct Group {
+  Group(const char* name, GroupFn fn);
+};
+
+class Rng {
+ public:
+  void Seed(uint32_t seed) { engine_.seed(seed); }
+  uint32_t Next() { return uint32_t(engine_()); }
+  uint8_t Byte() { return uint8_t(Next() >> 24); }
+  // Uniform in lo .. hi, both included.
+  int32_t Range(int32_t lo, int32_t hi) {
+    return lo + int32_t(Next() % uint32_t(int64_t(hi) - lo + 1));
+  }
+  bool Chance(uint32_t one_in) { return Next() % one_in == 0; }
+  void Fill(uint8_t* p, size_t n) {
+    for (size_t i = 0; i < n; ++i) p[i] = Byte();
+  }
+
+ private:
+  std::mt19937 engine_;
+};
+
+// Plane contents that break SIMD code: extremes, alternation that saturates
+// lane arithmetic, and smooth picture-like data besides plain noise.
+enum class Content {
+  kRandom,
+  kZero,
+  kMax,
+  kAlternateRows,     // 0 on even rows, 255 on odd rows
+  kAlternateColumns,  // 0/255 along each row
+  kSmooth,            // a slowly varying picture with a little noise
+  kCount
+};
+const char* ContentName(Content content);
+void FillPlane(Rng& rng, uint8_t* plane, size_t width, size_t height, Content content);
+
+// A byte buffer with guard zones on both sides. In sanitizer builds the
+// guards are poisoned, so any access to them stops the run; otherwise a
+// write into them is found by GuardsIntact().
+class Buffer {
+ public:
+  explicit Buffer(size_t size);
+  ~Buffer();
+  Buffer(const Buffer&) = delete;
+  Buffer& operator=(const Buffer&) = delete;
+
+  uint8_t* data() { return data_; }
+  const uint8_t* data() const { return data_; }
+  size_t size() const { return size_; }
+  bool GuardsIntact() const;
+
+ private:
+  std::vector<uint8_t> storage_;
+  uint8_t* data_;
+  size_t size_;
+};
+
+enum class Mode { kRun, kList, kSkip };
+
+struct Options {
+  uint32_t seed = 0;
+  std::string function;  // run only kernels whose name starts with this
+  bool bench = false;
+  bool list = false;
+  bool quick = false;
+};
+
+class Context {
+ public:
+  Context(const Options& options, Mode mode, uint32_t level, const EngineDsp& dsp,
+          const EngineDsp& ref);
+  ~Context();
+
+  // The function to test at this level, or nullptr (see the top of this file).
+  template <typename Fn>
+  Fn Kernel(const char* name, Fn EngineDsp::*slot, Fn sse2, Fn avx2) {
+    const Fn expected = level_is_avx2() ? avx2 : sse2;
+    if (!Begin(name, expected != nullptr)) return nullptr;
+    if (dsp_.*slot != expected) {
+      Fail("the table does not hold the %s version of %s", LevelName(), name);
+      return nullptr;
+    }
+    return expected;
+  }
+  // A check that is not one kernel (e.g. whole frames): true when selected.
+  bool Case(const char* name) { return Begin(name, true); }
+
+  const EngineDsp& dsp() const { return dsp_; }
+  const EngineDsp& ref() const { return ref_; }
+  uint32_t level() const { return level_; }
+  const char* LevelName() const;
+  Rng& rng() { return rng_; }
+  bool benchmarking() const { return options_.bench; }
+  // Scales a repeat count down in quick runs (sanitizer builds, --quick).
+  int Iterations(int n) const;
+
+  // Reports a mismatch for the current kernel; printf-style.
+  void Fail(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  bool failed() const { return current_failed_; }
+  // Compares two planes; on a mismatch reports the first differing sample
+  // with both sides around it. `what` names the buffer in the report.
+  bool CheckBytes(const char* what, const uint8_t* want, const uint8_t* got, size_t width,
+                  size_t height, size_t stride);
+  // Reports a write into the guard zones of `buffer`.
+  bool CheckGuards(const char* what, const Buffer& buffer);
+
+  // Times both calls (median of repeated batches) when benchmarking.
+  template <typename RefCall, typename NewCall>
+  void Bench(const std::string& label, RefCall&& ref_call, NewCall&& new_call) {
+    if (!options_.bench || current_failed_) return;
+    const double ref_ns = MedianNanoseconds(ref_call);
+    const double new_ns = MedianNanoseconds(new_call);
+    RecordBench(label, ref_ns, new_ns);
+  }
+
+  // Reports the kernel under test; the next Kernel() or Case() does it too.
+  void Finish();
+  int failures() const { return failures_; }
+  int passes() const { return passes_; }
+  int skips() const { return skips_; }
+
+ private:
+  bool Begin(const char* name, bool has_version);
+  bool level_is_avx2() const;
+  void RecordBench(const std::string& label, double ref_ns, double new_ns);
+
+  template <typename Call>
+  double MedianNanoseconds(Call& call) {
+    return MedianOf([](void* p) { (*static_cast<Call*>(p))(); }, &call);
+  }
+  double MedianOf(void (*thunk)(void*), void* call);
+
+  const Options& options_;
+  Mode mode_;
+  uint32_t level_;
+  const EngineDsp& dsp_;
+  const EngineDsp& ref_;
+  Rng rng_;
+  std::string current_;
+  bool current_failed_ = false;
+  int reported_ = 0;
+  int failures_ = 0;
+  int passes_ = 0;
+  int skips_ = 0;
+};
+
+}  // namespace checkasm
