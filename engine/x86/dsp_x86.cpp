@@ -8,11 +8,13 @@ void InitEngineDspX86(EngineDsp* dsp, uint32_t cpu_flags) {
   dsp->decimate_plane = DecimatePlane_sse2;
   dsp->block_cost_coarse = BlockCostCoarse_sse2;
   dsp->block_cost = BlockCost_sse2;
+  dsp->detect_combing = DetectCombing_sse2;
 
   if (!(cpu_flags & kCpuAvx2)) return;
   dsp->decimate_plane = DecimatePlane_avx2;
   dsp->block_cost_coarse = BlockCostCoarse_avx2;
   dsp->block_cost = BlockCost_avx2;
+  dsp->detect_combing = DetectCombing_avx2;
 }
 
 }  // namespace vantrel

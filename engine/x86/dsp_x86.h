@@ -52,5 +52,9 @@ WindowBest ScanFineWindow_avx2(const uint8_t* candidate, ptrdiff_t row_step,
                                int32_t cols, uint32_t start_best);
 
 // comb_sse2.cpp / comb_avx2.cpp
+int32_t DetectCombing_sse2(uint8_t* comb_mask, uint8_t* block_comb_score, const uint8_t* src_y,
+                           uint32_t width, uint32_t height, int32_t comb_threshold);
+int32_t DetectCombing_avx2(uint8_t* comb_mask, uint8_t* block_comb_score, const uint8_t* src_y,
+                           uint32_t width, uint32_t height, int32_t comb_threshold);
 
 }  // namespace vantrel
