@@ -72,11 +72,13 @@ const char* ContentName(Content content) {
     case Content::kAlternateRows: return "0/255 rows";
     case Content::kAlternateColumns: return "0/255 columns";
     case Content::kSmooth: return "smooth";
+    case Content::kExtremes: return "extremes";
     default: return "?";
   }
 }
 
 void FillPlane(Rng& rng, uint8_t* plane, size_t width, size_t height, Content content) {
+  static const uint8_t kExtreme[] = {0, 1, 2, 127, 128, 129, 253, 254, 255};
   const int32_t phase = rng.Range(0, 255);
   for (size_t y = 0; y < height; ++y) {
     uint8_t* row = plane + y * width;
@@ -87,6 +89,7 @@ void FillPlane(Rng& rng, uint8_t* plane, size_t width, size_t height, Content co
         case Content::kMax: row[x] = 255; break;
         case Content::kAlternateRows: row[x] = (y & 1) ? 255 : 0; break;
         case Content::kAlternateColumns: row[x] = (x & 1) ? 255 : 0; break;
+        case Content::kExtremes: row[x] = kExtreme[rng.Next() % sizeof(kExtreme)]; break;
         default: {
           const int32_t v = int32_t((x * 3 + y * 5 + uint32_t(phase)) % 256);
           const int32_t wave = v < 128 ? v : 255 - v;

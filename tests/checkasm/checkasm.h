@@ -70,6 +70,7 @@ enum class Content {
   kAlternateRows,     // 0 on even rows, 255 on odd rows
   kAlternateColumns,  // 0/255 along each row
   kSmooth,            // a slowly varying picture with a little noise
+  kExtremes,          // samples at and next to 0, 128 and 255
   kCount
 };
 const char* ContentName(Content content);
