@@ -11,6 +11,8 @@ void InitEngineDspX86(EngineDsp* dsp, uint32_t cpu_flags) {
   dsp->decimate_plane = DecimatePlane_sse2;
   dsp->block_cost_coarse = BlockCostCoarse_sse2;
   dsp->block_cost = BlockCost_sse2;
+  dsp->scan_coarse_window = ScanCoarseWindow_sse2;
+  dsp->scan_fine_window = ScanFineWindow_sse2;
   dsp->detect_combing = DetectCombing_sse2;
 
   if (!(cpu_flags & kCpuAvx2)) return;
@@ -20,6 +22,8 @@ void InitEngineDspX86(EngineDsp* dsp, uint32_t cpu_flags) {
   dsp->decimate_plane = DecimatePlane_avx2;
   dsp->block_cost_coarse = BlockCostCoarse_avx2;
   dsp->block_cost = BlockCost_avx2;
+  dsp->scan_coarse_window = ScanCoarseWindow_avx2;
+  dsp->scan_fine_window = ScanFineWindow_avx2;
   dsp->detect_combing = DetectCombing_avx2;
 }
 

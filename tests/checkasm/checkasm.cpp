@@ -100,9 +100,11 @@ void FillPlane(Rng& rng, uint8_t* plane, size_t width, size_t height, Content co
   }
 }
 
-Buffer::Buffer(size_t size) : storage_(size + 2 * kGuard, kGuardByte), size_(size) {
-  data_ = storage_.data() + kGuard;
-  CHECKASM_POISON(storage_.data(), kGuard);
+Buffer::Buffer(size_t size) : storage_(size + 2 * kGuard + 8, kGuardByte), size_(size) {
+  // The sanitizer poisons whole 8-byte granules only: end the data on a
+  // granule boundary so that even a one-byte overread is caught.
+  data_ = storage_.data() + kGuard + (8 - size % 8) % 8;
+  CHECKASM_POISON(storage_.data(), size_t(data_ - storage_.data()));
   CHECKASM_POISON(data_ + size_, kGuard);
 }
 
@@ -111,13 +113,13 @@ Buffer::~Buffer() {
 }
 
 bool Buffer::GuardsIntact() const {
-  CHECKASM_UNPOISON(storage_.data(), kGuard);
+  const size_t front = size_t(data_ - storage_.data());
+  CHECKASM_UNPOISON(storage_.data(), front);
   CHECKASM_UNPOISON(data_ + size_, kGuard);
   bool ok = true;
-  for (size_t i = 0; i < kGuard; ++i) {
-    ok = ok && storage_[i] == kGuardByte && data_[size_ + i] == kGuardByte;
-  }
-  CHECKASM_POISON(storage_.data(), kGuard);
+  for (size_t i = 0; i < front; ++i) ok = ok && storage_[i] == kGuardByte;
+  for (size_t i = 0; i < kGuard; ++i) ok = ok && data_[size_ + i] == kGuardByte;
+  CHECKASM_POISON(storage_.data(), front);
   CHECKASM_POISON(data_ + size_, kGuard);
   return ok;
 }
