@@ -113,9 +113,7 @@ bool FlushBlockRow(const Frame& f, const Strip& s, uint32_t decision_row, __m128
   return LimitPassed(combed_count, f.count_scale);
 }
 
-// Scans one strip from row 4 to row `height`. With kFlagAll (a threshold
-// below the 16-bit range) every lane is flagged on every row.
-template <bool kFlagAll>
+// Scans one strip from row 4 to row `height`.
 bool ScanStrip(const Frame& f, const Strip& s, uint64_t& combed_count) {
   const uint8_t* src = f.src_y + s.first_lane;
   const size_t w = f.width;
@@ -142,7 +140,7 @@ bool ScanStrip(const Frame& f, const Strip& s, uint64_t& combed_count) {
     f_above2 = f_above1;
     f_above1 = f_now;
     // flag = V > T
-    return kFlagAll ? _mm_set1_epi16(-1) : _mm_cmpgt_epi16(v, f.threshold);
+    return _mm_cmpgt_epi16(v, f.threshold);
   };
   auto push = [&](__m128i flag) {
     h4 = h3;
@@ -190,16 +188,15 @@ Strip MakeStrip(uint32_t first_lane, uint32_t counted_from) {
   return s;
 }
 
-template <bool kFlagAll>
 int32_t ScanStrips(const Frame& f) {
   const uint32_t lanes = uint32_t(f.width) - 4;
   uint64_t combed_count = 0;
   uint32_t lane = 0;
   for (; lane + kLanes <= lanes; lane += kLanes)
-    if (ScanStrip<kFlagAll>(f, MakeStrip(lane, 0), combed_count)) return 1;
+    if (ScanStrip(f, MakeStrip(lane, 0), combed_count)) return 1;
   if (lane < lanes) {
     const uint32_t first = lanes - kLanes;
-    if (ScanStrip<kFlagAll>(f, MakeStrip(first, lane - first), combed_count)) return 1;
+    if (ScanStrip(f, MakeStrip(first, lane - first), combed_count)) return 1;
   }
   return 0;
 }
@@ -214,8 +211,9 @@ int32_t DetectCombing_sse2(uint8_t* comb_mask, uint8_t* block_comb_score, const 
   std::memset(block_comb_score, 0, size_t(blocks_x) * (height / 16));
   PresetCombMask(comb_mask, width, height);
 
-  // Any int32 threshold: above the 16-bit range nothing flags (V <= 32767
-  // after clamping to 32767), below it everything does.
+  // Any int32 threshold. Clamping it to 16 bits keeps every comparison:
+  // V never exceeds 32767 and never goes below 4 * -5040 (F >= -5040 for S
+  // in 0 .. 127), so a threshold under -32768 flags like -32768.
   const int32_t threshold = comb_threshold >> 1;
   const int16_t clamped =
       int16_t(threshold > 32767 ? 32767 : (threshold < -32768 ? -32768 : threshold));
@@ -227,7 +225,7 @@ int32_t DetectCombing_sse2(uint8_t* comb_mask, uint8_t* block_comb_score, const 
                 blocks_x,
                 int32_t(268435456u / luma_size),
                 _mm_set1_epi16(clamped)};
-  return threshold < -32768 ? ScanStrips<true>(f) : ScanStrips<false>(f);
+  return ScanStrips(f);
 }
 
 }  // namespace vantrel
