@@ -157,7 +157,7 @@ bool Context::Begin(const char* name, bool has_version) {
   current_ = name;
   current_failed_ = false;
   reported_ = 0;
-  rng_.Seed(options_.seed ^ HashName(name) ^ (level_ * 0x9E3779B9u));
+  rng_.Seed(options_.seed ^ HashName(name));
   return true;
 }
 

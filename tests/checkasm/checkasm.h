@@ -14,10 +14,10 @@
 //
 // The group runs once per level the CPU has. Kernel() asserts that the table
 // at that level holds the expected SIMD function (so the SIMD really ran),
-// reseeds c.rng() from the seed, the kernel name and the level (so --function
-// does not change the data), and returns nullptr when the kernel is filtered
-// out or has no version at this level. Levels the CPU lacks are reported as
-// skipped.
+// reseeds c.rng() from the seed and the kernel name (so --function does not
+// change the data and every level sees the same data), and returns nullptr
+// when the kernel is filtered out or has no version at this level. Levels
+// the CPU lacks are reported as skipped.
 #pragma once
 
 #include <cstddef>
