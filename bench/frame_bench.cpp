@@ -1,8 +1,11 @@
 // Whole frames through the engine, per mode, size, content and CPU level.
 #include <benchmark/benchmark.h>
 
+#include <time.h>
+
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <random>
 #include <vector>
 
@@ -39,34 +42,47 @@ std::vector<uint8_t> MakeFrame(uint32_t w, uint32_t h, Content content) {
   return f;
 }
 
+const char* ContentName(Content content) {
+  return content == kNoise ? "noise" : content == kPan ? "pan" : "still-bg";
+}
+
+// Thread CPU time: on a shared machine, time spent descheduled is not ours.
+double ThreadSeconds() {
+  timespec t;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+}
+
+// Times Init + Process + Release, as the filter runs them for every frame;
+// the fresh copy of the source that modes 0-3 need is not timed.
 void BM_Frame(benchmark::State& state) {
   const int mode = int(state.range(0));
   const uint32_t w = uint32_t(state.range(1)), h = uint32_t(state.range(2));
   const Content content = Content(state.range(3));
   const uint32_t level = uint32_t(state.range(4));
-  EngineDsp dsp;
-  vantrel::InitEngineDsp(&dsp, vantrel::DetectCpuFlags() & level);
   if ((vantrel::DetectCpuFlags() & level) != level) {
     state.SkipWithError("CPU level not available");
     return;
   }
+  EngineDsp dsp;
+  vantrel::InitEngineDsp(&dsp, level);
   const std::vector<uint8_t> source = MakeFrame(w, h, content);
   std::vector<uint8_t> work(source.size()), out(source.size());
   DeinterlaceEngine engine(dsp);
   EngineParams params;
   params.mode = mode;
   for (auto _ : state) {
-    state.PauseTiming();
     work = source;  // modes 0-3 overwrite their input
-    state.ResumeTiming();
+    const double start = ThreadSeconds();
     engine.Init(w, h);
     uint8_t* out_ptr = out.data();
     engine.Process(work.data(), out_ptr, &params);
     engine.Release();
     benchmark::DoNotOptimize(out_ptr);
+    benchmark::ClobberMemory();
+    state.SetIterationTime(ThreadSeconds() - start);
   }
-  state.SetLabel(std::string(vantrel::CpuLevelName(level)) +
-                 (content == kNoise ? " noise" : content == kPan ? " pan" : " still-bg"));
+  state.SetLabel(std::string(vantrel::CpuLevelName(level)) + " " + ContentName(content));
 }
 
 void Args(benchmark::internal::Benchmark* b) {
@@ -75,7 +91,9 @@ void Args(benchmark::internal::Benchmark* b) {
       for (int content : {kStillBackground, kPan, kNoise})
         for (int mode = 0; mode <= 4; ++mode)
           b->Args({mode, size.first, size.second, content, int64_t(level)});
-  b->ArgNames({"mode", "w", "h", "content", "level"})->Unit(benchmark::kMillisecond);
+  b->ArgNames({"mode", "w", "h", "content", "level"})
+      ->Unit(benchmark::kMillisecond)
+      ->UseManualTime();
 }
 
 BENCHMARK(BM_Frame)->Apply(Args);
