@@ -37,43 +37,35 @@ void AverageLine(uint8_t* dst, const uint8_t* above, const uint8_t* below, size_
   if (x < w) Store16(dst + x, FloorAverage16(Load16(above + x), Load16(below + x)));
 }
 
-// FourTapLuma in 16-bit lanes: max(0, 5 * (b + c) - a - d) >> 3, saturating
-// subtractions that stop at 0 as the scalar lanes do.
-inline __m256i FourTap16(__m256i a, __m256i b, __m256i c, __m256i d) {
-  const __m256i bc = _mm256_add_epi16(b, c);
-  const __m256i five = _mm256_add_epi16(bc, _mm256_slli_epi16(bc, 2));  // 5 * (b + c)
-  const __m256i sum = _mm256_subs_epu16(_mm256_subs_epu16(five, a), d);
-  return _mm256_srli_epi16(sum, 3);
+// FourTapLuma in 16-bit lanes from byte pairs: pmaddubsw of (b, c) with
+// (5, 5) is 5 * (b + c) and of (a, d) with (1, 1) is a + d, both exact.
+// Subtracting a and then d with saturation at 0 equals subtracting a + d
+// once: max(0, max(0, x - a) - d) = max(0, x - a - d) for a, d >= 0.
+inline __m256i FourTap16(__m256i ad, __m256i bc) {
+  const __m256i five = _mm256_maddubs_epi16(bc, _mm256_set1_epi8(5));   // 5 * (b + c)
+  const __m256i outer = _mm256_maddubs_epi16(ad, _mm256_set1_epi8(1));  // a + d
+  return _mm256_srli_epi16(_mm256_subs_epu16(five, outer), 3);          // max(0, ..) >> 3
 }
-inline __m128i FourTap16Half(__m128i a, __m128i b, __m128i c, __m128i d) {
-  const __m128i bc = _mm_add_epi16(b, c);
-  const __m128i five = _mm_add_epi16(bc, _mm_slli_epi16(bc, 2));
-  const __m128i sum = _mm_subs_epu16(_mm_subs_epu16(five, a), d);
-  return _mm_srli_epi16(sum, 3);
+inline __m128i FourTap16Half(__m128i ad, __m128i bc) {
+  const __m128i five = _mm_maddubs_epi16(bc, _mm_set1_epi8(5));
+  const __m128i outer = _mm_maddubs_epi16(ad, _mm_set1_epi8(1));
+  return _mm_srli_epi16(_mm_subs_epu16(five, outer), 3);
 }
 
 // FourTapLuma on 32 samples at column x. Unpack and pack both work within
 // 128-bit halves, so the bytes come back in order.
 inline __m256i FourTap(const uint8_t* a, const uint8_t* b, const uint8_t* c, const uint8_t* d,
                        size_t x) {
-  const __m256i zero = _mm256_setzero_si256();
   const __m256i va = Load(a + x), vb = Load(b + x), vc = Load(c + x), vd = Load(d + x);
-  const __m256i lo =
-      FourTap16(_mm256_unpacklo_epi8(va, zero), _mm256_unpacklo_epi8(vb, zero),
-                _mm256_unpacklo_epi8(vc, zero), _mm256_unpacklo_epi8(vd, zero));
-  const __m256i hi =
-      FourTap16(_mm256_unpackhi_epi8(va, zero), _mm256_unpackhi_epi8(vb, zero),
-                _mm256_unpackhi_epi8(vc, zero), _mm256_unpackhi_epi8(vd, zero));
+  const __m256i lo = FourTap16(_mm256_unpacklo_epi8(va, vd), _mm256_unpacklo_epi8(vb, vc));
+  const __m256i hi = FourTap16(_mm256_unpackhi_epi8(va, vd), _mm256_unpackhi_epi8(vb, vc));
   return _mm256_packus_epi16(lo, hi);  // saturate to 255
 }
 inline __m128i FourTapHalf(const uint8_t* a, const uint8_t* b, const uint8_t* c,
                            const uint8_t* d, size_t x) {
-  const __m128i zero = _mm_setzero_si128();
   const __m128i va = Load16(a + x), vb = Load16(b + x), vc = Load16(c + x), vd = Load16(d + x);
-  const __m128i lo = FourTap16Half(_mm_unpacklo_epi8(va, zero), _mm_unpacklo_epi8(vb, zero),
-                                   _mm_unpacklo_epi8(vc, zero), _mm_unpacklo_epi8(vd, zero));
-  const __m128i hi = FourTap16Half(_mm_unpackhi_epi8(va, zero), _mm_unpackhi_epi8(vb, zero),
-                                   _mm_unpackhi_epi8(vc, zero), _mm_unpackhi_epi8(vd, zero));
+  const __m128i lo = FourTap16Half(_mm_unpacklo_epi8(va, vd), _mm_unpacklo_epi8(vb, vc));
+  const __m128i hi = FourTap16Half(_mm_unpackhi_epi8(va, vd), _mm_unpackhi_epi8(vb, vc));
   return _mm_packus_epi16(lo, hi);
 }
 
@@ -110,51 +102,70 @@ void MaskedLine(uint8_t* out, const uint8_t* s, const uint8_t* m, const uint8_t*
   }
 }
 
-// Chroma rebuild in 16-bit lanes: v = (A + 3B) >> 2, or C where the comb
-// test does not fire (unless rebuild_all).
-inline __m256i Chroma16(__m256i above, __m256i centre, __m256i below, bool rebuild_all) {
-  const __m256i three_b = _mm256_add_epi16(below, _mm256_slli_epi16(below, 1));
-  const __m256i v = _mm256_srli_epi16(_mm256_add_epi16(above, three_b), 2);
-  if (rebuild_all) return v;
-  // P = wrap16((A - C) * (B - C))
-  const __m256i p = _mm256_mullo_epi16(_mm256_sub_epi16(above, centre),
-                                       _mm256_sub_epi16(below, centre));
-  // Q = wrap16((B - A)^2) >> 3, arithmetic
-  const __m256i ba = _mm256_sub_epi16(below, above);
-  const __m256i q = _mm256_srai_epi16(_mm256_mullo_epi16(ba, ba), 3);
-  const __m256i d = _mm256_subs_epi16(p, q);  // D = sat16(P - Q)
-  const __m256i fires = _mm256_cmpgt_epi16(_mm256_srai_epi16(d, 1), _mm256_set1_epi16(8));
-  return _mm256_or_si256(_mm256_and_si256(fires, v), _mm256_andnot_si256(fires, centre));
+// Chroma in 16-bit lanes from interleaved byte pairs, each formula one
+// pmaddubsw: v = (A + 3B) >> 2 from (A, B) with (1, 3); B - A from (A, B)
+// with (-1, 1); A - C and B - C from (A, C) and (B, C) with (1, -1).
+struct ChromaPairs {
+  __m256i ab, ac, bc;
+};
+
+// v for 16 samples: (A + 3B) >> 2.
+inline __m256i ChromaValue(__m256i ab) {
+  return _mm256_srli_epi16(_mm256_maddubs_epi16(ab, _mm256_set1_epi16(0x0301)), 2);
 }
-inline __m128i Chroma16Half(__m128i above, __m128i centre, __m128i below, bool rebuild_all) {
-  const __m128i three_b = _mm_add_epi16(below, _mm_slli_epi16(below, 1));
-  const __m128i v = _mm_srli_epi16(_mm_add_epi16(above, three_b), 2);
+
+// 0xFFFF in the lanes where the comb test fires.
+inline __m256i ChromaFires(const ChromaPairs& p) {
+  const __m256i plus_minus = _mm256_set1_epi16(int16_t(0xFF01));  // (1, -1)
+  const __m256i a_c = _mm256_maddubs_epi16(p.ac, plus_minus);
+  const __m256i b_c = _mm256_maddubs_epi16(p.bc, plus_minus);
+  const __m256i b_a = _mm256_maddubs_epi16(p.ab, _mm256_set1_epi16(0x01FF));  // (-1, 1)
+  const __m256i prod = _mm256_mullo_epi16(a_c, b_c);                    // P = wrap16((A-C)(B-C))
+  const __m256i q = _mm256_srai_epi16(_mm256_mullo_epi16(b_a, b_a), 3);  // Q = wrap16((B-A)^2) >> 3
+  const __m256i d = _mm256_subs_epi16(prod, q);                          // D = sat16(P - Q)
+  // (D >> 1) > 8 holds exactly when D > 17.
+  return _mm256_cmpgt_epi16(d, _mm256_set1_epi16(17));
+}
+
+// The same on 8 samples (16-bit lanes of a 128-bit register).
+inline __m128i ChromaHalf(__m128i a, __m128i c, __m128i b, bool rebuild_all) {
+  const __m128i ab = _mm_unpacklo_epi8(a, b);
+  const __m128i v = _mm_srli_epi16(_mm_maddubs_epi16(ab, _mm_set1_epi16(0x0301)), 2);
   if (rebuild_all) return v;
-  const __m128i p = _mm_mullo_epi16(_mm_sub_epi16(above, centre), _mm_sub_epi16(below, centre));
-  const __m128i ba = _mm_sub_epi16(below, above);
-  const __m128i q = _mm_srai_epi16(_mm_mullo_epi16(ba, ba), 3);
-  const __m128i d = _mm_subs_epi16(p, q);
-  const __m128i fires = _mm_cmpgt_epi16(_mm_srai_epi16(d, 1), _mm_set1_epi16(8));
+  const __m128i plus_minus = _mm_set1_epi16(int16_t(0xFF01));
+  const __m128i a_c = _mm_maddubs_epi16(_mm_unpacklo_epi8(a, c), plus_minus);
+  const __m128i b_c = _mm_maddubs_epi16(_mm_unpacklo_epi8(b, c), plus_minus);
+  const __m128i b_a = _mm_maddubs_epi16(ab, _mm_set1_epi16(0x01FF));
+  const __m128i q = _mm_srai_epi16(_mm_mullo_epi16(b_a, b_a), 3);
+  const __m128i d = _mm_subs_epi16(_mm_mullo_epi16(a_c, b_c), q);
+  const __m128i fires = _mm_cmpgt_epi16(d, _mm_set1_epi16(17));
+  const __m128i centre = _mm_unpacklo_epi8(c, _mm_setzero_si128());
   return _mm_or_si128(_mm_and_si128(fires, v), _mm_andnot_si128(fires, centre));
 }
 
 void ChromaLine(uint8_t* out, const uint8_t* above, const uint8_t* centre, const uint8_t* below,
                 size_t w, bool rebuild_all) {
-  const __m256i zero = _mm256_setzero_si256();
   size_t x = 0;
   for (; x + 32 <= w; x += 32) {
     const __m256i a = Load(above + x), c = Load(centre + x), b = Load(below + x);
-    const __m256i lo = Chroma16(_mm256_unpacklo_epi8(a, zero), _mm256_unpacklo_epi8(c, zero),
-                                _mm256_unpacklo_epi8(b, zero), rebuild_all);
-    const __m256i hi = Chroma16(_mm256_unpackhi_epi8(a, zero), _mm256_unpackhi_epi8(c, zero),
-                                _mm256_unpackhi_epi8(b, zero), rebuild_all);
-    Store(out + x, _mm256_packus_epi16(lo, hi));
+    const ChromaPairs lo{_mm256_unpacklo_epi8(a, b), _mm256_unpacklo_epi8(a, c),
+                         _mm256_unpacklo_epi8(b, c)};
+    const ChromaPairs hi{_mm256_unpackhi_epi8(a, b), _mm256_unpackhi_epi8(a, c),
+                         _mm256_unpackhi_epi8(b, c)};
+    const __m256i v = _mm256_packus_epi16(ChromaValue(lo.ab), ChromaValue(hi.ab));
+    if (rebuild_all) {
+      Store(out + x, v);
+      continue;
+    }
+    // Pack the lane masks to bytes in the same order and pick v or C.
+    const __m256i fires = _mm256_packs_epi16(ChromaFires(lo), ChromaFires(hi));
+    Store(out + x, _mm256_blendv_epi8(c, v, fires));
   }
   for (; x + 8 <= w; x += 8) {  // 16-byte and 8-byte tails, 8 samples per step
-    const __m128i a = _mm_cvtepu8_epi16(_mm_loadl_epi64((const __m128i*)(above + x)));
-    const __m128i c = _mm_cvtepu8_epi16(_mm_loadl_epi64((const __m128i*)(centre + x)));
-    const __m128i b = _mm_cvtepu8_epi16(_mm_loadl_epi64((const __m128i*)(below + x)));
-    const __m128i v = Chroma16Half(a, c, b, rebuild_all);
+    const __m128i a = _mm_loadl_epi64((const __m128i*)(above + x));
+    const __m128i c = _mm_loadl_epi64((const __m128i*)(centre + x));
+    const __m128i b = _mm_loadl_epi64((const __m128i*)(below + x));
+    const __m128i v = ChromaHalf(a, c, b, rebuild_all);
     _mm_storel_epi64((__m128i*)(out + x), _mm_packus_epi16(v, v));
   }
 }

@@ -104,25 +104,36 @@ uint32_t BlockCostCoarse_avx2(const uint8_t* candidate, const uint8_t* reference
   return FirstReached(&running, 4, BelowBest(running, best));
 }
 
+// Running sums after each of four lines from two line-pair registers.
+inline __m128i FourLineSums(__m256i lines01, __m256i lines23) {
+  // [s0 s2 s0 s2 | s1 s3 s1 s3] after two rounds of pairwise adds.
+  const __m256i h = _mm256_hadd_epi32(lines01, lines23);
+  const __m256i t = _mm256_hadd_epi32(h, h);
+  return PrefixSums(_mm_unpacklo_epi32(_mm256_castsi256_si128(t), _mm256_extracti128_si256(t, 1)));
+}
+
 uint32_t BlockCost_avx2(const uint8_t* candidate, const uint8_t* reference, int32_t best,
                         ptrdiff_t stride) {
   __m256i m[4];
-  for (int k = 0; k < 4; ++k) {
+  for (int k = 0; k < 2; ++k) {
     const uint8_t* c = candidate + 2 * k * stride;
     const uint8_t* r = reference + 2 * k * stride;
     m[k] = LinePairSquares(LoadLinePair(c, c + stride), LoadLinePair(r, r + stride));
   }
-  // Two rounds of pairwise adds: [s0 s2 s4 s6 | s1 s3 s5 s7].
-  const __m256i h = _mm256_hadd_epi32(_mm256_hadd_epi32(m[0], m[1]), _mm256_hadd_epi32(m[2], m[3]));
-  const __m128i even = _mm256_castsi256_si128(h);
-  const __m128i odd = _mm256_extracti128_si256(h, 1);
+  // Lines 0-3 first: most candidates of a search stop there.
   __m128i running[2];
-  running[0] = PrefixSums(_mm_unpacklo_epi32(even, odd));
+  running[0] = FourLineSums(m[0], m[1]);
+  const int below_first = BelowBest(running[0], best);
+  if (below_first != 0xF) return FirstReached(running, 4, below_first);
+  for (int k = 2; k < 4; ++k) {
+    const uint8_t* c = candidate + 2 * k * stride;
+    const uint8_t* r = reference + 2 * k * stride;
+    m[k] = LinePairSquares(LoadLinePair(c, c + stride), LoadLinePair(r, r + stride));
+  }
   // Lines 4-7 continue from the total of lines 0-3.
   const __m128i carry = _mm_shuffle_epi32(running[0], 0xFF);
-  running[1] = _mm_add_epi32(PrefixSums(_mm_unpackhi_epi32(even, odd)), carry);
-  const int below = BelowBest(running[0], best) | (BelowBest(running[1], best) << 4);
-  return FirstReached(running, 8, below);
+  running[1] = _mm_add_epi32(FourLineSums(m[2], m[3]), carry);
+  return FirstReached(running, 8, 0xF | (BelowBest(running[1], best) << 4));
 }
 
 }  // namespace vantrel

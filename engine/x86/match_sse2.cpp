@@ -88,15 +88,20 @@ uint32_t BlockCostCoarse_sse2(const uint8_t* candidate, const uint8_t* reference
 
 uint32_t BlockCost_sse2(const uint8_t* candidate, const uint8_t* reference, int32_t best,
                         ptrdiff_t stride) {
-  __m128i m[8];
-  for (int k = 0; k < 8; ++k) m[k] = LineSquares16(candidate + k * stride, reference + k * stride);
+  // Lines 0-3 first: most candidates of a search stop there.
+  __m128i m[4];
+  for (int k = 0; k < 4; ++k) m[k] = LineSquares16(candidate + k * stride, reference + k * stride);
   __m128i running[2];
   running[0] = PrefixSums(LineTotals(m[0], m[1], m[2], m[3]));
+  const int below_first = BelowBest(running[0], best);
+  if (below_first != 0xF) return FirstReached(running, 4, below_first);
+  for (int k = 0; k < 4; ++k) {
+    m[k] = LineSquares16(candidate + (k + 4) * stride, reference + (k + 4) * stride);
+  }
   // Lines 4-7 continue from the total of lines 0-3.
   const __m128i carry = _mm_shuffle_epi32(running[0], 0xFF);
-  running[1] = _mm_add_epi32(PrefixSums(LineTotals(m[4], m[5], m[6], m[7])), carry);
-  const int below = BelowBest(running[0], best) | (BelowBest(running[1], best) << 4);
-  return FirstReached(running, 8, below);
+  running[1] = _mm_add_epi32(PrefixSums(LineTotals(m[0], m[1], m[2], m[3])), carry);
+  return FirstReached(running, 8, 0xF | (BelowBest(running[1], best) << 4));
 }
 
 }  // namespace vantrel

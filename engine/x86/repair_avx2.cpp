@@ -48,7 +48,7 @@ inline bool AnyBelow(__m128i best, __m128i even, __m128i odd) {
 }
 
 // Full costs of candidates 0 .. 15 at `cand` into costs[], or false when
-// they cannot beat `best`.
+// none of them can beat `best` (checked after every line, the last too).
 template <int kCols, int kLines>
 bool Costs16(const uint8_t* cand, ptrdiff_t stride, const ReferencePairs<kCols, kLines>& ref,
              __m256i best, uint32_t* costs) {
@@ -66,7 +66,7 @@ bool Costs16(const uint8_t* cand, ptrdiff_t stride, const ReferencePairs<kCols, 
       even = _mm256_add_epi32(even, _mm256_madd_epi16(de, de));  // sum += d^2 + d'^2
       odd = _mm256_add_epi32(odd, _mm256_madd_epi16(dd, dd));
     }
-    if (l + 1 < kLines && !AnyBelow(best, even, odd)) return false;
+    if (!AnyBelow(best, even, odd)) return false;
   }
   // even holds candidates 0, 2, .., 14 and odd 1, 3, .., 15: interleave.
   const __m256i lo = _mm256_unpacklo_epi32(even, odd);  // 0 1 2 3 | 8 9 10 11
@@ -93,7 +93,7 @@ bool Costs8(const uint8_t* cand, ptrdiff_t stride, const ReferencePairs<kCols, k
       even = _mm_add_epi32(even, _mm_madd_epi16(de, de));
       odd = _mm_add_epi32(odd, _mm_madd_epi16(dd, dd));
     }
-    if (l + 1 < kLines && !AnyBelow(best, even, odd)) return false;
+    if (!AnyBelow(best, even, odd)) return false;
   }
   _mm_storeu_si128((__m128i*)costs, _mm_unpacklo_epi32(even, odd));        // 0 1 2 3
   _mm_storeu_si128((__m128i*)(costs + 4), _mm_unpackhi_epi32(even, odd));  // 4 5 6 7

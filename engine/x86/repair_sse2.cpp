@@ -38,7 +38,7 @@ inline __m128i LoadWidened8(const uint8_t* p) {
 }
 
 // Full costs of candidates 0 .. 7 at `cand` into costs[], or false when
-// they cannot beat `best`.
+// none of them can beat `best` (checked after every line, the last too).
 template <int kCols, int kLines>
 bool Costs8(const uint8_t* cand, ptrdiff_t stride, const ReferencePairs<kCols, kLines>& ref,
             __m128i best, uint32_t* costs) {
@@ -53,11 +53,8 @@ bool Costs8(const uint8_t* cand, ptrdiff_t stride, const ReferencePairs<kCols, k
       even = _mm_add_epi32(even, _mm_madd_epi16(de, de));  // sum += d^2 + d'^2
       odd = _mm_add_epi32(odd, _mm_madd_epi16(dd, dd));
     }
-    if (l + 1 < kLines) {
-      const __m128i below =
-          _mm_or_si128(_mm_cmpgt_epi32(best, even), _mm_cmpgt_epi32(best, odd));
-      if (_mm_movemask_epi8(below) == 0) return false;
-    }
+    const __m128i below = _mm_or_si128(_mm_cmpgt_epi32(best, even), _mm_cmpgt_epi32(best, odd));
+    if (_mm_movemask_epi8(below) == 0) return false;
   }
   _mm_storeu_si128((__m128i*)costs, _mm_unpacklo_epi32(even, odd));        // 0 1 2 3
   _mm_storeu_si128((__m128i*)(costs + 4), _mm_unpackhi_epi32(even, odd));  // 4 5 6 7
