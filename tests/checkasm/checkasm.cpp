@@ -332,6 +332,11 @@ int main(int argc, char** argv) {
     }
   }
   if (options.list) return 0;
+  if (passes + failures + skips == 0) {
+    std::fprintf(stderr, "checkasm: no kernel name starts with '%s'; --list shows them\n",
+                 options.function.c_str());
+    return 2;
+  }
   PrintBench();
   std::printf("checkasm: %d passed, %d failed, %d skipped (seed %" PRIu32 ")\n", passes, failures,
               skips, options.seed);
