@@ -5,7 +5,7 @@ BUILD_SAN  ?= build-sanitize
 JOBS       ?= $(shell nproc)
 GENERATOR  := $(if $(shell command -v ninja),-G Ninja,)
 
-.PHONY: all build deps test test-sanitize demo bench clean
+.PHONY: all build deps test test-sanitize demo bench fuzz clean
 
 all: build
 
@@ -36,6 +36,18 @@ bench: deps
 	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DVANTREL_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS)
 	@sh bench/run.sh $(BUILD)
+
+# libFuzzer targets under ASan and UBSan (needs clang: apt-get install clang
+# libclang-rt-dev). FUZZ_SECONDS per target; FUZZ_TARGETS to pick some.
+BUILD_FUZZ   ?= build-fuzz
+FUZZ_SECONDS ?= 300
+FUZZ_TARGETS ?= y4m_reader raw_reader engine filter
+fuzz:
+	@command -v clang++ >/dev/null 2>&1 || { echo "make fuzz needs clang++ (apt-get install clang libclang-rt-dev)" >&2; exit 1; }
+	cmake -S . -B $(BUILD_FUZZ) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_COMPILER=clang++ -DVANTREL_SANITIZE=ON -DVANTREL_FUZZ=ON -DVANTREL_TESTS=OFF
+	cmake --build $(BUILD_FUZZ) -j $(JOBS)
+	sh fuzz/run.sh $(BUILD_FUZZ) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 clean:
 	rm -rf $(BUILD) $(BUILD_SAN)
