@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "cli/interrupt.h"
+
 namespace vantrel::cli {
 namespace {
 
@@ -32,31 +34,42 @@ std::string ErrorText(int err) {
 }
 
 // Descriptors inherited in non-blocking mode must still block: wait
-// instead of spinning on EAGAIN.
-bool WaitFor(int fd, short events) {
-  pollfd p = {fd, events, 0};
+// instead of spinning on EAGAIN. An interruptible wait also ends, with
+// ECANCELED, once Ctrl-C has arrived.
+bool WaitFor(int fd, short events, bool interruptible) {
+  pollfd p[2] = {{fd, events, 0}, {InterruptFd(), POLLIN, 0}};
+  const nfds_t count = interruptible && p[1].fd >= 0 ? 2 : 1;
   for (;;) {
-    if (poll(&p, 1, -1) >= 0) return true;
+    if (poll(p, count, -1) >= 0) {
+      if (count == 2 && p[1].revents != 0) {
+        errno = ECANCELED;
+        return false;
+      }
+      return true;
+    }
     if (errno != EINTR) return false;
   }
 }
 
-ssize_t ReadSome(int fd, const iovec* iov, int count) {
-  for (;;) {
+// A pipe or terminal (`may_block`) can stall for ever, so it is read only
+// once poll says so, where Ctrl-C can end the wait; a file never stalls.
+ssize_t ReadSome(int fd, const iovec* iov, int count, bool may_block) {
+  for (bool wait = may_block;; wait = true) {
+    if (wait && !WaitFor(fd, POLLIN, true)) return -1;
     const ssize_t r = readv(fd, iov, count);
     if (r >= 0) return r;
-    if (errno == EINTR) continue;
-    if ((errno == EAGAIN || errno == EWOULDBLOCK) && WaitFor(fd, POLLIN)) continue;
-    return -1;
+    if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) return -1;
   }
 }
 
+// Not interruptible: after Ctrl-C the frames already read are still written
+// (a second Ctrl-C ends a stalled output).
 ssize_t WriteSome(int fd, const iovec* iov, int count) {
   for (;;) {
     const ssize_t r = writev(fd, iov, count);
     if (r >= 0) return r;
     if (errno == EINTR) continue;
-    if ((errno == EAGAIN || errno == EWOULDBLOCK) && WaitFor(fd, POLLOUT)) continue;
+    if ((errno == EAGAIN || errno == EWOULDBLOCK) && WaitFor(fd, POLLOUT, false)) continue;
     return -1;
   }
 }
@@ -214,6 +227,7 @@ int64_t InputStream::RemainingSize() const {
 }
 
 std::string InputStream::ReadError(int err) const {
+  if (err == ECANCELED) return "interrupted at byte " + std::to_string(offset_);
   return "read error at byte " + std::to_string(offset_) + ": " + ErrorText(err);
 }
 
@@ -222,7 +236,7 @@ bool InputStream::Fill(std::string* error) {
   pos_ = end_ = 0;
   if (eof_) return true;
   const iovec iov = {buffer_.data(), buffer_.size()};
-  const ssize_t r = ReadSome(fd_, &iov, 1);
+  const ssize_t r = ReadSome(fd_, &iov, 1, file_end_ < 0);
   if (r < 0) {
     *error = ReadError(errno);
     return false;
@@ -280,7 +294,7 @@ bool InputStream::ReadPlanes(const PlaneOut* planes, const PlaneShape* shapes, i
       ok = Fill(error);
     } else {
       iovec iov[kMaxIov];
-      const ssize_t r = ReadSome(fd_, iov, cursor.Gather(iov, kMaxIov));
+      const ssize_t r = ReadSome(fd_, iov, cursor.Gather(iov, kMaxIov), file_end_ < 0);
       if (r < 0) {
         *error = ReadError(errno);
         ok = false;

@@ -1,9 +1,11 @@
 // vantrel: deinterlaces YUV4MPEG2 or raw video through the Vantrel plugin.
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <unistd.h>
 
+#include "cli/interrupt.h"
 #include "cli/options.h"
 #include "cli/pipeline.h"
 #include "cli/session.h"
@@ -16,6 +18,14 @@ constexpr int kExitUsage = 2;
 int Fail(const std::string& message, int code = kExitFailure) {
   std::fprintf(stderr, "vantrel: %s\n", message.c_str());
   return code;
+}
+
+// As a shell reports a process the signal ended: 128 + the signal.
+int Interrupted(int sig, int64_t frames_written) {
+  std::fprintf(stderr, "vantrel: interrupted by %s (%lld frames were written before it)\n",
+               sig == SIGINT ? "Ctrl-C (SIGINT)" : "SIGTERM",
+               static_cast<long long>(frames_written));
+  return 128 + sig;
 }
 
 }  // namespace
@@ -35,9 +45,13 @@ int main(int argc, char** argv) {
   }
   // A closed output pipe is reported by write() and ends the run cleanly.
   std::signal(SIGPIPE, SIG_IGN);
+  InstallInterruptHandlers();
 
   Session session;
-  if (!OpenSession(options, argv[0], &session, &error)) return Fail(error);
+  if (!OpenSession(options, argv[0], &session, &error)) {
+    if (InterruptSignal()) return Interrupted(InterruptSignal(), 0);
+    return Fail(error);
+  }
   const bool quiet = options.progress == Options::Progress::kQuiet;
   const std::string warning = NoticeWarning(options, session);
   if (!warning.empty() && !quiet) std::fprintf(stderr, "vantrel: %s\n", warning.c_str());
@@ -57,6 +71,9 @@ int main(int argc, char** argv) {
   progress.Finish();
   // The output's reader left (e.g. `| head`): what it wanted was written.
   if (result.broken_pipe) return 0;
+  if (result.interrupted && result.error.empty()) {
+    return Interrupted(result.interrupted, result.frames_written);
+  }
   if (!result.error.empty()) {
     return Fail(result.error + " (" + std::to_string(result.frames_written) +
                 " frames were written before it)");

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "cli/interrupt.h"
 #include "cli/padding.h"
 
 namespace vantrel::cli {
@@ -40,6 +41,7 @@ class Pipeline {
     for (std::thread& t : workers) t.join();
     writer.join();
     if (result_.error.empty() && !read_error_.empty()) result_.error = read_error_;
+    result_.interrupted = InterruptSignal();
     return result_;
   }
 
@@ -54,6 +56,8 @@ class Pipeline {
         cv_.wait(lock, [&] { return in_flight_ < max_in_flight_ || stop_; });
         if (stop_) return;
       }
+      // Ctrl-C: no more frames; those already read are still written.
+      if (InterruptSignal()) return;
       host::WritableFrame frame;
       std::string error;
       if (!s_.host->NewFrame(s_.format, &frame, &error)) {
@@ -68,7 +72,7 @@ class Pipeline {
       const ReadStatus status = reader.Read(planes, file.plane_count);
       if (status == ReadStatus::kEnd) return;
       if (status == ReadStatus::kError) {
-        read_error_ = reader.error();
+        if (!InterruptSignal()) read_error_ = reader.error();
         return;
       }
       if (o_.pad) Pad(frame, file);

@@ -13,6 +13,7 @@ struct RunResult {
   int64_t frames_written = 0;
   std::string error;          // what stopped the run early, "" if nothing did
   bool broken_pipe = false;   // the output's reader went away
+  int interrupted = 0;        // the signal that stopped the reading, 0 if none
 };
 
 // At most a few frames per thread are held at any time.

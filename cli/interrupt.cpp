@@ -1,0 +1,48 @@
+#include "cli/interrupt.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <initializer_list>
+
+namespace vantrel::cli {
+namespace {
+
+volatile sig_atomic_t g_signal = 0;
+int g_wake[2] = {-1, -1};
+
+void OnInterrupt(int sig) {
+  const int saved = errno;
+  if (g_signal == 0) {
+    g_signal = sig;
+    const char byte = 1;
+    (void)!write(g_wake[1], &byte, 1);
+  }
+  errno = saved;
+}
+
+}  // namespace
+
+bool InstallInterruptHandlers() {
+  if (g_wake[0] < 0 && pipe2(g_wake, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+  struct sigaction action = {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  // No SA_RESTART: a blocked call returns EINTR and the caller looks again.
+  action.sa_flags = SA_RESETHAND;
+  for (const int sig : {SIGINT, SIGTERM}) {
+    struct sigaction old = {};
+    // A signal ignored at start (a background job, nohup) stays ignored.
+    if (sigaction(sig, nullptr, &old) != 0) return false;
+    if (old.sa_handler != SIG_IGN && sigaction(sig, &action, nullptr) != 0) return false;
+  }
+  return true;
+}
+
+int InterruptSignal() { return g_signal; }
+
+int InterruptFd() { return g_wake[0]; }
+
+}  // namespace vantrel::cli
