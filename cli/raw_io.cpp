@@ -31,6 +31,8 @@ bool Refuse(std::string* error, const std::string& message) {
   return false;
 }
 
+constexpr const char* kScaleDown = "; scale the video down first, e.g. ffmpeg -vf scale=1920:-2";
+
 bool ParseSide(std::string_view text, std::string_view whole, const char* what, int32_t* out,
                std::string* error) {
   uint64_t v = 0;
@@ -40,7 +42,7 @@ bool ParseSide(std::string_view text, std::string_view whole, const char* what, 
   }
   if (v == 0 || v > static_cast<uint64_t>(kMaxDimension)) {
     return Refuse(error, std::string(what) + " " + Printable(text, 32) + " is out of range (1 to " +
-                             std::to_string(kMaxDimension) + ")");
+                             std::to_string(kMaxDimension) + ")" + (v == 0 ? "" : kScaleDown));
   }
   *out = static_cast<int32_t>(v);
   return true;
@@ -109,7 +111,8 @@ bool MakeRawFormat(PixelType type, int32_t width, int32_t height, FrameFormat* f
   if (f.frame_bytes > kMaxFrameBytes) {
     return Refuse(error, "a " + std::string(info.name) + " frame of " + SizeText(width, height) +
                              " takes " + std::to_string(f.frame_bytes) +
-                             " bytes, above the limit of " + std::to_string(kMaxFrameBytes));
+                             " bytes, above the limit of " + std::to_string(kMaxFrameBytes) +
+                             kScaleDown);
   }
   *format = f;
   return true;

@@ -7,6 +7,7 @@ constexpr std::string_view kSignature = "YUV4MPEG2";
 constexpr std::string_view kFrameMarker = "FRAME";
 constexpr const char* kFixSize =
     "crop or scale it to an even size, e.g. ffmpeg -vf crop=2*trunc(iw/2):2*trunc(ih/2)";
+constexpr const char* kScaleDown = "; scale the video down first, e.g. ffmpeg -vf scale=1920:-2";
 
 bool Refuse(std::string* error, const std::string& message) {
   *error = message;
@@ -29,7 +30,8 @@ bool ParseDimension(std::string_view tag, const char* what, int32_t* out, std::s
   if (negative && v != 0) return Refuse(error, quoted + " is negative");
   if (v == 0) return Refuse(error, quoted + " is zero");
   if (v > static_cast<uint64_t>(kMaxDimension)) {
-    return Refuse(error, quoted + " is above the limit of " + std::to_string(kMaxDimension));
+    return Refuse(error,
+                  quoted + " is above the limit of " + std::to_string(kMaxDimension) + kScaleDown);
   }
   *out = static_cast<int32_t>(v);
   return true;
@@ -135,7 +137,8 @@ bool CheckY4mFormat(const Y4mHeader& h, std::string* error) {
   if (f.frame_bytes > kMaxFrameBytes) {
     return Refuse(error, "a frame of " + std::to_string(h.width) + "x" + std::to_string(h.height) +
                              " takes " + std::to_string(f.frame_bytes) +
-                             " bytes, above the limit of " + std::to_string(kMaxFrameBytes));
+                             " bytes, above the limit of " + std::to_string(kMaxFrameBytes) +
+                             kScaleDown);
   }
   for (const std::string& tag : h.extra_tags) {
     if (tag.empty() || tag.find_first_of(" \n") != std::string::npos) {

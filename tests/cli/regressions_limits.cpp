@@ -1,0 +1,76 @@
+// Frame size limits. The engine's geometry is 32-bit, so the readers' limits
+// must keep every frame they accept (also once --pad grows it) within it;
+// and a size beyond the limits must be refused with what to do about it,
+// which the messages used to leave out.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cli/padding.h"
+#include "cli/raw_io.h"
+#include "cli/y4m.h"
+#include "engine/engine.h"
+#include "tool_harness.h"
+
+namespace vantrel {
+namespace {
+
+using cli::FrameFormat;
+using cli::PixelType;
+
+// The tallest i420 frame of this width the raw reader accepts.
+int32_t TallestAccepted(int32_t width) {
+  int32_t lo = 0, hi = cli::kMaxDimension + 2;  // lo accepted (or 0), hi refused
+  while (hi - lo > 2) {
+    const int32_t mid = (lo + hi) / 2 & ~1;
+    FrameFormat f;
+    std::string error;
+    (cli::MakeRawFormat(PixelType::kI420, width, mid, &f, &error) ? lo : hi) = mid;
+  }
+  return lo;
+}
+
+TEST(CliLimits, EveryAcceptedFrameFitsTheEngineEvenWhenPadded) {
+  for (const int32_t width : {16, 720, 1920, 4094, 16384, 32766, 32768}) {
+    const int32_t height = TallestAccepted(width);
+    ASSERT_GT(height, 0) << width;
+    const uint64_t padded_luma =
+        uint64_t(cli::PadTo16(width)) * uint64_t(cli::PadTo16(height));
+    EXPECT_LE(padded_luma, kMaxLumaSize) << width << "x" << height;
+    // The whole frame block, chroma included, is addressed with 32-bit offsets.
+    EXPECT_LE(padded_luma * 3 / 2, uint64_t{0xFFFFFFFF}) << width << "x" << height;
+  }
+}
+
+TEST(CliLimits, SizesBeyondTheLimitsSayWhatToDo) {
+  std::string error;
+  int32_t w = 0, h = 0;
+  EXPECT_FALSE(cli::ParseFrameSize("40000x16", &w, &h, &error));
+  EXPECT_NE(error.find("scale the video down"), std::string::npos) << error;
+  FrameFormat f;
+  EXPECT_FALSE(cli::MakeRawFormat(PixelType::kRGB32, 32768, 32768, &f, &error));
+  EXPECT_NE(error.find("scale the video down"), std::string::npos) << error;
+  cli::Y4mHeader header;
+  for (const char* line : {"YUV4MPEG2 W40000 H16", "YUV4MPEG2 W32768 H32768"}) {
+    EXPECT_FALSE(cli::ParseY4mHeader(line, &header, &error)) << line;
+    EXPECT_NE(error.find("scale the video down"), std::string::npos) << error;
+  }
+  // A zero size is a broken stream, not a large one.
+  EXPECT_FALSE(cli::ParseFrameSize("0x16", &w, &h, &error));
+  EXPECT_EQ(error.find("scale"), std::string::npos) << error;
+}
+
+TEST(CliLimits, TheToolRefusesAHugeFrameBeforeReadingIt) {
+  const std::string in = test::TempPath("huge.y4m"), out = test::TempPath("huge_out.y4m");
+  // Only the header: a tool that tried to read (or allocate for) the frame
+  // would report the missing frame data instead.
+  test::WriteFile(in, "YUV4MPEG2 W32768 H32768 F25:1\n");
+  const test::Run run = test::Tool("--quiet " + in + " " + out);
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_NE(run.err.find("32768x32768"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("above the limit"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("scale the video down"), std::string::npos) << run.err;
+}
+
+}  // namespace
+}  // namespace vantrel
