@@ -344,6 +344,7 @@ WriteStatus OutputStream::Fail(int err, std::string* error) {
     failed_ = WriteStatus::kError;
     failure_ = name_ + ": cannot write: " + ErrorText(err);
     if (err == ENOSPC) failure_ += "; free some space or write elsewhere";
+    if (err == EFBIG) failure_ += "; the file reached its size limit (ulimit -f); write elsewhere";
   }
   *error = failure_;
   return failed_;

@@ -45,6 +45,8 @@ int main(int argc, char** argv) {
   }
   // A closed output pipe is reported by write() and ends the run cleanly.
   std::signal(SIGPIPE, SIG_IGN);
+  // So is a file grown past the size limit (EFBIG), with a message.
+  std::signal(SIGXFSZ, SIG_IGN);
   InstallInterruptHandlers();
 
   Session session;
