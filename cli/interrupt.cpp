@@ -45,4 +45,9 @@ int InterruptSignal() { return g_signal; }
 
 int InterruptFd() { return g_wake[0]; }
 
+void CancelReads() {
+  const char byte = 0;
+  if (g_wake[1] >= 0) (void)!write(g_wake[1], &byte, 1);
+}
+
 }  // namespace vantrel::cli

@@ -13,7 +13,12 @@ bool InstallInterruptHandlers();
 // The signal that arrived, or 0.
 int InterruptSignal();
 
-// Readable once a signal has arrived; -1 before InstallInterruptHandlers.
+// Readable once a signal has arrived or CancelReads ran; -1 before
+// InstallInterruptHandlers. Input waits watch it and then fail (ECANCELED).
 int InterruptFd();
+
+// Ends every wait for input from now on, without a signal: for a run that
+// can no longer write, so that a stalled input does not keep it alive.
+void CancelReads();
 
 }  // namespace vantrel::cli

@@ -72,7 +72,8 @@ class Pipeline {
       const ReadStatus status = reader.Read(planes, file.plane_count);
       if (status == ReadStatus::kEnd) return;
       if (status == ReadStatus::kError) {
-        if (!InterruptSignal()) read_error_ = reader.error();
+        // A read cut short by Ctrl-C or by Stop() is no input error.
+        if (!InterruptSignal() && !Stopped()) read_error_ = reader.error();
         return;
       }
       if (o_.pad) Pad(frame, file);
@@ -156,12 +157,20 @@ class Pipeline {
     return false;
   }
 
+  // Nothing more can be written: the reader stops too, even if it is
+  // waiting on a stalled input.
   void Stop() {
     {
       std::lock_guard<std::mutex> lock(m_);
       stop_ = true;
     }
+    CancelReads();
     cv_.notify_all();
+  }
+
+  bool Stopped() {
+    std::lock_guard<std::mutex> lock(m_);
+    return stop_;
   }
 
   Session& s_;
