@@ -109,8 +109,8 @@ uint32_t SingleCost(const uint8_t* cand, const uint8_t* reference, ptrdiff_t str
       const __m256i c = _mm256_cvtepu8_epi16(_mm_loadu_si128((const __m128i*)(cand + l * stride)));
       const __m256i r =
           _mm256_cvtepu8_epi16(_mm_loadu_si128((const __m128i*)(reference + l * stride)));
-      const __m256i d = _mm256_sub_epi16(r, c);
-      acc = _mm256_add_epi32(acc, _mm256_madd_epi16(d, d));
+      const __m256i d = _mm256_sub_epi16(r, c);              // d = reference - candidate
+      acc = _mm256_add_epi32(acc, _mm256_madd_epi16(d, d));  // sum += d^2
     }
     __m128i s = _mm_add_epi32(_mm256_castsi256_si128(acc), _mm256_extracti128_si256(acc, 1));
     s = _mm_add_epi32(s, _mm_shuffle_epi32(s, 0x4E));
@@ -122,8 +122,8 @@ uint32_t SingleCost(const uint8_t* cand, const uint8_t* reference, ptrdiff_t str
     const __m128i c = _mm_cvtepu8_epi16(_mm_loadl_epi64((const __m128i*)(cand + l * stride)));
     const __m128i r =
         _mm_cvtepu8_epi16(_mm_loadl_epi64((const __m128i*)(reference + l * stride)));
-    const __m128i d = _mm_sub_epi16(r, c);
-    acc = _mm_add_epi32(acc, _mm_madd_epi16(d, d));
+    const __m128i d = _mm_sub_epi16(r, c);              // d = reference - candidate
+    acc = _mm_add_epi32(acc, _mm_madd_epi16(d, d));  // sum += d^2
   }
   acc = _mm_add_epi32(acc, _mm_shuffle_epi32(acc, 0x4E));
   acc = _mm_add_epi32(acc, _mm_shuffle_epi32(acc, 0xB1));

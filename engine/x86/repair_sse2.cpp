@@ -67,6 +67,7 @@ uint32_t SingleCost(const uint8_t* cand, const uint8_t* reference, ptrdiff_t str
   __m128i acc = _mm_setzero_si128();
   for (int l = 0; l < kLines; ++l) {
     for (int x = 0; x < kCols; x += 8) {
+      // d = reference - candidate; sum += d^2
       const __m128i d = _mm_sub_epi16(LoadWidened8(reference + l * stride + x),
                                       LoadWidened8(cand + l * stride + x));
       acc = _mm_add_epi32(acc, _mm_madd_epi16(d, d));
