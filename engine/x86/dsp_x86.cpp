@@ -5,7 +5,6 @@ namespace vantrel {
 // Climbs the ladder from the scalar table; stops at the first missing level.
 void InitEngineDspX86(EngineDsp* dsp, uint32_t cpu_flags) {
   if (!(cpu_flags & kCpuSse2)) return;
-  dsp->copy_field_lines = CopyFieldLines_sse2;
   dsp->interpolate_luma = InterpolateLuma_sse2;
   dsp->interpolate_chroma = InterpolateChroma_sse2;
   dsp->decimate_plane = DecimatePlane_sse2;
@@ -16,7 +15,6 @@ void InitEngineDspX86(EngineDsp* dsp, uint32_t cpu_flags) {
   dsp->detect_combing = DetectCombing_sse2;
 
   if (!(cpu_flags & kCpuAvx2)) return;
-  dsp->copy_field_lines = CopyFieldLines_avx2;
   dsp->interpolate_luma = InterpolateLuma_avx2;
   dsp->interpolate_chroma = InterpolateChroma_avx2;
   dsp->decimate_plane = DecimatePlane_avx2;

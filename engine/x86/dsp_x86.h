@@ -11,9 +11,7 @@
 
 namespace vantrel {
 
-// interpolate_sse2.cpp / interpolate_avx2.cpp
-void CopyFieldLines_sse2(uint8_t* plane, uint32_t width, uint32_t height);
-void CopyFieldLines_avx2(uint8_t* plane, uint32_t width, uint32_t height);
+// interpolate_sse2.cpp / interpolate_avx2.cpp (CopyFieldLines stays memcpy)
 void InterpolateLuma_sse2(uint8_t* dst, const uint8_t* src, const uint8_t* mask, uint32_t width,
                           uint32_t height, int rebuild_all);
 void InterpolateLuma_avx2(uint8_t* dst, const uint8_t* src, const uint8_t* mask, uint32_t width,

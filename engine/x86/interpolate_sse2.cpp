@@ -1,6 +1,8 @@
 // SSE2 twins of the field interpolation kernels (engine/interpolate.h).
 // Luma widths are multiples of 16 (whole vectors); chroma widths are only
 // multiples of 8, so chroma lines end with an 8-byte half-vector step.
+// CopyFieldLines has no twin: it is memcpy per line, which libc already runs
+// with the widest vectors.
 #include <emmintrin.h>
 
 #include <cstring>
@@ -91,15 +93,6 @@ void InterpolateChromaPlane(uint8_t* dst, const uint8_t* src, size_t w, uint32_t
 }
 
 }  // namespace
-
-void CopyFieldLines_sse2(uint8_t* plane, uint32_t width, uint32_t height) {
-  const size_t w = width;
-  for (uint32_t k = 0; k < height / 2; ++k) {
-    uint8_t* even = plane + (2 * k) * w;
-    const uint8_t* odd = even + w;
-    for (size_t x = 0; x < w; x += 16) Store(even + x, Load(odd + x));
-  }
-}
 
 void InterpolateLuma_sse2(uint8_t* dst, const uint8_t* src, const uint8_t* mask, uint32_t width,
                           uint32_t height, int rebuild_all) {

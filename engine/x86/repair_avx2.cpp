@@ -30,8 +30,12 @@ void LoadReferencePairs(ReferencePairs<kCols, kLines>* ref, const uint8_t* refer
                         ptrdiff_t stride) {
   for (int l = 0; l < kLines; ++l) {
     const uint8_t* r = reference + l * stride;
+    const __m128i bytes = kCols == 16 ? _mm_loadu_si128((const __m128i*)r)
+                                      : _mm_loadl_epi64((const __m128i*)r);
+    // Widened, 32-bit lane p holds exactly the pair; broadcast each lane.
+    const __m256i wide = _mm256_cvtepu8_epi16(bytes);
     for (int p = 0; p < kCols / 2; ++p) {
-      ref->pair[l][p] = _mm256_set1_epi32(int32_t(r[2 * p]) | (int32_t(r[2 * p + 1]) << 16));
+      ref->pair[l][p] = _mm256_permutevar8x32_epi32(wide, _mm256_set1_epi32(p));
     }
   }
 }

@@ -1,5 +1,5 @@
-// CopyFieldLines, InterpolateLuma and InterpolateChroma against their scalar
-// twins: in place and into separate planes, masked and rebuild-all.
+// InterpolateLuma and InterpolateChroma against their scalar twins: in place
+// and into separate planes, masked and rebuild-all.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -53,30 +53,6 @@ void FillMask(Context& c, uint8_t* mask, Size size, int style) {
         for (size_t k = 0; k < run && i < n; ++k) mask[i++] = v;
       }
   }
-}
-
-void CheckCopyOnce(Context& c, vantrel::CopyFieldLinesFn fn, Size size, Content content) {
-  const size_t n = size_t(size.width) * size.height;
-  Buffer want(n), got(n);
-  checkasm::FillPlane(c.rng(), want.data(), size.width, size.height, content);
-  std::memcpy(got.data(), want.data(), n);
-  c.ref().copy_field_lines(want.data(), size.width, size.height);
-  fn(got.data(), size.width, size.height);
-  const std::string what = Describe("copied", size, content, 0);
-  c.CheckBytes(what.c_str(), want.data(), got.data(), size.width, size.height, size.width);
-  c.CheckGuards("copied plane", got);
-}
-
-void CheckCopy(Context& c, vantrel::CopyFieldLinesFn fn) {
-  for (const Size size : kSizes) CheckCopyOnce(c, fn, size, Content::kRandom);
-  for (int n = 0; n < c.Iterations(40); ++n) {
-    CheckCopyOnce(c, fn, RandomSize(c), Content::kRandom);
-  }
-  if (!c.benchmarking()) return;
-  Buffer plane(720 * 576);
-  checkasm::FillPlane(c.rng(), plane.data(), 720, 576, Content::kSmooth);
-  c.Bench("720x576", [&] { c.ref().copy_field_lines(plane.data(), 720, 576); },
-          [&] { fn(plane.data(), 720, 576); });
 }
 
 void CheckLumaOnce(Context& c, vantrel::InterpolateLumaFn fn, Size size, Content content,
@@ -236,10 +212,6 @@ void CheckChroma(Context& c, vantrel::InterpolateChromaFn fn) {
 }
 
 void CheckInterpolate(Context& c) {
-  if (auto fn = c.Kernel("CopyFieldLines", &EngineDsp::copy_field_lines,
-                         vantrel::CopyFieldLines_sse2, vantrel::CopyFieldLines_avx2)) {
-    CheckCopy(c, fn);
-  }
   if (auto fn = c.Kernel("InterpolateLuma", &EngineDsp::interpolate_luma,
                          vantrel::InterpolateLuma_sse2, vantrel::InterpolateLuma_avx2)) {
     CheckLuma(c, fn);
