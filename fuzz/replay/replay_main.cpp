@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -57,6 +58,14 @@ void OnCrash(int sig) {
 class Mutator {
  public:
   Mutator(uint64_t seed, size_t max_len) : rng_(seed), max_len_(max_len) {}
+
+  // Random bytes: the engine and filter targets decode any input into a
+  // case, so these reach far from the seeds.
+  std::string Fresh(size_t max_len) {
+    std::string s(1 + Below(std::min(max_len, max_len_)), '\0');
+    for (char& c : s) c = char(rng_());
+    return s;
+  }
 
   std::string Mutate(std::string s, const std::vector<std::string>& pool) {
     const int steps = 1 + int(Below(4));
@@ -171,9 +180,10 @@ int Main(int argc, char** argv) {
   Mutator mutator(c.seed, c.max_len);
   std::string last = seeds[0];
   for (long run = 0; run < c.runs; ++run) {
-    // Every other input mutates the one before, to reach further from the seeds.
-    const std::string& base = run % 2 ? last : seeds[size_t(run / 2) % seeds.size()];
-    const std::string input = mutator.Mutate(base, seeds);
+    // A third mutate a seed, a third the input before (to get further from
+    // the seeds), a third are fresh random bytes.
+    const std::string& base = run % 3 == 1 ? last : seeds[size_t(run / 3) % seeds.size()];
+    const std::string input = run % 3 == 2 ? mutator.Fresh(128) : mutator.Mutate(base, seeds);
     last = input;
     if (c.only >= 0 && run != c.only) continue;
     Describe("mutation " + std::to_string(run) + " of --seed " + std::to_string(c.seed) +
