@@ -93,16 +93,22 @@ PVideoFrame DeinterlaceFilter::GetFrame(int n, IScriptEnvironment* env) {
   if (!SameShape(in, out)) return dst;
 
   const PlaneView& luma = in.planes[0];
-  const size_t len = luma.bytes();
-  const Scratch source_luma = AllocateScratch(len);
-  const Scratch processed_luma = AllocateScratch(len);
-  if (!source_luma || !processed_luma) {
-    CopyFrame(in, out);
-    return dst;
-  }
-  CopyPlane(luma, BufferPlane(source_luma.get(), luma.row_size, luma.height));
-
   const bool planar = IsPlanar420(pixel_type);
+  // The two luma copies serve only the regions: without any they would cost a
+  // plane copy and two fresh allocations on every frame.
+  const RegionList& regions = ProcessRegionList();
+  const bool apply_regions = planar && regions.count > 0;
+  Scratch source_luma, processed_luma;
+  if (apply_regions) {
+    source_luma = AllocateScratch(luma.bytes());
+    processed_luma = AllocateScratch(luma.bytes());
+    if (!source_luma || !processed_luma) {
+      CopyFrame(in, out);
+      return dst;
+    }
+    CopyPlane(luma, BufferPlane(source_luma.get(), luma.row_size, luma.height));
+  }
+
   if (Is(pixel_type, VideoInfo::CS_BGR24)) {
     DrawNotice(NoticeVariant::kRgb24, in, out);
   } else if (Is(pixel_type, VideoInfo::CS_BGR32)) {
@@ -117,8 +123,7 @@ PVideoFrame DeinterlaceFilter::GetFrame(int n, IScriptEnvironment* env) {
     }
   }
 
-  const RegionList& regions = ProcessRegionList();
-  if (planar && regions.count > 0) {
+  if (apply_regions) {
     ApplyRegions(regions, out.planes[0].data, out.planes[0].pitch, luma.row_size, luma.height,
                  source_luma.get(), processed_luma.get());
   }

@@ -4,6 +4,7 @@
 
 #include "harness.h"
 #include "plugin/frame_view.h"
+#include "plugin/regions.h"
 
 namespace vantrel {
 namespace {
@@ -132,8 +133,10 @@ void* CountedAllocate(size_t bytes) {
 }
 
 TEST(PluginFilter, AnAllocationFailureReturnsTheSourceUnprocessed) {
-  // Two scratch buffers, the engine's nine, and the padded output's block:
-  // fail each one in turn.
+  // Two scratch buffers (taken only when regions exist: this one never fits,
+  // so it changes no picture), the engine's nine, and the padded frames'
+  // blocks: fail each one in turn.
+  AppendRegion(ProcessRegionList(), kSubRegion, 0, 0, INT32_MAX, 1);
   Environment env(FrameLayout::kHostLike);
   const VideoInfo vi = MakeInfo(VideoInfo::CS_YV12, 64, 48);
   const PClip source = test::MemoryClip(vi);
