@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <initializer_list>
@@ -10,13 +11,16 @@
 namespace vantrel::cli {
 namespace {
 
-volatile sig_atomic_t g_signal = 0;
+// Set in the handler, read by every thread: a lock-free atomic is safe in
+// both places (a volatile sig_atomic_t is not, across threads).
+std::atomic<int> g_signal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the handler must not take a lock");
 int g_wake[2] = {-1, -1};
 
 void OnInterrupt(int sig) {
   const int saved = errno;
-  if (g_signal == 0) {
-    g_signal = sig;
+  int none = 0;
+  if (g_signal.compare_exchange_strong(none, sig)) {
     const char byte = 1;
     (void)!write(g_wake[1], &byte, 1);
   }
@@ -41,7 +45,7 @@ bool InstallInterruptHandlers() {
   return true;
 }
 
-int InterruptSignal() { return g_signal; }
+int InterruptSignal() { return g_signal.load(); }
 
 int InterruptFd() { return g_wake[0]; }
 
