@@ -14,7 +14,7 @@ work="$build/compare"
 mkdir -p "$work"
 
 clip() {  # size name
-  local out="$work/$2.y4m"
+  local out="$work/$2-$frames.y4m"
   if [ ! -s "$out" ]; then
     ffmpeg -loglevel error -y -f lavfi -i "testsrc2=size=$1:rate=50,scroll=h=0.004:v=0.002" \
       -vf "interlace=scan=tff:lowpass=off,format=yuv420p" -frames:v "$frames" \
