@@ -15,37 +15,10 @@
 #include <vector>
 
 #include "cli/y4m.h"
+#include "temp_dir.h"
 
 namespace vantrel::cli {
 namespace {
-
-namespace fs = std::filesystem;
-
-class TempDir {
- public:
-  TempDir() {
-    std::string templ = (fs::temp_directory_path() / "vantrel-raw-XXXXXX").string();
-    if (mkdtemp(templ.data())) path_ = templ;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!path_.empty()) fs::remove_all(path_, ec);
-  }
-  std::string File(const std::string& name, const std::string& bytes) const {
-    const std::string p = (path_ / name).string();
-    std::ofstream(p, std::ios::binary) << bytes;
-    return p;
-  }
-  std::string Path(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  fs::path path_;
-};
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::string FrameBytes(size_t size, int frame) {
   std::string s(size, '\0');
@@ -181,7 +154,7 @@ TEST(CliRawFormat, FrameLimitIsOneGibibyte) {
 // ---- Frames ----
 
 TEST(CliRawFrames, ReadsWholeFramesUntilTheEnd) {
-  TempDir dir;
+  TempDir dir("vantrel-raw");
   const FrameFormat format = Format(PixelType::kYUY2, 6, 4);
   const std::string in = dir.File(
       "in.yuv", FrameBytes(48, 0) + FrameBytes(48, 1) + FrameBytes(48, 2));
@@ -197,7 +170,7 @@ TEST(CliRawFrames, ReadsWholeFramesUntilTheEnd) {
 }
 
 TEST(CliRawFrames, TruncatedLastFrameNamesFrameAndOffset) {
-  TempDir dir;
+  TempDir dir("vantrel-raw");
   const FrameFormat format = Format(PixelType::kRGB24, 5, 3);  // 45 bytes
   const std::string in = dir.File(
       "cut.rgb", FrameBytes(45, 0) + FrameBytes(45, 1) + FrameBytes(45, 2) + FrameBytes(20, 3));
@@ -219,7 +192,7 @@ TEST(CliRawFrames, TruncatedLastFrameNamesFrameAndOffset) {
 }
 
 TEST(CliRawFrames, Yv12PlanesRoundTripWithPadding) {
-  TempDir dir;
+  TempDir dir("vantrel-raw");
   const FrameFormat format = Format(PixelType::kYV12, 4, 4);  // 16 + 4 + 4 bytes
   RawWriter writer(format);
   const std::string out = dir.Path("out.yuv");
@@ -246,7 +219,7 @@ TEST(CliRawFrames, Yv12PlanesRoundTripWithPadding) {
 }
 
 TEST(CliRawFrames, NegativePitchFlipsBottomUpFrames) {
-  TempDir dir;
+  TempDir dir("vantrel-raw");
   const FrameFormat format = Format(PixelType::kRGB32, 1, 3);  // rows of 4 bytes
   // Bottom-up memory, as packed host frames lie: the first row on file is last in memory.
   std::vector<uint8_t> memory = {30, 31, 32, 33, 20, 21, 22, 23, 10, 11, 12, 13};
@@ -269,7 +242,7 @@ TEST(CliRawFrames, NegativePitchFlipsBottomUpFrames) {
 // ---- Files and pipes ----
 
 TEST(CliFrameStreams, MissingOrUnreadableInputNamesThePath) {
-  TempDir dir;
+  TempDir dir("vantrel-raw");
   RawReader missing;
   EXPECT_FALSE(missing.Open(dir.Path("none.yuv"), Format(PixelType::kI420, 2, 2)));
   EXPECT_NE(missing.error().find("cannot open " + dir.Path("none.yuv") + ": No such file"),
@@ -281,7 +254,7 @@ TEST(CliFrameStreams, MissingOrUnreadableInputNamesThePath) {
 }
 
 TEST(CliFrameStreams, UnwritableOutputNamesThePath) {
-  TempDir dir;
+  TempDir dir("vantrel-raw");
   RawWriter writer(Format(PixelType::kI420, 2, 2));
   const std::string out = dir.Path("no/such/dir/out.yuv");
   EXPECT_FALSE(writer.Open(out));
@@ -321,7 +294,7 @@ class IgnoreSigpipe {
 
 TEST(CliFrameStreams, ClosedPipeIsReportedAsBrokenPipe) {
   IgnoreSigpipe ignore;
-  TempDir dir;
+  TempDir dir("vantrel-raw");
   const std::string fifo = dir.Path("fifo");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   // A reader must exist for the writer's open not to block; then it leaves.

@@ -13,36 +13,10 @@
 #include <thread>
 #include <vector>
 
+#include "temp_dir.h"
+
 namespace vantrel::cli {
 namespace {
-
-namespace fs = std::filesystem;
-
-class TempDir {
- public:
-  TempDir() {
-    std::string templ = (fs::temp_directory_path() / "vantrel-y4m-XXXXXX").string();
-    if (mkdtemp(templ.data())) path_ = templ;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!path_.empty()) fs::remove_all(path_, ec);
-  }
-  std::string File(const std::string& name, const std::string& bytes) const {
-    const std::string p = (path_ / name).string();
-    std::ofstream(p, std::ios::binary) << bytes;
-    return p;
-  }
-  std::string Path(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  fs::path path_;
-};
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // Distinct bytes per frame, so a frame delivered out of place shows.
 std::string FrameBytes(size_t size, int frame) {
@@ -66,7 +40,7 @@ constexpr size_t kFrame6x4 = 6 * 4 + 2 * 3 * 2;
 // ---- Header ----
 
 TEST(CliY4mHeader, RoundTripKeepsTagsAndMarksProgressive) {
-  TempDir dir;
+  TempDir dir("vantrel-y4m");
   const std::string in = dir.File(
       "in.y4m", Stream("YUV4MPEG2 W6 H4 F30000:1001 It A128:117 C420mpeg2 XYSCSS=420MPEG2 "
                        "XCOLORRANGE=LIMITED Zfuture\n",
@@ -114,7 +88,7 @@ TEST(CliY4mHeader, AbsentTagsStayAbsent) {
 }
 
 TEST(CliY4mHeader, AcceptsEach8Bit420Colorspace) {
-  TempDir dir;
+  TempDir dir("vantrel-y4m");
   for (const std::string tag : {" C420jpeg", " C420paldv", " C420mpeg2", " C420", ""}) {
     SCOPED_TRACE("colorspace tag \"" + tag + "\"");
     const std::string in = dir.File("in.y4m", Stream("YUV4MPEG2 W6 H4" + tag + "\n", kFrame6x4, 1));
@@ -130,7 +104,7 @@ TEST(CliY4mHeader, AcceptsEach8Bit420Colorspace) {
 }
 
 TEST(CliY4mHeader, RefusedColorspaceIsNamedWithTheFix) {
-  TempDir dir;
+  TempDir dir("vantrel-y4m");
   for (const std::string cs : {"422", "444", "mono", "411", "420p10", "422p10", "444p12",
                                "420p16", "444alpha", "yuv420p", ""}) {
     SCOPED_TRACE(cs);
@@ -145,7 +119,7 @@ TEST(CliY4mHeader, RefusedColorspaceIsNamedWithTheFix) {
 }
 
 TEST(CliY4mHeader, RefusesWhatIsNotAYuv4mpeg2Header) {
-  TempDir dir;
+  TempDir dir("vantrel-y4m");
   const std::string matroska = std::string("\x1a\x45\xdf\xa3", 4) + std::string(100000, 'm');
   const struct {
     std::string bytes;
@@ -217,7 +191,7 @@ TEST(CliY4mHeader, LargestAcceptedFrameIsAtTheLimit) {
 // ---- Frames ----
 
 TEST(CliY4mFrames, PerFrameParametersAreSkipped) {
-  TempDir dir;
+  TempDir dir("vantrel-y4m");
   const std::string in =
       dir.File("in.y4m", Stream(kHeader6x4, kFrame6x4, 3, "FRAME Ib XFRAME=1\n"));
   Y4mReader reader;
@@ -236,7 +210,7 @@ TEST(CliY4mFrames, PerFrameParametersAreSkipped) {
 // Two good frames, then `tail` where frame 2 should start.
 void ExpectFrameTwoFails(const std::string& tail, const std::string& message) {
   SCOPED_TRACE(message);
-  TempDir dir;
+  TempDir dir("vantrel-y4m");
   const std::string in = dir.File("cut.y4m", Stream(kHeader6x4, kFrame6x4, 2) + tail);
   Y4mReader reader;
   ASSERT_TRUE(reader.Open(in)) << reader.error();
@@ -273,7 +247,7 @@ TEST(CliY4mFrames, TruncatedLastFrameNamesFrameAndOffset) {
 }
 
 TEST(CliY4mFrames, PlaneReadsHonourPitchAndLeavePaddingAlone) {
-  TempDir dir;
+  TempDir dir("vantrel-y4m");
   const std::string in = dir.File("in.y4m", Stream(kHeader6x4, kFrame6x4, 2));
   Y4mReader reader;
   ASSERT_TRUE(reader.Open(in)) << reader.error();
@@ -356,7 +330,7 @@ TEST(CliY4mFrames, StandardInputPipeFedInOddPieces) {
 // ---- Writer ----
 
 TEST(CliY4mWriter, PlaneWritesMatchContiguousFrames) {
-  TempDir dir;
+  TempDir dir("vantrel-y4m");
   Y4mHeader h;
   std::string error;
   ASSERT_TRUE(ParseY4mHeader("YUV4MPEG2 W6 H4 It", &h, &error)) << error;
@@ -381,7 +355,7 @@ TEST(CliY4mWriter, PlaneWritesMatchContiguousFrames) {
 }
 
 TEST(CliY4mWriter, RefusesAHeaderItCouldNotReadBack) {
-  TempDir dir;
+  TempDir dir("vantrel-y4m");
   Y4mHeader h;
   h.width = 6;
   h.height = 4;
