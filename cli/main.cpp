@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     return Fail(error);
   }
   const bool quiet = options.progress == Options::Progress::kQuiet;
-  const std::string warning = NoticeWarning(options, session);
+  const std::string warning = NoticeWarning(session);
   if (!warning.empty() && !quiet) std::fprintf(stderr, "vantrel: %s\n", warning.c_str());
 
   const bool show = options.progress == Options::Progress::kOn ||

@@ -153,7 +153,7 @@ bool OpenSession(const Options& o, const char* argv0, Session* s, std::string* e
   return true;
 }
 
-std::string NoticeWarning(const Options& o, const Session& s) {
+std::string NoticeWarning(const Session& s) {
   const host::VideoFormat& f = s.format;
   if (f.pixel_type == host::PixelType::kYUY2 || f.pixel_type == host::PixelType::kRGB24 ||
       f.pixel_type == host::PixelType::kRGB32) {
@@ -162,7 +162,6 @@ std::string NoticeWarning(const Options& o, const Session& s) {
            "Give 4:2:0 frames instead (ffmpeg -pix_fmt yuv420p, or --pixel-type i420/yv12)";
   }
   if (f.width % 16 == 0 && f.height % 16 == 0) return "";
-  (void)o;
   return "warning: " + std::to_string(f.width) + "x" + std::to_string(f.height) +
          " is not a multiple of 16, so the filter does not deinterlace it and every output "
          "frame carries its notice. Add --pad to extend each frame to " +

@@ -35,6 +35,6 @@ struct Session {
 bool OpenSession(const Options& options, const char* argv0, Session* session, std::string* error);
 
 // Why the output will carry the filter's notice, or "" when it will not.
-std::string NoticeWarning(const Options& options, const Session& session);
+std::string NoticeWarning(const Session& session);
 
 }  // namespace vantrel::cli
