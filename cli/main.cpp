@@ -45,12 +45,12 @@ int main(int argc, char** argv) {
     std::puts("vantrel 0.1.0");
     return 0;
   }
-  // A closed output pipe is reported by write() and ends the run cleanly.
   // The plugin allocates its working buffers afresh for every frame. Keep the
   // freed memory in the allocator so the next frame reuses warm pages rather
   // than faulting fresh ones in (the buffers repeat in size, so this stays flat).
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
   mallopt(M_TRIM_THRESHOLD, 512 << 20);
+  // A closed output pipe is reported by write() and ends the run cleanly.
   std::signal(SIGPIPE, SIG_IGN);
   // So is a file grown past the size limit (EFBIG), with a message.
   std::signal(SIGXFSZ, SIG_IGN);
