@@ -18,16 +18,9 @@ struct CpuFeatures {
 
 CpuFeatures DetectCpuFeatures();
 
-// The script's arguments as given, unchecked.
-struct RequestedParams {
-  int32_t mode = 4;
-  int32_t search_range = 16;
-  int32_t comb_threshold = 48;
-  int32_t match_threshold = 8192;
-  int32_t pixel_threshold = 257;
-  bool use_comb_mask = false;
-  bool use_output_reference = true;
-};
+// The script's arguments as given, unchecked: the engine's parameter block
+// before the per-frame clamping.
+using RequestedParams = EngineParams;
 
 // Replaces every out-of-range argument with its default for this frame size.
 EngineParams BuildEngineParams(const RequestedParams& requested, int row_size, int height);

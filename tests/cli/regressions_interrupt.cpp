@@ -11,26 +11,16 @@
 namespace vantrel {
 namespace {
 
-constexpr size_t kFrame = 32 * 16 * 3 / 2;
-const std::string kHeader = "YUV4MPEG2 W32 H16 F25:1 It A1:1 C420jpeg\n";
-
-std::string Frames(int count) {
-  std::string s;
-  for (int f = 0; f < count; ++f) {
-    s += "FRAME\n";
-    for (size_t i = 0; i < kFrame; ++i) s += char((i * 5 + f * 11) & 0xFF);
-  }
-  return s;
-}
 
 TEST(CliInterrupt, AStalledPipeEndsWithTheFramesReadAndTheSignalsCode) {
   for (const int sig : {SIGINT, SIGTERM}) {
     test::StalledTool tool;
     // Two whole frames, then part of the third's marker; the writer stays open.
-    tool.Feed(kHeader + Frames(2) + "FRA");
+    tool.Feed(test::kSmallHeader + test::SmallFrames(2) + "FRA");
     const std::string header = "YUV4MPEG2 W32 H16 F25:1 Ip A1:1 C420jpeg\n";
-    const std::string written = tool.Read(header.size() + 2 * (6 + kFrame));
-    ASSERT_EQ(written.size(), header.size() + 2 * (6 + kFrame)) << "the frames read were not written";
+    const std::string written = tool.Read(header.size() + 2 * (6 + test::kSmallFrame));
+    ASSERT_EQ(written.size(), header.size() + 2 * (6 + test::kSmallFrame))
+        << "the frames read were not written";
     EXPECT_EQ(written.substr(0, header.size()), header);
     ASSERT_EQ(kill(tool.pid(), sig), 0);
     EXPECT_EQ(tool.Read(1), "") << "nothing follows the frames read before the signal";

@@ -13,17 +13,6 @@ using test::ReadFile;
 using test::TempPath;
 using test::Tool;
 
-constexpr size_t kFrame = 32 * 16 * 3 / 2;
-const std::string kHeader = "YUV4MPEG2 W32 H16 F25:1 It A1:1 C420jpeg\n";
-
-std::string Frames(int count) {
-  std::string s;
-  for (int f = 0; f < count; ++f) {
-    s += "FRAME\n";
-    for (size_t i = 0; i < kFrame; ++i) s += char((i * 7 + f * 13) & 0xFF);
-  }
-  return s;
-}
 
 bool Exists(const std::string& path) {
   struct stat st;
@@ -39,14 +28,17 @@ struct Case {
 
 TEST(CliToolErrors, BadStreamsAreNamedWithGoodFramesWrittenFirst) {
   const Case cases[] = {
-      {"signature", "YUV4MPEG3 W32 H16\n" + Frames(1), 0, {"YUV4MPEG2"}},
-      {"no width", "YUV4MPEG2 H16 F25:1\n" + Frames(1), 0, {"width"}},
+      {"signature", "YUV4MPEG3 W32 H16\n" + test::SmallFrames(1), 0, {"YUV4MPEG2"}},
+      {"no width", "YUV4MPEG2 H16 F25:1\n" + test::SmallFrames(1), 0, {"width"}},
       {"zero height", "YUV4MPEG2 W32 H0\n", 0, {"height"}},
       {"odd width", "YUV4MPEG2 W31 H16\n", 0, {"31"}},
       {"huge", "YUV4MPEG2 W2000000000 H2000000000\n", 0, {"2000000000"}},
       {"422", "YUV4MPEG2 W32 H16 C422\n", 0, {"C422", "-pix_fmt yuv420p"}},
-      {"marker", kHeader + Frames(2) + "FRAMX\n" + Frames(1), 2, {"frame 2", "byte"}},
-      {"truncated", kHeader + Frames(3).substr(0, 3 * (kFrame + 6) - 100), 2, {"frame 2"}},
+      {"marker", test::kSmallHeader + test::SmallFrames(2) + "FRAMX\n" + test::SmallFrames(1), 2,
+       {"frame 2", "byte"}},
+      {"truncated",
+       test::kSmallHeader + test::SmallFrames(3).substr(0, 3 * (test::kSmallFrame + 6) - 100), 2,
+       {"frame 2"}},
   };
   for (const Case& c : cases) {
     const std::string in = TempPath("bad.y4m"), out = TempPath("bad_out.y4m");
@@ -58,10 +50,11 @@ TEST(CliToolErrors, BadStreamsAreNamedWithGoodFramesWrittenFirst) {
     EXPECT_NE(run.err.find(in), std::string::npos) << c.name << ": " << run.err;
     for (const char* m : c.message) EXPECT_NE(run.err.find(m), std::string::npos) << run.err;
     if (c.good_frames == 0) continue;
-    const test::Y4m y = test::ParseY4m(ReadFile(out), kFrame);
+    const test::Y4m y = test::ParseY4m(ReadFile(out), test::kSmallFrame);
     EXPECT_EQ(y.frames.size(), c.good_frames) << c.name;
     const std::string ok_out = TempPath("ok_out.y4m");
-    test::WriteFile(TempPath("ok.y4m"), kHeader + Frames(int(c.good_frames)));
+    test::WriteFile(TempPath("ok.y4m"),
+                    test::kSmallHeader + test::SmallFrames(int(c.good_frames)));
     ASSERT_EQ(Tool(TempPath("ok.y4m") + " " + ok_out).exit_code, 0);
     EXPECT_EQ(ReadFile(out), ReadFile(ok_out)) << c.name << ": the good frames, whole";
   }
@@ -69,7 +62,7 @@ TEST(CliToolErrors, BadStreamsAreNamedWithGoodFramesWrittenFirst) {
 
 TEST(CliToolErrors, FilesAndPluginsThatCannotBeUsed) {
   const std::string good = TempPath("good.y4m");
-  test::WriteFile(good, kHeader + Frames(2));
+  test::WriteFile(good, test::kSmallHeader + test::SmallFrames(2));
   struct Fault {
     std::string args;
     const char* mentions;
@@ -92,7 +85,7 @@ TEST(CliToolErrors, FilesAndPluginsThatCannotBeUsed) {
 
 TEST(CliToolErrors, UsageErrorsReadNoFrame) {
   const std::string good = TempPath("good2.y4m"), out = TempPath("never.y4m");
-  test::WriteFile(good, kHeader + Frames(1));
+  test::WriteFile(good, test::kSmallHeader + test::SmallFrames(1));
   std::remove(out.c_str());
   for (const char* args : {"--mode x", "--add-region 1,2,3", "--bogus", "--threads"}) {
     const test::Run run = Tool(std::string(args) + " " + good + " " + out);
@@ -103,7 +96,7 @@ TEST(CliToolErrors, UsageErrorsReadNoFrame) {
 
 TEST(CliToolErrors, AReaderThatLeavesEarlyEndsTheToolQuietly) {
   const std::string clip = TempPath("long.y4m");
-  test::WriteFile(clip, kHeader + Frames(200));
+  test::WriteFile(clip, test::kSmallHeader + test::SmallFrames(200));
   const std::string code = TempPath("code.txt");
   const test::Run run = test::Shell("(" VANTREL_TOOL_PATH " " + clip + " -; echo $? > " + code +
                                     ") | head -c 1000 > /dev/null");

@@ -41,7 +41,9 @@ inline Run Shell(const std::string& command) {
   return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), ReadFile(err)};
 }
 
-inline Run Tool(const std::string& args) { return Shell(std::string(VANTREL_TOOL_PATH) + " " + args); }
+inline Run Tool(const std::string& args) {
+  return Shell(std::string(VANTREL_TOOL_PATH) + " " + args);
+}
 
 // An interlaced clip as cameras make them: fields from two moments.
 inline std::string MakeClip(const std::string& name, int w, int h, int frames) {
@@ -72,6 +74,19 @@ inline Y4m ParseY4m(const std::string& bytes, size_t frame_bytes) {
     pos += 6 + frame_bytes;
   }
   return y;
+}
+
+// A small stream of 32 x 16 frames with distinct bytes, for the fault tests.
+constexpr size_t kSmallFrame = 32 * 16 * 3 / 2;
+inline const std::string kSmallHeader = "YUV4MPEG2 W32 H16 F25:1 It A1:1 C420jpeg\n";
+
+inline std::string SmallFrames(int count) {
+  std::string s;
+  for (int f = 0; f < count; ++f) {
+    s += "FRAME\n";
+    for (size_t i = 0; i < kSmallFrame; ++i) s += char((i * 7 + f * 13) & 0xFF);
+  }
+  return s;
 }
 
 }  // namespace vantrel::test
