@@ -280,7 +280,13 @@ TEST(EngineProcess, EveryModeStaysInsideFramesThatEndTheirAllocation) {
           p.search_range = range;
           Frame after(1, 1);
           const Frame out = RunMode(in, p, &after).out;
-          EXPECT_EQ(out.bytes.size(), in.bytes.size());
+          // Besides the sanitizer's verdict: the kept field survives every
+          // mode, and mode 4 leaves its source alone.
+          const uint32_t w = size.first;
+          for (uint32_t row = 1; row < size.second; row += 2) {
+            ASSERT_EQ(std::memcmp(&out.bytes[row * w], &in.bytes[row * w], w), 0)
+                << "mode " << mode << " range " << range << " line " << row;
+          }
           if (mode == 4) {
             EXPECT_EQ(after.bytes, in.bytes);
           }
