@@ -42,6 +42,7 @@ motion-compensated repair. The vantrel tool runs it on YUV4MPEG2 or raw video be
 and an encoder; libvantrel.so loads in AviSynth+.")
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 find_program(VANTREL_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(VANTREL_DPKG_SHLIBDEPS)
