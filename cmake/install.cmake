@@ -4,6 +4,8 @@
 # the same files into a .deb. Another plugin adds its own folder below.
 include(GNUInstallDirs)
 set(VANTREL_AVISYNTH_DIR lib/avisynth)
+# One component, so a test can install it apart from a user's install manifest.
+set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME vantrel)
 
 if(TARGET vantrel_cli_tool)
   install(TARGETS vantrel_cli_tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
