@@ -149,6 +149,8 @@ std::string RegionWarning(const RegionOption& r, const FrameFormat& file,
     case frontend::RectFit::kInside: return "";
     case frontend::RectFit::kPartlyOutside:
       return RegionText(r) + " reaches past " + frame + "; only the part inside counts";
+    case frontend::RectFit::kPaddingOnly:
+      return RegionText(r) + " lies past " + frame + ", in its padding; it changes nothing";
     case frontend::RectFit::kOutside:
       return RegionText(r) + " is not inside " + frame + "; the filter skips it";
     case frontend::RectFit::kEmpty:
