@@ -226,8 +226,9 @@ bool CheckRun(const Options& o, const Session& s, std::string* error) {
              " are the same file, so writing would destroy the input; write to another file";
     return false;
   }
-  const std::string reason = NotDeinterlaced(o, s.format);
-  if (reason.empty()) return true;
+  const std::string why = NotDeinterlaced(o, s.format);
+  if (why.empty()) return true;
+  const std::string reason = s.reader->name() + ": " + why;
   if (!o.show_notices) {
     *error = reason + " (or add --show-notices to get the filter's notice frames)";
     return false;
