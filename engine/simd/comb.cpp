@@ -1,0 +1,152 @@
+// The comb detector's strip kernel (engine/comb.h), written once with Highway
+// and compiled for every target: one 16-bit lane per comb lane, a vector of
+// consecutive lanes (several column groups) scanned at once from row 4 down
+// to row `height` with its whole vertical state in registers. The strips'
+// layout and the block columns their lanes count toward come from the
+// driver in engine/comb.cpp.
+//
+// Reads rows 4 .. height of columns 0 .. lanes + 1 of the strip; ORs marks
+// into rows 4 .. height - 4 of the same columns.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "engine/comb.h"
+#include "engine/dsp.h"
+#include "engine/simd/targets.h"
+
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "engine/simd/comb.cpp"
+#include "hwy/foreach_target.h"  // IWYU pragma: keep
+#include "hwy/highway.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace vantrel {
+namespace HWY_NAMESPACE {
+// Highway's one-lane fallback target would only be a slower scalar kernel.
+#if HWY_TARGET != HWY_SCALAR
+namespace {
+
+namespace hn = hwy::HWY_NAMESPACE;
+using D16 = hn::ScalableTag<int16_t>;
+using V16 = hn::Vec<D16>;
+static_assert(hn::MaxLanes(D16()) <= kCombStripMaxLanes, "strip wider than the driver lays out");
+
+// S = (Y(c - 1) + Y(c + 1)) >> 2 for the lanes whose left sample is p[0].
+HWY_INLINE V16 Smooth(const uint8_t* p) {
+  const D16 d;
+  const hn::RebindToUnsigned<D16> du;
+  const hn::Rebind<uint8_t, D16> d8;
+  const auto sum = hn::Add(hn::PromoteTo(du, hn::LoadU(d8, p)), hn::PromoteTo(du, hn::LoadU(d8, p + 2)));
+  return hn::BitCast(d, hn::ShiftRight<2>(sum));
+}
+
+// F = (a - b) * (c - b) - ((c - a)^2 >> 4), exact in 16 bits since S <= 127.
+HWY_INLINE V16 Metric(V16 a, V16 b, V16 c) {
+  const V16 outer = hn::Sub(c, a);
+  return hn::Sub(hn::Mul(hn::Sub(a, b), hn::Sub(c, b)), hn::ShiftRight<4>(hn::Mul(outer, outer)));
+}
+
+// Marks on one row: bytes at columns L .. L + 2 of every deciding lane L.
+HWY_INLINE void Mark(uint8_t* row, V16 decide) {
+  const D16 d;
+  const hn::Rebind<uint8_t, D16> d8;
+  const size_t n = hn::Lanes(d);
+  uint8_t bits[8] = {};
+  hn::StoreMaskBits(d, hn::MaskFromVec(decide), bits);
+  uint64_t lanes;
+  std::memcpy(&lanes, bits, sizeof(lanes));
+  // Column i is marked by lanes i, i - 1 and i - 2.
+  const uint64_t columns = lanes | lanes << 1 | lanes << 2;
+  std::memcpy(bits, &columns, sizeof(columns));
+  const auto marks = hn::VecFromMask(d8, hn::LoadMaskBits(d8, bits));
+  hn::StoreU(hn::Or(hn::LoadU(d8, row), marks), d8, row);
+  if (columns >> n & 1) row[n] = 0xFF;
+  if (columns >> (n + 1) & 1) row[n + 1] = 0xFF;
+}
+
+uint32_t ScanCombStrip(const CombStrip& s) {
+  const D16 d;
+  const hn::RebindToUnsigned<D16> du;
+  const hn::Repartition<uint64_t, D16> d64;
+  const size_t w = s.pitch;
+  const V16 threshold = hn::Set(d, s.threshold);
+  V16 s_above2 = Smooth(s.src + 4 * w);
+  V16 s_above1 = Smooth(s.src + 5 * w);
+  V16 f_above2 = hn::Zero(d), f_above1 = hn::Zero(d);
+  // Flags of the processed rows 1 .. 4 above (history bits 1 .. 4, as 0 / -1
+  // lanes); the history starts as 00001.
+  V16 h1 = hn::Set(d, -1), h2 = hn::Zero(d), h3 = h2, h4 = h2;
+  V16 hits = hn::Zero(d);  // per lane, over one block row
+  uint32_t total = 0;
+
+  // One processed row: its flags; the S and F rows move down.
+  const auto process = [&](uint32_t r) {
+    const V16 s_now = Smooth(s.src + r * w);
+    const V16 f_now = Metric(s_above2, s_above1, s_now);
+    // V = sat(sat(sat(2 * F(r - 1)) + F(r - 2)) + F(r))
+    const V16 v = hn::SaturatedAdd(
+        hn::SaturatedAdd(hn::SaturatedAdd(f_above1, f_above1), f_above2), f_now);
+    s_above2 = s_above1;
+    s_above1 = s_now;
+    f_above2 = f_above1;
+    f_above1 = f_now;
+    return hn::VecFromMask(d, hn::Gt(v, threshold));  // flag = V > T
+  };
+  const auto push = [&](V16 flag) {
+    h4 = h3;
+    h3 = h2;
+    h2 = h1;
+    h1 = flag;
+  };
+  const auto decide = [&](uint32_t r, V16 flag) {
+    // table[H] = b2 & (b0 & b1 | b3 & b4 | b1 & b4)
+    const V16 marked =
+        hn::And(h2, hn::Or(hn::And(flag, h1), hn::And(h4, hn::Or(h1, h3))));
+    push(flag);
+    if (hn::AllFalse(d, hn::MaskFromVec(marked))) return;
+    // hits(r) counts in a group (4 lanes) only when some lane of it decides.
+    const auto group = hn::Ne(hn::BitCast(d64, marked), hn::Zero(d64));
+    hits = hn::Sub(hits, hn::And(hn::BitCast(d, hn::VecFromMask(d64, group)), flag));
+    Mark(s.mask + (r - 4) * w, marked);
+  };
+  // Adds one block row's hits to the block columns its lanes count toward.
+  const auto flush = [&](uint32_t block_row) {
+    if (hn::AllTrue(d, hn::Eq(hits, hn::Zero(d)))) return;
+    const auto counts = hn::BitCast(du, hits);
+    for (uint32_t k = 0; k < s.columns; ++k) {
+      const auto counted = hn::And(counts, hn::LoadU(du, s.column_lanes + k * s.lanes));
+      const uint32_t sum = hn::GetLane(hn::SumOfLanes(du, counted));
+      uint8_t& score = s.scores[block_row * s.score_pitch + k];
+      score = uint8_t(score + sum);
+      total += sum;
+    }
+    hits = hn::Zero(d);
+  };
+
+  decide(6, process(6));
+  for (uint32_t r = 7; r < s.height; r += 2) {
+    push(process(r));
+    decide(r + 1, process(r + 1));
+    if (((r + 1) & 15) == 0) flush(r >> 4);
+  }
+  return total;
+}
+
+}  // namespace
+
+void FillComb(EngineDsp* dsp) {
+  dsp->comb_strip = ScanCombStrip;
+  dsp->comb_strip_lanes = uint32_t(hn::Lanes(D16()));
+}
+
+#endif  // HWY_TARGET != HWY_SCALAR
+}  // namespace HWY_NAMESPACE
+}  // namespace vantrel
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace vantrel {
+const FillKernelsFn kCombTargets[kTargetCount] = VANTREL_TARGET_ENTRIES(FillComb);
+}  // namespace vantrel
+#endif
