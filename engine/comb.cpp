@@ -131,7 +131,7 @@ int32_t DetectCombing(uint8_t* comb_mask, uint8_t* block_comb_score, const uint8
 
 uint32_t ScanCombStrip(const CombStrip& s) {
   uint32_t total = 0;
-  for (uint32_t x = 0; x < s.lanes; x += kLanes) {
+  for (uint32_t x = 0; x < s.lanes && total < s.budget; x += kLanes) {
     ScanGroup(s.src + x, s.pitch, s.height, s.threshold,
               [&](uint32_t r, uint32_t hits, const uint8_t* decide) {
                 MarkGroup(s.mask + (r - 4) * s.pitch + x, decide);
@@ -149,7 +149,8 @@ uint32_t ScanCombStrip(const CombStrip& s) {
 
 CombStrip CombStripAt(uint8_t* comb_mask, uint8_t* block_comb_score, const uint8_t* src_y,
                       uint32_t width, uint32_t height, int32_t comb_threshold, uint32_t lanes,
-                      uint32_t first, uint32_t counted_from, uint16_t* column_lanes) {
+                      uint32_t first, uint32_t counted_from, uint16_t* column_lanes,
+                      uint32_t budget) {
   // Group g scores toward block column (g + 1) >> 2, so lane l (of group
   // l / 4) toward (l + 4) >> 4.
   const uint32_t first_column = (first + counted_from + 4) >> 4;
@@ -164,9 +165,17 @@ CombStrip CombStripAt(uint8_t* comb_mask, uint8_t* block_comb_score, const uint8
   // V lies in -20160 .. 32767 (F >= -5040), so a threshold held in 16 bits
   // flags exactly the lanes the full one does.
   const int32_t threshold = std::clamp(comb_threshold >> 1, -32768, 32767);
-  return CombStrip{src_y + first,  comb_mask + first,     width,        height,
-                   int16_t(threshold), lanes,              columns,      column_lanes,
-                   block_comb_score + first_column, size_t(width / 16)};
+  return CombStrip{src_y + first,
+                   comb_mask + first,
+                   width,
+                   height,
+                   int16_t(threshold),
+                   lanes,
+                   columns,
+                   column_lanes,
+                   block_comb_score + first_column,
+                   size_t(width / 16),
+                   budget};
 }
 
 int32_t DetectCombing(const EngineDsp& dsp, uint8_t* comb_mask, uint8_t* block_comb_score,
@@ -181,15 +190,17 @@ int32_t DetectCombing(const EngineDsp& dsp, uint8_t* comb_mask, uint8_t* block_c
   uint16_t column_lanes[kCombStripMaxColumns * kCombStripMaxLanes];
   // The count only grows, so "passes after some decision row" is "passes
   // after some strip": the verdict does not depend on the order of counting.
+  const uint32_t passing = CombFirstPassingCount(count_scale);
   uint32_t combed_count = 0;
   for (uint32_t next = 0; next < all_lanes; next += lanes) {
     // The last strip moves left to end on the last lane; the lanes it shares
     // with the strip before are marked again (the same bytes) but not counted.
     const uint32_t first = std::min(next, all_lanes - lanes);
-    const CombStrip strip = CombStripAt(comb_mask, block_comb_score, src_y, width, height,
-                                        comb_threshold, lanes, first, next - first, column_lanes);
+    const CombStrip strip =
+        CombStripAt(comb_mask, block_comb_score, src_y, width, height, comb_threshold, lanes,
+                    first, next - first, column_lanes, passing - combed_count);
     combed_count += dsp.comb_strip(strip);
-    if (CombLimitPassed(combed_count, count_scale)) return 1;
+    if (combed_count >= passing) return 1;
   }
   return 0;
 }

@@ -54,6 +54,9 @@ struct CombStrip {
   const uint16_t* column_lanes;
   uint8_t* scores;      // block_comb_score of block row 0, block column k = 0
   size_t score_pitch;   // blocks per row
+  // The strip may stop early once it has counted this many hits: the frame
+  // is then combed, and its partial marks and scores are not read.
+  uint32_t budget;
 };
 
 // The largest strip the driver lays out, and the block columns it can touch.
@@ -65,12 +68,15 @@ constexpr uint32_t kCombStripMaxColumns = kCombStripMaxLanes / 16 + 1;
 // before. column_lanes must hold kCombStripMaxColumns * lanes entries.
 CombStrip CombStripAt(uint8_t* comb_mask, uint8_t* block_comb_score, const uint8_t* src_y,
                       uint32_t width, uint32_t height, int32_t comb_threshold, uint32_t lanes,
-                      uint32_t first, uint32_t counted_from, uint16_t* column_lanes);
+                      uint32_t first, uint32_t counted_from, uint16_t* column_lanes,
+                      uint32_t budget);
 
 // Strip kernel (scalar version): ORs the strip's marks into its mask and adds
-// its counted hits to the scores (modulo 256); returns the hits it counted.
-// Reads rows 4 .. height of columns 0 .. lanes + 1; marks rows 4 .. height - 4
-// of columns 0 .. lanes + 1.
+// its counted hits to the scores (modulo 256); returns the hits it counted,
+// all of them unless it stopped on reaching the budget (the scalar kernel
+// checks after each group, the SIMD ones after each block row). Reads rows
+// 4 .. height of columns 0 .. lanes + 1; marks rows 4 .. height - 4 of
+// columns 0 .. lanes + 1.
 uint32_t ScanCombStrip(const CombStrip& strip);
 
 // Pieces of the per-lane arithmetic, shared with the tests.
@@ -84,6 +90,11 @@ inline int32_t CombCountScale(uint32_t luma_size) {
 }
 inline bool CombLimitPassed(uint32_t combed_count, int32_t count_scale) {
   return int32_t(combed_count * uint32_t(count_scale)) > kCombLimit;
+}
+// The smallest count that passes the limit (none for frames too large to
+// have a scale).
+inline uint32_t CombFirstPassingCount(int32_t count_scale) {
+  return count_scale > 0 ? uint32_t(kCombLimit / count_scale) + 1 : UINT32_MAX;
 }
 
 }  // namespace vantrel

@@ -9,7 +9,6 @@
 // into rows 4 .. height - 4 of the same columns.
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "engine/comb.h"
 #include "engine/dsp.h"
@@ -47,32 +46,44 @@ HWY_INLINE V16 Metric(V16 a, V16 b, V16 c) {
   return hn::Sub(hn::Mul(hn::Sub(a, b), hn::Sub(c, b)), hn::ShiftRight<4>(hn::Mul(outer, outer)));
 }
 
-// Marks on one row: bytes at columns L .. L + 2 of every deciding lane L.
+// Marks on one row: bytes at columns L .. L + 2 of every deciding lane L,
+// that is column i from lanes i, i - 1 and i - 2.
 HWY_INLINE void Mark(uint8_t* row, V16 decide) {
   const D16 d;
   const hn::Rebind<uint8_t, D16> d8;
   const size_t n = hn::Lanes(d);
-  uint8_t bits[8] = {};
-  hn::StoreMaskBits(d, hn::MaskFromVec(decide), bits);
-  uint64_t lanes;
-  std::memcpy(&lanes, bits, sizeof(lanes));
-  // Column i is marked by lanes i, i - 1 and i - 2.
-  const uint64_t columns = lanes | lanes << 1 | lanes << 2;
-  std::memcpy(bits, &columns, sizeof(columns));
-  const auto marks = hn::VecFromMask(d8, hn::LoadMaskBits(d8, bits));
+  static_assert(hn::MaxLanes(d8) <= 32, "marks of wider strips need another shift");
+  const auto lanes = hn::BitCast(d8, hn::DemoteTo(hn::Rebind<int8_t, D16>(), decide));
+  hn::VFromD<decltype(d8)> marks;
+  if constexpr (hn::MaxLanes(d8) <= 16) {
+    marks = hn::Or(lanes, hn::Or(hn::ShiftLeftBytes<1>(d8, lanes), hn::ShiftLeftBytes<2>(d8, lanes)));
+  } else {
+    // Byte shifts stay within 128-bit blocks: take the bytes that cross from
+    // a copy moved up by one block (of two).
+    const auto below = hn::ConcatLowerLower(d8, lanes, hn::Zero(d8));
+    marks = hn::Or(lanes, hn::Or(hn::CombineShiftRightBytes<15>(d8, lanes, below),
+                                 hn::CombineShiftRightBytes<14>(d8, lanes, below)));
+  }
   hn::StoreU(hn::Or(hn::LoadU(d8, row), marks), d8, row);
-  if (columns >> n & 1) row[n] = 0xFF;
-  if (columns >> (n + 1) & 1) row[n + 1] = 0xFF;
+  // Columns n and n + 1 from the last two lanes, both in one 16-bit lane.
+  const hn::Repartition<uint16_t, decltype(d8)> d16;
+  const uint32_t last2 = hn::ExtractLane(hn::BitCast(d16, lanes), n / 2 - 1);
+  row[n] = uint8_t(row[n] | last2 | last2 >> 8);
+  row[n + 1] = uint8_t(row[n + 1] | last2 >> 8);
 }
 
 uint32_t ScanCombStrip(const CombStrip& s) {
   const D16 d;
   const hn::RebindToUnsigned<D16> du;
+  const hn::Repartition<uint32_t, D16> du32;
   const hn::Repartition<uint64_t, D16> d64;
+  // Locals, so that the stores of marks cannot make the compiler reload them.
+  const uint8_t* const src = s.src;
+  uint8_t* const mask = s.mask;
   const size_t w = s.pitch;
   const V16 threshold = hn::Set(d, s.threshold);
-  V16 s_above2 = Smooth(s.src + 4 * w);
-  V16 s_above1 = Smooth(s.src + 5 * w);
+  V16 s_above2 = Smooth(src + 4 * w);
+  V16 s_above1 = Smooth(src + 5 * w);
   V16 f_above2 = hn::Zero(d), f_above1 = hn::Zero(d);
   // Flags of the processed rows 1 .. 4 above (history bits 1 .. 4, as 0 / -1
   // lanes); the history starts as 00001.
@@ -82,7 +93,7 @@ uint32_t ScanCombStrip(const CombStrip& s) {
 
   // One processed row: its flags; the S and F rows move down.
   const auto process = [&](uint32_t r) {
-    const V16 s_now = Smooth(s.src + r * w);
+    const V16 s_now = Smooth(src + r * w);
     const V16 f_now = Metric(s_above2, s_above1, s_now);
     // V = sat(sat(sat(2 * F(r - 1)) + F(r - 2)) + F(r))
     const V16 v = hn::SaturatedAdd(
@@ -106,29 +117,40 @@ uint32_t ScanCombStrip(const CombStrip& s) {
     push(flag);
     if (hn::AllFalse(d, hn::MaskFromVec(marked))) return;
     // hits(r) counts in a group (4 lanes) only when some lane of it decides.
-    const auto group = hn::Ne(hn::BitCast(d64, marked), hn::Zero(d64));
-    hits = hn::Sub(hits, hn::And(hn::BitCast(d, hn::VecFromMask(d64, group)), flag));
-    Mark(s.mask + (r - 4) * w, marked);
+    const auto quiet = hn::VecFromMask(d64, hn::Eq(hn::BitCast(d64, marked), hn::Zero(d64)));
+    hits = hn::Sub(hits, hn::AndNot(hn::BitCast(d, quiet), flag));
+    Mark(mask + (r - 4) * w, marked);
   };
-  // Adds one block row's hits to the block columns its lanes count toward.
+  // Adds one block row's hits to the block columns its lanes count toward;
+  // false once the budget is reached.
   const auto flush = [&](uint32_t block_row) {
-    if (hn::AllTrue(d, hn::Eq(hits, hn::Zero(d)))) return;
+    if (hn::AllTrue(d, hn::Eq(hits, hn::Zero(d)))) return true;
     const auto counts = hn::BitCast(du, hits);
-    for (uint32_t k = 0; k < s.columns; ++k) {
-      const auto counted = hn::And(counts, hn::LoadU(du, s.column_lanes + k * s.lanes));
-      const uint32_t sum = hn::GetLane(hn::SumOfLanes(du, counted));
-      uint8_t& score = s.scores[block_row * s.score_pitch + k];
-      score = uint8_t(score + sum);
-      total += sum;
+    const auto column = [&](uint32_t k) {
+      return k < s.columns ? hn::And(counts, hn::LoadU(du, s.column_lanes + k * s.lanes))
+                           : hn::Zero(du);
+    };
+    uint8_t* scores = s.scores + block_row * s.score_pitch;
+    for (uint32_t k = 0; k < s.columns; k += 2) {
+      // Two columns side by side in the two bytes of a lane, summed as
+      // 32-bit lanes: no byte's sum can reach 256 (16 lanes of 8 at most).
+      const auto both = hn::Or(column(k), hn::ShiftLeft<8>(column(k + 1)));
+      const uint32_t sums = hn::GetLane(hn::SumOfLanes(du32, hn::BitCast(du32, both)));
+      const uint32_t first = (sums & 0xFF) + (sums >> 16 & 0xFF);
+      const uint32_t second = (sums >> 8 & 0xFF) + (sums >> 24);
+      scores[k] = uint8_t(scores[k] + first);
+      if (k + 1 < s.columns) scores[k + 1] = uint8_t(scores[k + 1] + second);
+      total += first + second;
     }
     hits = hn::Zero(d);
+    return total < s.budget;
   };
 
   decide(6, process(6));
   for (uint32_t r = 7; r < s.height; r += 2) {
     push(process(r));
     decide(r + 1, process(r + 1));
-    if (((r + 1) & 15) == 0) flush(r >> 4);
+    if (((r + 1) & 15) == 0 && !flush(r >> 4)) break;
   }
   return total;
 }
