@@ -59,13 +59,84 @@ HWY_INLINE V16 FourTap16(V16 a, V16 b, V16 c, V16 d) {
   return hn::Min(hn::ShiftRight<3>(hn::SaturatedSub(five, hn::Add(a, d))), hn::Set(d16, 255));
 }
 
+#if HWY_ARCH_X86
+// x86 adds pairs of unsigned bytes times signed bytes into 16-bit lanes in
+// one instruction (pmaddubsw), which Highway 1.0.3 does not offer. The
+// four-tap filter built on it needs neither widening nor narrowing
+// shuffles; the portable form below ran 1.4x to 1.7x slower than the
+// hand-written SSE2/AVX2 filter it replaces.
+template <size_t N>
+HWY_INLINE hn::Vec128<uint16_t, N / 2> PairMulAdd(hn::Vec128<uint8_t, N> pairs, int8_t w0,
+                                                  int8_t w1) {
+  return hn::Vec128<uint16_t, N / 2>{_mm_maddubs_epi16(pairs.raw, _mm_set1_epi16(int16_t(w1 << 8 | uint8_t(w0))))};
+}
+// Lanes of lo, then of hi, packed to bytes within each block: unsigned
+// saturation (0 .. 255), or signed (0 / -1 masks stay 0x00 / 0xFF).
+template <size_t N>
+HWY_INLINE hn::Vec128<uint8_t, N * 2> PackBlocks(hn::Vec128<uint16_t, N> lo,
+                                                 hn::Vec128<uint16_t, N> hi) {
+  return hn::Vec128<uint8_t, N * 2>{_mm_packus_epi16(lo.raw, hi.raw)};
+}
+template <size_t N>
+HWY_INLINE hn::Vec128<uint8_t, N * 2> PackMaskBlocks(hn::Vec128<int16_t, N> lo,
+                                                     hn::Vec128<int16_t, N> hi) {
+  return hn::Vec128<uint8_t, N * 2>{_mm_packs_epi16(lo.raw, hi.raw)};
+}
+#if HWY_TARGET <= HWY_AVX2
+HWY_INLINE hn::Vec256<uint16_t> PairMulAdd(hn::Vec256<uint8_t> pairs, int8_t w0, int8_t w1) {
+  return hn::Vec256<uint16_t>{_mm256_maddubs_epi16(pairs.raw, _mm256_set1_epi16(int16_t(w1 << 8 | uint8_t(w0))))};
+}
+HWY_INLINE hn::Vec256<uint8_t> PackBlocks(hn::Vec256<uint16_t> lo, hn::Vec256<uint16_t> hi) {
+  return hn::Vec256<uint8_t>{_mm256_packus_epi16(lo.raw, hi.raw)};
+}
+HWY_INLINE hn::Vec256<uint8_t> PackMaskBlocks(hn::Vec256<int16_t> lo, hn::Vec256<int16_t> hi) {
+  return hn::Vec256<uint8_t>{_mm256_packs_epi16(lo.raw, hi.raw)};
+}
+#endif
+#if HWY_TARGET <= HWY_AVX3
+HWY_INLINE hn::Vec512<uint16_t> PairMulAdd(hn::Vec512<uint8_t> pairs, int8_t w0, int8_t w1) {
+  return hn::Vec512<uint16_t>{_mm512_maddubs_epi16(pairs.raw, _mm512_set1_epi16(int16_t(w1 << 8 | uint8_t(w0))))};
+}
+HWY_INLINE hn::Vec512<uint8_t> PackBlocks(hn::Vec512<uint16_t> lo, hn::Vec512<uint16_t> hi) {
+  return hn::Vec512<uint8_t>{_mm512_packus_epi16(lo.raw, hi.raw)};
+}
+HWY_INLINE hn::Vec512<uint8_t> PackMaskBlocks(hn::Vec512<int16_t> lo, hn::Vec512<int16_t> hi) {
+  return hn::Vec512<uint8_t>{_mm512_packs_epi16(lo.raw, hi.raw)};
+}
+#endif
+#endif  // HWY_ARCH_X86
+
+#if HWY_ARCH_X86
+// FourTapLuma of whole 128-bit blocks: (b, c) and (a, d) side by side give
+// 5 * (b + c) and a + d in one step each; max(0, ..) >> 3, and the pack
+// saturates to 255, block by block as the interleave left them.
+template <class D8, class V8>
+HWY_INLINE V8 FourTapBlocks(D8 d8, V8 a, V8 b, V8 c, V8 d) {
+  const auto lo = hn::ShiftRight<3>(hn::SaturatedSub(PairMulAdd(hn::InterleaveLower(d8, b, c), 5, 5),
+                                                     PairMulAdd(hn::InterleaveLower(d8, a, d), 1, 1)));
+  const auto hi = hn::ShiftRight<3>(hn::SaturatedSub(PairMulAdd(hn::InterleaveUpper(d8, b, c), 5, 5),
+                                                     PairMulAdd(hn::InterleaveUpper(d8, a, d), 1, 1)));
+  return PackBlocks(lo, hi);
+}
+#endif
+
 template <class D8>
 HWY_INLINE hn::VFromD<D8> FourTap(D8 d8, const uint8_t* src, ptrdiff_t pitch, size_t x) {
   const auto a = hn::LoadU(d8, src - 3 * pitch + x), b = hn::LoadU(d8, src - pitch + x);
   const auto c = hn::LoadU(d8, src + pitch + x), d = hn::LoadU(d8, src + 3 * pitch + x);
+#if HWY_ARCH_X86
+  if constexpr (hn::MaxLanes(d8) >= 16) {
+    return FourTapBlocks(d8, a, b, c, d);
+  } else {  // 8 bytes: the lower half of one block
+    const hn::Twice<D8> dt;
+    return hn::LowerHalf(d8, FourTapBlocks(dt, hn::ZeroExtendVector(dt, a), hn::ZeroExtendVector(dt, b),
+                                           hn::ZeroExtendVector(dt, c), hn::ZeroExtendVector(dt, d)));
+  }
+#else
   const auto evens = FourTap16(Evens(d8, a), Evens(d8, b), Evens(d8, c), Evens(d8, d));
   const auto odds = FourTap16(Odds(d8, a), Odds(d8, b), Odds(d8, c), Odds(d8, d));
   return Join(d8, evens, odds);
+#endif
 }
 
 void AverageLine(uint8_t* dst, const uint8_t* above, const uint8_t* below, size_t width) {
@@ -93,24 +164,68 @@ void MaskedFourTapLine(uint8_t* dst, const uint8_t* src, const uint8_t* mask, pt
   });
 }
 
-// ChromaCombFires in 16-bit lanes, as 0 / 0xFFFF.
+// ChromaCombFires in 16-bit lanes, as 0 / 0xFFFF, from A - C, B - C and
+// B - A (signed, exact).
 template <class V16>
-HWY_INLINE V16 ChromaFires16(V16 above, V16 centre, V16 below) {
-  const hn::DFromV<V16> du;
-  const hn::RebindToSigned<decltype(du)> di;
-  const auto a = hn::BitCast(di, above), c = hn::BitCast(di, centre), b = hn::BitCast(di, below);
-  const auto p = hn::Mul(hn::Sub(a, c), hn::Sub(b, c));  // P = wrap16((A - C)(B - C))
-  const auto ba = hn::Sub(b, a);
-  const auto q = hn::ShiftRight<3>(hn::Mul(ba, ba));    // Q = wrap16((B - A)^2) >> 3
-  const auto d = hn::SaturatedSub(p, q);                // D = sat16(P - Q)
-  // (D >> 1) > 8 holds exactly when D > 17.
-  return hn::BitCast(du, hn::VecFromMask(di, hn::Gt(d, hn::Set(di, 17))));
+HWY_INLINE V16 ChromaFires16(V16 a_c, V16 b_c, V16 b_a) {
+  const hn::DFromV<V16> d;
+  const auto p = hn::Mul(a_c, b_c);                   // P = wrap16((A - C)(B - C))
+  const auto q = hn::ShiftRight<3>(hn::Mul(b_a, b_a));  // Q = wrap16((B - A)^2) >> 3
+  // (D >> 1) > 8 holds exactly when D = sat16(P - Q) > 17.
+  return hn::VecFromMask(d, hn::Gt(hn::SaturatedSub(p, q), hn::Set(d, 17)));
 }
+
+template <class D8, class V16>
+HWY_INLINE V16 ChromaFires16(D8, V16 above, V16 centre, V16 below) {
+  const hn::RebindToSigned<hn::DFromV<V16>> di;
+  const auto a = hn::BitCast(di, above), c = hn::BitCast(di, centre), b = hn::BitCast(di, below);
+  return hn::BitCast(hn::DFromV<V16>(), ChromaFires16(hn::Sub(a, c), hn::Sub(b, c), hn::Sub(b, a)));
+}
+
+#if HWY_ARCH_X86
+// The chroma rebuild of whole 128-bit blocks, as the four-tap filter: each
+// formula one multiply-add of byte pairs, (A, B) by (1, 3) for v and by
+// (-1, 1), (A, C) and (B, C) by (1, -1) for the differences of the test.
+// `load` reads a vector of one line.
+template <class D8, class Load>
+HWY_INLINE hn::VFromD<D8> ChromaBlocks(D8 d8, const Load& load, bool rebuild_all) {
+  const hn::RepartitionToWide<D8> d16;
+  const hn::RebindToSigned<decltype(d16)> di;
+  const auto a = load(-1), b = load(1);
+  const auto v = PackBlocks(hn::ShiftRight<2>(PairMulAdd(hn::InterleaveLower(d8, a, b), 1, 3)),
+                            hn::ShiftRight<2>(PairMulAdd(hn::InterleaveUpper(d8, a, b), 1, 3)));
+  if (rebuild_all) return v;  // (A + 3B) >> 2
+  const auto c = load(0);
+  const auto fires = [&](auto ab, auto ac, auto bc) {
+    return ChromaFires16(hn::BitCast(di, PairMulAdd(ac, 1, -1)),
+                         hn::BitCast(di, PairMulAdd(bc, 1, -1)),
+                         hn::BitCast(di, PairMulAdd(ab, -1, 1)));
+  };
+  const auto lo = fires(hn::InterleaveLower(d8, a, b), hn::InterleaveLower(d8, a, c),
+                        hn::InterleaveLower(d8, b, c));
+  const auto hi = fires(hn::InterleaveUpper(d8, a, b), hn::InterleaveUpper(d8, a, c),
+                        hn::InterleaveUpper(d8, b, c));
+  return hn::IfThenElse(hn::MaskFromVec(PackMaskBlocks(lo, hi)), v, c);
+}
+#endif
 
 void ChromaLine(uint8_t* dst, const uint8_t* src, ptrdiff_t pitch, size_t width,
                 bool rebuild_all) {
   ForLine(width, [&](auto d, size_t x) {
+#if HWY_ARCH_X86
+    if constexpr (hn::MaxLanes(d) >= 16) {
+      const auto load = [&](ptrdiff_t line) { return hn::LoadU(d, src + line * pitch + x); };
+      hn::StoreU(ChromaBlocks(d, load, rebuild_all), d, dst + x);
+    } else {  // 8 bytes: the lower half of one block
+      const hn::Twice<decltype(d)> dt;
+      const auto load = [&](ptrdiff_t line) {
+        return hn::ZeroExtendVector(dt, hn::LoadU(d, src + line * pitch + x));
+      };
+      hn::StoreU(hn::LowerHalf(d, ChromaBlocks(dt, load, rebuild_all)), d, dst + x);
+    }
+#else
     const auto a = hn::LoadU(d, src - pitch + x), b = hn::LoadU(d, src + pitch + x);
+    const auto c = hn::LoadU(d, src + x);
     // (A + 3B) >> 2 = ((A + B) >> 1 + B) >> 1: when A + B is odd, A + 3B is
     // odd too, and the half dropped first cannot carry into the result.
     const auto v = FloorAverage(FloorAverage(a, b), b);
@@ -118,13 +233,13 @@ void ChromaLine(uint8_t* dst, const uint8_t* src, ptrdiff_t pitch, size_t width,
       hn::StoreU(v, d, dst + x);
       return;
     }
-    const auto c = hn::LoadU(d, src + x);
-    const auto even_fires = ChromaFires16(Evens(d, a), Evens(d, c), Evens(d, b));
-    const auto odd_fires = ChromaFires16(Odds(d, a), Odds(d, c), Odds(d, b));
     const hn::RepartitionToWide<decltype(d)> d16;
+    const auto even_fires = ChromaFires16(d, Evens(d, a), Evens(d, c), Evens(d, b));
+    const auto odd_fires = ChromaFires16(d, Odds(d, a), Odds(d, c), Odds(d, b));
     const auto fires = hn::BitCast(d, hn::Or(hn::And(even_fires, hn::Set(d16, 0x00FF)),
                                              hn::And(odd_fires, hn::Set(d16, 0xFF00))));
     hn::StoreU(hn::IfThenElse(hn::MaskFromVec(fires), v, c), d, dst + x);
+#endif
   });
 }
 

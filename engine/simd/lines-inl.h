@@ -18,8 +18,8 @@ namespace HWY_NAMESPACE {
 namespace {
 
 // Calls body(d, x) for every vector of a line of `width` bytes (a multiple
-// of 8): the target's full vectors, then 16- and 8-byte ones, so nothing is
-// read or written past the line's end.
+// of 8): the target's full vectors, then 32-, 16- and 8-byte ones, so
+// nothing is read or written past the line's end.
 template <class Body>
 HWY_INLINE void ForLine(size_t width, const Body& body) {
   namespace hn = hwy::HWY_NAMESPACE;
@@ -28,6 +28,7 @@ HWY_INLINE void ForLine(size_t width, const Body& body) {
     for (const size_t n = hn::Lanes(d); x + n <= width; x += n) body(d, x);
   };
   run(hn::ScalableTag<uint8_t>());
+  if (HWY_MAX_BYTES > 32) run(hn::CappedTag<uint8_t, 32>());
   if (HWY_MAX_BYTES > 16) run(hn::CappedTag<uint8_t, 16>());
   run(hn::CappedTag<uint8_t, 8>());
 }
