@@ -65,10 +65,14 @@ HWY_INLINE V16 FourTap16(V16 a, V16 b, V16 c, V16 d) {
 // four-tap filter built on it needs neither widening nor narrowing
 // shuffles; the portable form below ran 1.4x to 1.7x slower than the
 // hand-written SSE2/AVX2 filter it replaces.
+// The 16-bit lane of the pair (w0, w1) of signed weights.
+HWY_INLINE int16_t WeightPair(int8_t w0, int8_t w1) {
+  return int16_t(uint16_t(uint8_t(w1) << 8 | uint8_t(w0)));
+}
 template <size_t N>
 HWY_INLINE hn::Vec128<uint16_t, N / 2> PairMulAdd(hn::Vec128<uint8_t, N> pairs, int8_t w0,
                                                   int8_t w1) {
-  return hn::Vec128<uint16_t, N / 2>{_mm_maddubs_epi16(pairs.raw, _mm_set1_epi16(int16_t(w1 << 8 | uint8_t(w0))))};
+  return hn::Vec128<uint16_t, N / 2>{_mm_maddubs_epi16(pairs.raw, _mm_set1_epi16(WeightPair(w0, w1)))};
 }
 // Lanes of lo, then of hi, packed to bytes within each block: unsigned
 // saturation (0 .. 255), or signed (0 / -1 masks stay 0x00 / 0xFF).
@@ -84,7 +88,7 @@ HWY_INLINE hn::Vec128<uint8_t, N * 2> PackMaskBlocks(hn::Vec128<int16_t, N> lo,
 }
 #if HWY_TARGET <= HWY_AVX2
 HWY_INLINE hn::Vec256<uint16_t> PairMulAdd(hn::Vec256<uint8_t> pairs, int8_t w0, int8_t w1) {
-  return hn::Vec256<uint16_t>{_mm256_maddubs_epi16(pairs.raw, _mm256_set1_epi16(int16_t(w1 << 8 | uint8_t(w0))))};
+  return hn::Vec256<uint16_t>{_mm256_maddubs_epi16(pairs.raw, _mm256_set1_epi16(WeightPair(w0, w1)))};
 }
 HWY_INLINE hn::Vec256<uint8_t> PackBlocks(hn::Vec256<uint16_t> lo, hn::Vec256<uint16_t> hi) {
   return hn::Vec256<uint8_t>{_mm256_packus_epi16(lo.raw, hi.raw)};
@@ -95,7 +99,7 @@ HWY_INLINE hn::Vec256<uint8_t> PackMaskBlocks(hn::Vec256<int16_t> lo, hn::Vec256
 #endif
 #if HWY_TARGET <= HWY_AVX3
 HWY_INLINE hn::Vec512<uint16_t> PairMulAdd(hn::Vec512<uint8_t> pairs, int8_t w0, int8_t w1) {
-  return hn::Vec512<uint16_t>{_mm512_maddubs_epi16(pairs.raw, _mm512_set1_epi16(int16_t(w1 << 8 | uint8_t(w0))))};
+  return hn::Vec512<uint16_t>{_mm512_maddubs_epi16(pairs.raw, _mm512_set1_epi16(WeightPair(w0, w1)))};
 }
 HWY_INLINE hn::Vec512<uint8_t> PackBlocks(hn::Vec512<uint16_t> lo, hn::Vec512<uint16_t> hi) {
   return hn::Vec512<uint8_t>{_mm512_packus_epi16(lo.raw, hi.raw)};

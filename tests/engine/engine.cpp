@@ -326,7 +326,9 @@ TEST(EngineTargets, EveryTargetGivesTheScalarFramesInEveryMode) {
         for (uint32_t row = 1; row < h; row += 2) {
           ASSERT_EQ(std::memcmp(&want.bytes[row * w], &in.bytes[row * w], w), 0) << what;
         }
-        if (p.mode == 4) ASSERT_EQ(src.bytes, in.bytes) << what;
+        if (p.mode == 4) {
+          ASSERT_EQ(src.bytes, in.bytes) << what;
+        }
         for (size_t t = 0; t < engines.size(); ++t) {
           Frame tsrc = in, tout(w, h);
           const uint8_t* got = engines[t]->Process(tsrc.y(), tout.y(), &p);
