@@ -181,7 +181,7 @@ CombStrip CombStripAt(uint8_t* comb_mask, uint8_t* block_comb_score, const uint8
 int32_t DetectCombing(const EngineDsp& dsp, uint8_t* comb_mask, uint8_t* block_comb_score,
                       const uint8_t* src_y, uint32_t width, uint32_t height,
                       int32_t comb_threshold) {
-  const uint32_t lanes = dsp.comb_strip_lanes;
+  const uint32_t lanes = dsp.comb.strip_lanes;
   const uint32_t all_lanes = width - 4;
   if (all_lanes < lanes || lanes > kCombStripMaxLanes) {
     return DetectCombing(comb_mask, block_comb_score, src_y, width, height, comb_threshold);
@@ -199,7 +199,7 @@ int32_t DetectCombing(const EngineDsp& dsp, uint8_t* comb_mask, uint8_t* block_c
     const CombStrip strip =
         CombStripAt(comb_mask, block_comb_score, src_y, width, height, comb_threshold, lanes,
                     first, next - first, column_lanes, passing - combed_count);
-    combed_count += dsp.comb_strip(strip);
+    combed_count += dsp.comb.strip(strip);
     if (combed_count >= passing) return 1;
   }
   return 0;

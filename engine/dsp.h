@@ -33,19 +33,30 @@ using ScanWindowFn = WindowBest (*)(const uint8_t* candidate, ptrdiff_t row_step
                                     const uint8_t* reference, ptrdiff_t stride, int32_t rows,
                                     int32_t cols, uint32_t start_best);
 
+// The kernels of each stem, as every version of them fills a table.
+struct InterpolateKernels {
+  AverageLineFn average_line;
+  FourTapLineFn four_tap_line;
+  MaskedFourTapLineFn masked_four_tap_line;
+  ChromaLineFn chroma_line;
+};
+struct CombKernels {
+  CombStripFn strip;
+  uint32_t strip_lanes;  // lanes `strip` scans side by side
+};
+struct MatchKernels {
+  DecimateLineFn decimate_line;
+  BlockCostFn block_cost_coarse;
+  BlockCostFn block_cost;
+  ScanWindowFn scan_coarse_window;
+  ScanWindowFn scan_fine_window;
+};
+
 struct EngineDsp {
   uint32_t target = 0;  // the SimdTarget whose kernels are in here; 0: scalar only
-  AverageLineFn average_line = nullptr;
-  FourTapLineFn four_tap_line = nullptr;
-  MaskedFourTapLineFn masked_four_tap_line = nullptr;
-  ChromaLineFn chroma_line = nullptr;
-  DecimateLineFn decimate_line = nullptr;
-  CombStripFn comb_strip = nullptr;
-  uint32_t comb_strip_lanes = 0;  // lanes comb_strip scans side by side
-  BlockCostFn block_cost_coarse = nullptr;
-  BlockCostFn block_cost = nullptr;
-  ScanWindowFn scan_coarse_window = nullptr;
-  ScanWindowFn scan_fine_window = nullptr;
+  InterpolateKernels interpolate{};
+  CombKernels comb{};
+  MatchKernels match{};
 };
 
 // Targets this build has kernels for.

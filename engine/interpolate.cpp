@@ -80,14 +80,14 @@ void InterpolateLuma(const EngineDsp& dsp, uint8_t* dst, const uint8_t* src,
   const uint32_t h = height;
   std::memcpy(dst, src + w, w);
   if (dst != src) CopyOddLines(dst, src, w, h);
-  dsp.average_line(dst + 2 * w, src + 1 * w, src + 3 * w, w);
-  dsp.average_line(dst + (h - 2) * w, src + (h - 3) * w, src + (h - 1) * w, w);
+  dsp.interpolate.average_line(dst + 2 * w, src + 1 * w, src + 3 * w, w);
+  dsp.interpolate.average_line(dst + (h - 2) * w, src + (h - 3) * w, src + (h - 1) * w, w);
   const ptrdiff_t pitch = ptrdiff_t(w);
   for (uint32_t y = 4; y + 4 <= h; y += 2) {
     if (rebuild_all) {
-      dsp.four_tap_line(dst + y * w, src + y * w, pitch, w);
+      dsp.interpolate.four_tap_line(dst + y * w, src + y * w, pitch, w);
     } else {
-      dsp.masked_four_tap_line(dst + y * w, src + y * w, mask + y * w, pitch, w);
+      dsp.interpolate.masked_four_tap_line(dst + y * w, src + y * w, mask + y * w, pitch, w);
     }
   }
 }
@@ -100,7 +100,7 @@ void InterpolateLuma(uint8_t* dst, const uint8_t* src, const uint8_t* mask, uint
 static void InterpolateChromaPlane(const EngineDsp& dsp, uint8_t* dst, const uint8_t* src,
                                    size_t w, uint32_t h, bool rebuild_all) {
   for (uint32_t y = 2; y + 2 <= h; y += 2) {
-    dsp.chroma_line(dst + y * w, src + y * w, ptrdiff_t(w), w, rebuild_all);
+    dsp.interpolate.chroma_line(dst + y * w, src + y * w, ptrdiff_t(w), w, rebuild_all);
   }
 }
 

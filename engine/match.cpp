@@ -13,7 +13,7 @@ void DecimatePlane(const EngineDsp& dsp, uint8_t* dst, const uint8_t* src, uint3
   const size_t w = width;
   const size_t out_w = w / 2;
   for (uint32_t r = 0; r < height / 4; ++r) {
-    dsp.decimate_line(dst + r * out_w, src + 4 * size_t(r) * w, out_w);
+    dsp.match.decimate_line(dst + r * out_w, src + 4 * size_t(r) * w, out_w);
   }
 }
 

@@ -17,7 +17,7 @@ void DeinterlaceEngine::SearchCoarse(uint32_t b, int32_t rh, int32_t rv) {
   const ptrdiff_t pitch = chroma_width;
   const uint8_t* first = decimated_src.get() + (Y + i_min) * pitch + (X + j_min);
   const WindowBest best =
-      dsp_.scan_coarse_window(first, pitch, decimated_dst.get() + chroma_block_offset[b], pitch,
+      dsp_.match.scan_coarse_window(first, pitch, decimated_dst.get() + chroma_block_offset[b], pitch,
                               i_max - i_min + 1, j_max - j_min + 1, kCoarseStartBest);
   block_match[b] = {4 * best.cost, 2 * (j_min + best.col), 4 * (i_min + best.row)};
 }
@@ -36,7 +36,7 @@ void DeinterlaceEngine::SearchFine(uint32_t b, int32_t rh, int32_t rv) {
   const ptrdiff_t pitch = width;
   const uint8_t* first = src_y + (Y + i_min) * pitch + (X + j_min);
   const WindowBest best =
-      dsp_.scan_fine_window(first, 2 * pitch, dst_y + block_offset[b], 2 * pitch,
+      dsp_.match.scan_fine_window(first, 2 * pitch, dst_y + block_offset[b], 2 * pitch,
                             (i_max - i_min) / 2 + 1, j_max - j_min + 1, kFineStartBest);
   match.dx += j_min + best.col;
   match.dy += i_min + 2 * best.row;

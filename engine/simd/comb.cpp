@@ -7,26 +7,15 @@
 //
 // Reads rows 4 .. height of columns 0 .. lanes + 1 of the strip; ORs marks
 // into rows 4 .. height - 4 of the same columns.
-#include <cstddef>
-#include <cstdint>
-
 #include "engine/comb.h"
-#include "engine/dsp.h"
-#include "engine/simd/targets.h"
 
-#undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "engine/simd/comb.cpp"
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
-#include "hwy/highway.h"
+#include "engine/simd/body-inl.h"
 
-HWY_BEFORE_NAMESPACE();
-namespace vantrel {
-namespace HWY_NAMESPACE {
-// Highway's one-lane fallback target would only be a slower scalar kernel.
-#if HWY_TARGET != HWY_SCALAR
+VANTREL_SIMD_BEGIN
 namespace {
 
-namespace hn = hwy::HWY_NAMESPACE;
 using D16 = hn::ScalableTag<int16_t>;
 using V16 = hn::Vec<D16>;
 static_assert(hn::MaxLanes(D16()) <= kCombStripMaxLanes, "strip wider than the driver lays out");
@@ -157,18 +146,6 @@ uint32_t ScanCombStrip(const CombStrip& s) {
 
 }  // namespace
 
-void FillComb(EngineDsp* dsp) {
-  dsp->comb_strip = ScanCombStrip;
-  dsp->comb_strip_lanes = uint32_t(hn::Lanes(D16()));
-}
+extern const CombKernels kCombKernels = {ScanCombStrip, uint32_t(hn::MaxLanes(D16()))};
 
-#endif  // HWY_TARGET != HWY_SCALAR
-}  // namespace HWY_NAMESPACE
-}  // namespace vantrel
-HWY_AFTER_NAMESPACE();
-
-#if HWY_ONCE
-namespace vantrel {
-const FillKernelsFn kCombTargets[kTargetCount] = VANTREL_TARGET_ENTRIES(FillComb);
-}  // namespace vantrel
-#endif
+VANTREL_SIMD_END

@@ -1,27 +1,13 @@
 // The field interpolation line kernels of engine/interpolate.h, written once
 // with Highway and compiled for every target. Each reads and writes exactly
 // the columns 0 .. width - 1 of its lines (ForLine).
-#include <cstddef>
-#include <cstdint>
 
-#include "engine/dsp.h"
-#include "engine/simd/targets.h"
-
-#undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "engine/simd/interpolate.cpp"
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
-#include "hwy/highway.h"
+#include "engine/simd/body-inl.h"
 
-#include "engine/simd/lines-inl.h"
-
-HWY_BEFORE_NAMESPACE();
-namespace vantrel {
-namespace HWY_NAMESPACE {
-// Highway's one-lane fallback target would only be a slower scalar kernel.
-#if HWY_TARGET != HWY_SCALAR
+VANTREL_SIMD_BEGIN
 namespace {
-
-namespace hn = hwy::HWY_NAMESPACE;
 
 // The bytes of v as 16-bit lanes: the even-numbered bytes, and the odd ones.
 // Working on both halves this way needs no shuffles.
@@ -65,49 +51,43 @@ HWY_INLINE V16 FourTap16(V16 a, V16 b, V16 c, V16 d) {
 // four-tap filter built on it needs neither widening nor narrowing
 // shuffles; the portable form below ran 1.4x to 1.7x slower than the
 // hand-written SSE2/AVX2 filter it replaces.
-// The 16-bit lane of the pair (w0, w1) of signed weights.
-HWY_INLINE int16_t WeightPair(int8_t w0, int8_t w1) {
-  return int16_t(uint16_t(uint8_t(w1) << 8 | uint8_t(w0)));
-}
-template <size_t N>
-HWY_INLINE hn::Vec128<uint16_t, N / 2> PairMulAdd(hn::Vec128<uint8_t, N> pairs, int8_t w0,
-                                                  int8_t w1) {
-  return hn::Vec128<uint16_t, N / 2>{_mm_maddubs_epi16(pairs.raw, _mm_set1_epi16(WeightPair(w0, w1)))};
-}
-// Lanes of lo, then of hi, packed to bytes within each block: unsigned
-// saturation (0 .. 255), or signed (0 / -1 masks stay 0x00 / 0xFF).
-template <size_t N>
-HWY_INLINE hn::Vec128<uint8_t, N * 2> PackBlocks(hn::Vec128<uint16_t, N> lo,
-                                                 hn::Vec128<uint16_t, N> hi) {
-  return hn::Vec128<uint8_t, N * 2>{_mm_packus_epi16(lo.raw, hi.raw)};
-}
-template <size_t N>
-HWY_INLINE hn::Vec128<uint8_t, N * 2> PackMaskBlocks(hn::Vec128<int16_t, N> lo,
-                                                     hn::Vec128<int16_t, N> hi) {
-  return hn::Vec128<uint8_t, N * 2>{_mm_packs_epi16(lo.raw, hi.raw)};
-}
+// pmaddubsw on a vector of any width: each 16-bit lane becomes
+// w0 * byte0 + w1 * byte1 of its two unsigned bytes.
+template <class V8>
+HWY_INLINE auto PairMulAdd(V8 pairs, int8_t w0, int8_t w1) {
+  using V16 = hn::VFromD<hn::RepartitionToWide<hn::DFromV<V8>>>;
+  const int16_t w = int16_t(uint16_t(uint8_t(w1) << 8 | uint8_t(w0)));
+  if constexpr (sizeof(pairs.raw) == 16) {
+    return V16{_mm_maddubs_epi16(pairs.raw, _mm_set1_epi16(w))};
 #if HWY_TARGET <= HWY_AVX2
-HWY_INLINE hn::Vec256<uint16_t> PairMulAdd(hn::Vec256<uint8_t> pairs, int8_t w0, int8_t w1) {
-  return hn::Vec256<uint16_t>{_mm256_maddubs_epi16(pairs.raw, _mm256_set1_epi16(WeightPair(w0, w1)))};
-}
-HWY_INLINE hn::Vec256<uint8_t> PackBlocks(hn::Vec256<uint16_t> lo, hn::Vec256<uint16_t> hi) {
-  return hn::Vec256<uint8_t>{_mm256_packus_epi16(lo.raw, hi.raw)};
-}
-HWY_INLINE hn::Vec256<uint8_t> PackMaskBlocks(hn::Vec256<int16_t> lo, hn::Vec256<int16_t> hi) {
-  return hn::Vec256<uint8_t>{_mm256_packs_epi16(lo.raw, hi.raw)};
-}
+  } else if constexpr (sizeof(pairs.raw) == 32) {
+    return V16{_mm256_maddubs_epi16(pairs.raw, _mm256_set1_epi16(w))};
 #endif
 #if HWY_TARGET <= HWY_AVX3
-HWY_INLINE hn::Vec512<uint16_t> PairMulAdd(hn::Vec512<uint8_t> pairs, int8_t w0, int8_t w1) {
-  return hn::Vec512<uint16_t>{_mm512_maddubs_epi16(pairs.raw, _mm512_set1_epi16(WeightPair(w0, w1)))};
-}
-HWY_INLINE hn::Vec512<uint8_t> PackBlocks(hn::Vec512<uint16_t> lo, hn::Vec512<uint16_t> hi) {
-  return hn::Vec512<uint8_t>{_mm512_packus_epi16(lo.raw, hi.raw)};
-}
-HWY_INLINE hn::Vec512<uint8_t> PackMaskBlocks(hn::Vec512<int16_t> lo, hn::Vec512<int16_t> hi) {
-  return hn::Vec512<uint8_t>{_mm512_packs_epi16(lo.raw, hi.raw)};
-}
+  } else {
+    return V16{_mm512_maddubs_epi16(pairs.raw, _mm512_set1_epi16(w))};
 #endif
+  }
+}
+
+// The lanes of lo, then of hi, packed to bytes within each 128-bit block:
+// with unsigned saturation (0 .. 255), or for kMask signed, so that 0 / -1
+// lanes become 0x00 / 0xFF bytes.
+template <bool kMask = false, class V16>
+HWY_INLINE auto PackBlocks(V16 lo, V16 hi) {
+  using V8 = hn::VFromD<hn::Repartition<uint8_t, hn::DFromV<V16>>>;
+  if constexpr (sizeof(lo.raw) == 16) {
+    return V8{kMask ? _mm_packs_epi16(lo.raw, hi.raw) : _mm_packus_epi16(lo.raw, hi.raw)};
+#if HWY_TARGET <= HWY_AVX2
+  } else if constexpr (sizeof(lo.raw) == 32) {
+    return V8{kMask ? _mm256_packs_epi16(lo.raw, hi.raw) : _mm256_packus_epi16(lo.raw, hi.raw)};
+#endif
+#if HWY_TARGET <= HWY_AVX3
+  } else {
+    return V8{kMask ? _mm512_packs_epi16(lo.raw, hi.raw) : _mm512_packus_epi16(lo.raw, hi.raw)};
+#endif
+  }
+}
 #endif  // HWY_ARCH_X86
 
 #if HWY_ARCH_X86
@@ -209,7 +189,7 @@ HWY_INLINE hn::VFromD<D8> ChromaBlocks(D8 d8, const Load& load, bool rebuild_all
                         hn::InterleaveLower(d8, b, c));
   const auto hi = fires(hn::InterleaveUpper(d8, a, b), hn::InterleaveUpper(d8, a, c),
                         hn::InterleaveUpper(d8, b, c));
-  return hn::IfThenElse(hn::MaskFromVec(PackMaskBlocks(lo, hi)), v, c);
+  return hn::IfThenElse(hn::MaskFromVec(PackBlocks<true>(lo, hi)), v, c);
 }
 #endif
 
@@ -249,20 +229,7 @@ void ChromaLine(uint8_t* dst, const uint8_t* src, ptrdiff_t pitch, size_t width,
 
 }  // namespace
 
-void FillInterpolate(EngineDsp* dsp) {
-  dsp->average_line = AverageLine;
-  dsp->four_tap_line = FourTapLine;
-  dsp->masked_four_tap_line = MaskedFourTapLine;
-  dsp->chroma_line = ChromaLine;
-}
+extern const InterpolateKernels kInterpolateKernels = {AverageLine, FourTapLine,
+                                                       MaskedFourTapLine, ChromaLine};
 
-#endif  // HWY_TARGET != HWY_SCALAR
-}  // namespace HWY_NAMESPACE
-}  // namespace vantrel
-HWY_AFTER_NAMESPACE();
-
-#if HWY_ONCE
-namespace vantrel {
-const FillKernelsFn kInterpolateTargets[kTargetCount] = VANTREL_TARGET_ENTRIES(FillInterpolate);
-}  // namespace vantrel
-#endif
+VANTREL_SIMD_END

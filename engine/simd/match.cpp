@@ -12,27 +12,13 @@
 // candidate that is not strictly below never wins). Winners are then picked
 // in scan order, so the result is the scalar scan's first strict minimum
 // with its complete cost. Every load stays within the window's candidates.
-#include <cstddef>
-#include <cstdint>
 
-#include "engine/dsp.h"
-#include "engine/simd/targets.h"
-
-#undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "engine/simd/match.cpp"
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
-#include "hwy/highway.h"
+#include "engine/simd/body-inl.h"
 
-#include "engine/simd/lines-inl.h"
-
-HWY_BEFORE_NAMESPACE();
-namespace vantrel {
-namespace HWY_NAMESPACE {
-// Highway's one-lane fallback target would only be a slower scalar kernel.
-#if HWY_TARGET != HWY_SCALAR
+VANTREL_SIMD_BEGIN
 namespace {
-
-namespace hn = hwy::HWY_NAMESPACE;
 
 void DecimateLine(uint8_t* dst, const uint8_t* src, size_t width) {
   ForLine(width, [&](auto d, size_t c) {
@@ -83,7 +69,7 @@ HWY_INLINE auto LineTotals(V v0, V v1, V v2, V v3) {
   return FoldTo128(hn::Add(hn::BitCast(d, lo), hn::BitCast(d, hi)));
 }
 
-// BlockCostCoarse / BlockCost: the running sum at the first line where it
+// BlockCostCoarse (8 x 4) / BlockCost (16 x 8): the running sum at the first line where it
 // reaches best, else the total. Four lines are summed at a time and their
 // running sums compared together.
 template <int kCols, int kLines>
@@ -108,16 +94,6 @@ uint32_t BlockSsd(const uint8_t* candidate, const uint8_t* reference, int32_t be
     carry = hn::Broadcast<3>(running);
   }
   return uint32_t(hn::GetLane(carry));
-}
-
-uint32_t BlockCostCoarse(const uint8_t* candidate, const uint8_t* reference, int32_t best,
-                         ptrdiff_t stride) {
-  return BlockSsd<8, 4>(candidate, reference, best, stride);
-}
-
-uint32_t BlockCost(const uint8_t* candidate, const uint8_t* reference, int32_t best,
-                   ptrdiff_t stride) {
-  return BlockSsd<16, 8>(candidate, reference, best, stride);
 }
 
 // Complete cost of one candidate (its first kLines lines).
@@ -225,35 +201,10 @@ WindowBest Scan(const uint8_t* candidate, ptrdiff_t row_step, const uint8_t* ref
   return best;
 }
 
-WindowBest ScanCoarseWindow(const uint8_t* candidate, ptrdiff_t row_step,
-                            const uint8_t* reference, ptrdiff_t stride, int32_t rows,
-                            int32_t cols, uint32_t start_best) {
-  return Scan<8, 4>(candidate, row_step, reference, stride, rows, cols, start_best);
-}
-
-WindowBest ScanFineWindow(const uint8_t* candidate, ptrdiff_t row_step,
-                          const uint8_t* reference, ptrdiff_t stride, int32_t rows, int32_t cols,
-                          uint32_t start_best) {
-  return Scan<16, 8>(candidate, row_step, reference, stride, rows, cols, start_best);
-}
-
 }  // namespace
 
-void FillMatch(EngineDsp* dsp) {
-  dsp->decimate_line = DecimateLine;
-  dsp->block_cost_coarse = BlockCostCoarse;
-  dsp->block_cost = BlockCost;
-  dsp->scan_coarse_window = ScanCoarseWindow;
-  dsp->scan_fine_window = ScanFineWindow;
-}
+// The coarse stage's 8 x 4 blocks and the fine stage's 16 x 8.
+extern const MatchKernels kMatchKernels = {DecimateLine, BlockSsd<8, 4>, BlockSsd<16, 8>,
+                                           Scan<8, 4>, Scan<16, 8>};
 
-#endif  // HWY_TARGET != HWY_SCALAR
-}  // namespace HWY_NAMESPACE
-}  // namespace vantrel
-HWY_AFTER_NAMESPACE();
-
-#if HWY_ONCE
-namespace vantrel {
-const FillKernelsFn kMatchTargets[kTargetCount] = VANTREL_TARGET_ENTRIES(FillMatch);
-}  // namespace vantrel
-#endif
+VANTREL_SIMD_END

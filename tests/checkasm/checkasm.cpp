@@ -269,45 +269,46 @@ static void SpoilLast(uint8_t* dst, size_t width) { dst[width - 1] ^= 1; }
 
 void PlantFaults(EngineDsp* dsp) {
   g_real = *dsp;
-  dsp->average_line = [](uint8_t* dst, const uint8_t* a, const uint8_t* b, size_t w) {
-    g_real.average_line(dst, a, b, w);
+  vantrel::InterpolateKernels& interpolate = dsp->interpolate;
+  interpolate.average_line = [](uint8_t* dst, const uint8_t* a, const uint8_t* b, size_t w) {
+    g_real.interpolate.average_line(dst, a, b, w);
     SpoilLast(dst, w);
   };
-  dsp->four_tap_line = [](uint8_t* dst, const uint8_t* src, ptrdiff_t pitch, size_t w) {
-    g_real.four_tap_line(dst, src, pitch, w);
+  interpolate.four_tap_line = [](uint8_t* dst, const uint8_t* src, ptrdiff_t pitch, size_t w) {
+    g_real.interpolate.four_tap_line(dst, src, pitch, w);
     SpoilLast(dst, w);
   };
-  dsp->masked_four_tap_line = [](uint8_t* dst, const uint8_t* src, const uint8_t* mask,
-                                 ptrdiff_t pitch, size_t w) {
-    g_real.masked_four_tap_line(dst, src, mask, pitch, w);
+  interpolate.masked_four_tap_line = [](uint8_t* dst, const uint8_t* src, const uint8_t* mask,
+                                        ptrdiff_t pitch, size_t w) {
+    g_real.interpolate.masked_four_tap_line(dst, src, mask, pitch, w);
     SpoilLast(dst, w);
   };
-  dsp->chroma_line = [](uint8_t* dst, const uint8_t* src, ptrdiff_t pitch, size_t w, bool all) {
-    g_real.chroma_line(dst, src, pitch, w, all);
+  interpolate.chroma_line = [](uint8_t* dst, const uint8_t* src, ptrdiff_t pitch, size_t w,
+                               bool all) {
+    g_real.interpolate.chroma_line(dst, src, pitch, w, all);
     SpoilLast(dst, w);
   };
-  dsp->decimate_line = [](uint8_t* dst, const uint8_t* src, size_t w) {
-    g_real.decimate_line(dst, src, w);
+  dsp->comb.strip = [](const vantrel::CombStrip& strip) { return g_real.comb.strip(strip) + 1; };
+  vantrel::MatchKernels& match = dsp->match;
+  match.decimate_line = [](uint8_t* dst, const uint8_t* src, size_t w) {
+    g_real.match.decimate_line(dst, src, w);
     SpoilLast(dst, w);
   };
-  dsp->comb_strip = [](const vantrel::CombStrip& strip) {
-    return g_real.comb_strip(strip) + 1;
+  match.block_cost_coarse = [](const uint8_t* c, const uint8_t* r, int32_t best, ptrdiff_t s) {
+    return g_real.match.block_cost_coarse(c, r, best, s) + 1;
   };
-  dsp->block_cost_coarse = [](const uint8_t* c, const uint8_t* r, int32_t best, ptrdiff_t s) {
-    return g_real.block_cost_coarse(c, r, best, s) + 1;
+  match.block_cost = [](const uint8_t* c, const uint8_t* r, int32_t best, ptrdiff_t s) {
+    return g_real.match.block_cost(c, r, best, s) + 1;
   };
-  dsp->block_cost = [](const uint8_t* c, const uint8_t* r, int32_t best, ptrdiff_t s) {
-    return g_real.block_cost(c, r, best, s) + 1;
-  };
-  dsp->scan_coarse_window = [](const uint8_t* c, ptrdiff_t step, const uint8_t* r, ptrdiff_t s,
-                               int32_t rows, int32_t cols, uint32_t start) {
-    vantrel::WindowBest best = g_real.scan_coarse_window(c, step, r, s, rows, cols, start);
+  match.scan_coarse_window = [](const uint8_t* c, ptrdiff_t step, const uint8_t* r, ptrdiff_t s,
+                                int32_t rows, int32_t cols, uint32_t start) {
+    vantrel::WindowBest best = g_real.match.scan_coarse_window(c, step, r, s, rows, cols, start);
     best.cost += 1;
     return best;
   };
-  dsp->scan_fine_window = [](const uint8_t* c, ptrdiff_t step, const uint8_t* r, ptrdiff_t s,
-                             int32_t rows, int32_t cols, uint32_t start) {
-    vantrel::WindowBest best = g_real.scan_fine_window(c, step, r, s, rows, cols, start);
+  match.scan_fine_window = [](const uint8_t* c, ptrdiff_t step, const uint8_t* r, ptrdiff_t s,
+                              int32_t rows, int32_t cols, uint32_t start) {
+    vantrel::WindowBest best = g_real.match.scan_fine_window(c, step, r, s, rows, cols, start);
     best.cost += 1;
     return best;
   };

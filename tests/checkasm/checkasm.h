@@ -4,8 +4,8 @@
 // A test file registers one group:
 //
 //   static void CheckMatch(checkasm::Context& c) {
-//     if (auto fn = c.Kernel("BlockCost", &EngineDsp::block_cost)) {
-//       ... run c.ref().block_cost and fn on the same inputs; c.Fail(...) on a mismatch;
+//     if (auto fn = c.Kernel("BlockCost", &EngineDsp::match, &MatchKernels::block_cost)) {
+//       ... run c.ref().match.block_cost and fn on the same inputs; c.Fail(...) on a mismatch;
 //       c.Bench("16x8 full", [&] { ref(...); }, [&] { fn(...); });
 //     }
 //   }
@@ -118,14 +118,14 @@ class Context {
   ~Context();
 
   // The function to test at this target, or nullptr (see the top of this file).
-  template <typename Fn>
-  Fn Kernel(const char* name, Fn EngineDsp::*slot) {
+  template <typename Stem, typename Fn>
+  Fn Kernel(const char* name, Stem EngineDsp::*stem, Fn Stem::*slot) {
     if (!Begin(name)) return nullptr;
-    if (dsp_.target != target_ || dsp_.*slot == ref_.*slot) {
+    if (dsp_.target != target_ || dsp_.*stem.*slot == ref_.*stem.*slot) {
       Fail("the %s table holds the scalar %s", TargetName(), name);
       return nullptr;
     }
-    return dsp_.*slot;
+    return dsp_.*stem.*slot;
   }
 
   const EngineDsp& dsp() const { return dsp_; }

@@ -53,7 +53,7 @@ void Fill(Context& c, Plane& p, int pattern) {
 // start as the same junk (a strip ORs and adds into them).
 void Compare(Context& c, vantrel::CombStripFn fn, Plane& p, uint32_t first,
              uint32_t counted_from, int32_t threshold, const std::string& what) {
-  const uint32_t lanes = c.dsp().comb_strip_lanes;
+  const uint32_t lanes = c.dsp().comb.strip_lanes;
   Buffer want_mask(size_t(p.width) * p.height), got_mask(want_mask.size());
   Buffer want_scores(size_t(p.width / 16) * (p.height / 16)), got_scores(want_scores.size());
   c.rng().Fill(want_mask.data(), want_mask.size());
@@ -67,7 +67,7 @@ void Compare(Context& c, vantrel::CombStripFn fn, Plane& p, uint32_t first,
     return vantrel::CombStripAt(mask.data(), scores.data(), p.bytes.data(), p.width, p.height,
                                 threshold, lanes, first, counted_from, column_lanes, budget);
   };
-  const uint32_t want = c.ref().comb_strip(strip(want_mask, want_scores));
+  const uint32_t want = c.ref().comb.strip(strip(want_mask, want_scores));
   const std::vector<uint8_t> saved(p.bytes.data(), p.bytes.data() + p.bytes.size());
   const uint32_t got = fn(strip(got_mask, got_scores));
   c.CheckBytes("comb source", saved.data(), p.bytes.data(), saved.size(), 1, saved.size());
@@ -92,9 +92,9 @@ void Compare(Context& c, vantrel::CombStripFn fn, Plane& p, uint32_t first,
 }
 
 void CheckComb(Context& c) {
-  auto fn = c.Kernel("ScanCombStrip", &EngineDsp::comb_strip);
+  auto fn = c.Kernel("ScanCombStrip", &EngineDsp::comb, &vantrel::CombKernels::strip);
   if (!fn) return;
-  const uint32_t lanes = c.dsp().comb_strip_lanes;
+  const uint32_t lanes = c.dsp().comb.strip_lanes;
   const int patterns = kPatterns + int(Content::kCount);
   for (int n = 0; n < c.Iterations(160); ++n) {
     // Strips start on a group; the last one of a frame ends on its last lane.

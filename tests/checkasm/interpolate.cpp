@@ -13,6 +13,7 @@ using checkasm::Buffer;
 using checkasm::Content;
 using checkasm::Context;
 using vantrel::EngineDsp;
+using vantrel::InterpolateKernels;
 
 constexpr int kLines = 7;  // a rebuilt line and three lines either side
 
@@ -127,36 +128,36 @@ void BenchFrames(Context& c, bool luma) {
 
 void CheckInterpolate(Context& c) {
   const int rounds = c.Iterations(400);
-  if (auto fn = c.Kernel("AverageLine", &EngineDsp::average_line)) {
+  if (auto fn = c.Kernel("AverageLine", &EngineDsp::interpolate, &InterpolateKernels::average_line)) {
     const auto call = [](vantrel::AverageLineFn f, uint8_t* dst, const uint8_t* src,
                          const uint8_t*, ptrdiff_t pitch, size_t w) {
       f(dst, src - pitch, src + pitch, w);
     };
-    for (int n = 0; n < rounds; ++n) CheckLine(c, fn, c.ref().average_line, 16, call, "average");
+    for (int n = 0; n < rounds; ++n) CheckLine(c, fn, c.ref().interpolate.average_line, 16, call, "average");
   }
-  if (auto fn = c.Kernel("FourTapLine", &EngineDsp::four_tap_line)) {
+  if (auto fn = c.Kernel("FourTapLine", &EngineDsp::interpolate, &InterpolateKernels::four_tap_line)) {
     const auto call = [](vantrel::FourTapLineFn f, uint8_t* dst, const uint8_t* src,
                          const uint8_t*, ptrdiff_t pitch, size_t w) { f(dst, src, pitch, w); };
-    for (int n = 0; n < rounds; ++n) CheckLine(c, fn, c.ref().four_tap_line, 16, call, "four-tap");
+    for (int n = 0; n < rounds; ++n) CheckLine(c, fn, c.ref().interpolate.four_tap_line, 16, call, "four-tap");
   }
-  if (auto fn = c.Kernel("MaskedFourTapLine", &EngineDsp::masked_four_tap_line)) {
+  if (auto fn = c.Kernel("MaskedFourTapLine", &EngineDsp::interpolate, &InterpolateKernels::masked_four_tap_line)) {
     const auto call = [](vantrel::MaskedFourTapLineFn f, uint8_t* dst, const uint8_t* src,
                          const uint8_t* mask, ptrdiff_t pitch, size_t w) {
       f(dst, src, mask, pitch, w);
     };
     for (int n = 0; n < rounds; ++n) {
-      CheckLine(c, fn, c.ref().masked_four_tap_line, 16, call, "masked four-tap");
+      CheckLine(c, fn, c.ref().interpolate.masked_four_tap_line, 16, call, "masked four-tap");
     }
     BenchFrames(c, true);
   }
-  if (auto fn = c.Kernel("ChromaLine", &EngineDsp::chroma_line)) {
+  if (auto fn = c.Kernel("ChromaLine", &EngineDsp::interpolate, &InterpolateKernels::chroma_line)) {
     for (const bool all : {false, true}) {
       const auto call = [all](vantrel::ChromaLineFn f, uint8_t* dst, const uint8_t* src,
                               const uint8_t*, ptrdiff_t pitch, size_t w) {
         f(dst, src, pitch, w, all);
       };
       for (int n = 0; n < rounds; ++n) {
-        CheckLine(c, fn, c.ref().chroma_line, 8, call, all ? "chroma rebuild-all" : "chroma");
+        CheckLine(c, fn, c.ref().interpolate.chroma_line, 8, call, all ? "chroma rebuild-all" : "chroma");
       }
     }
     BenchFrames(c, false);

@@ -18,6 +18,7 @@ using checkasm::Content;
 using checkasm::Context;
 using vantrel::BlockCostFn;
 using vantrel::EngineDsp;
+using vantrel::MatchKernels;
 using vantrel::ScanWindowFn;
 using vantrel::WindowBest;
 
@@ -37,7 +38,7 @@ void CheckDecimate(Context& c, vantrel::DecimateLineFn fn) {
     const std::vector<uint8_t> saved(src.data(), src.data() + 2 * width);
     c.rng().Fill(want.data(), width);
     std::memcpy(got.data(), want.data(), width);
-    c.ref().decimate_line(want.data(), src.data(), width);
+    c.ref().match.decimate_line(want.data(), src.data(), width);
     fn(got.data(), src.data(), width);
     const std::string what = "decimated line of " + std::to_string(width) + ", " +
                              checkasm::ContentName(content);
@@ -334,22 +335,22 @@ void BenchScans(Context& c, ScanWindowFn fn, ScanWindowFn ref_fn, bool fine) {
 }
 
 void CheckMatch(Context& c) {
-  if (auto fn = c.Kernel("DecimateLine", &EngineDsp::decimate_line)) CheckDecimate(c, fn);
-  if (auto fn = c.Kernel("BlockCostCoarse", &EngineDsp::block_cost_coarse)) {
-    CheckCost(c, fn, c.ref().block_cost_coarse, "BlockCostCoarse", 8, 4);
+  if (auto fn = c.Kernel("DecimateLine", &EngineDsp::match, &MatchKernels::decimate_line)) CheckDecimate(c, fn);
+  if (auto fn = c.Kernel("BlockCostCoarse", &EngineDsp::match, &MatchKernels::block_cost_coarse)) {
+    CheckCost(c, fn, c.ref().match.block_cost_coarse, "BlockCostCoarse", 8, 4);
   }
-  if (auto fn = c.Kernel("BlockCost", &EngineDsp::block_cost)) {
-    CheckCost(c, fn, c.ref().block_cost, "BlockCost", 16, 8);
+  if (auto fn = c.Kernel("BlockCost", &EngineDsp::match, &MatchKernels::block_cost)) {
+    CheckCost(c, fn, c.ref().match.block_cost, "BlockCost", 16, 8);
   }
-  if (auto fn = c.Kernel("ScanCoarseWindow", &EngineDsp::scan_coarse_window)) {
-    CheckEngineWindows(c, fn, c.ref().scan_coarse_window, false);
-    CheckFreeWindows(c, fn, c.ref().scan_coarse_window, {8, 4});
-    BenchScans(c, fn, c.ref().scan_coarse_window, false);
+  if (auto fn = c.Kernel("ScanCoarseWindow", &EngineDsp::match, &MatchKernels::scan_coarse_window)) {
+    CheckEngineWindows(c, fn, c.ref().match.scan_coarse_window, false);
+    CheckFreeWindows(c, fn, c.ref().match.scan_coarse_window, {8, 4});
+    BenchScans(c, fn, c.ref().match.scan_coarse_window, false);
   }
-  if (auto fn = c.Kernel("ScanFineWindow", &EngineDsp::scan_fine_window)) {
-    CheckEngineWindows(c, fn, c.ref().scan_fine_window, true);
-    CheckFreeWindows(c, fn, c.ref().scan_fine_window, {16, 8});
-    BenchScans(c, fn, c.ref().scan_fine_window, true);
+  if (auto fn = c.Kernel("ScanFineWindow", &EngineDsp::match, &MatchKernels::scan_fine_window)) {
+    CheckEngineWindows(c, fn, c.ref().match.scan_fine_window, true);
+    CheckFreeWindows(c, fn, c.ref().match.scan_fine_window, {16, 8});
+    BenchScans(c, fn, c.ref().match.scan_fine_window, true);
   }
 }
 
