@@ -253,10 +253,10 @@ void Context::RecordBench(const std::string& label, double ref_ns, double new_ns
 
 static void PrintBench() {
   if (BenchRows().empty()) return;
-  std::printf("\n%-18s %-34s %-6s %12s %12s %8s\n", "kernel", "case", "target", "scalar ns",
+  std::printf("\n%-18s %-38s %-6s %12s %12s %8s\n", "kernel", "case", "target", "scalar ns",
               "simd ns", "speedup");
   for (const BenchRow& r : BenchRows()) {
-    std::printf("%-18s %-34s %-6s %12.1f %12.1f %7.2fx\n", r.kernel.c_str(), r.label.c_str(),
+    std::printf("%-18s %-38s %-6s %12.1f %12.1f %7.2fx\n", r.kernel.c_str(), r.label.c_str(),
                 r.target.c_str(), r.ref_ns, r.new_ns, r.ref_ns / r.new_ns);
   }
 }
