@@ -71,6 +71,10 @@ TEST(EngineObject, RefusesSizesItCannotHold) {
   EXPECT_FALSE(e.Init(16, 8));
   EXPECT_FALSE(e.Init(65536, 65536));  // luma_size would not fit 32 bits
   EXPECT_FALSE(e.Ready());
+  // A refused size leaves nothing of an earlier frame behind to be used.
+  ASSERT_TRUE(e.Init(32, 32));
+  EXPECT_FALSE(e.Init(24, 16));
+  EXPECT_FALSE(e.Ready());
 }
 
 int g_allocations_left = 0;
