@@ -5,7 +5,9 @@ BUILD_SAN  ?= build-sanitize
 JOBS       ?= $(shell nproc)
 GENERATOR  := $(if $(shell command -v ninja),-G Ninja,)
 
-.PHONY: all build deps test test-sanitize demo bench fuzz clean
+PREFIX     ?= /usr/local
+
+.PHONY: all build deps test test-sanitize demo bench fuzz clean install uninstall package
 
 all: build
 
@@ -21,13 +23,26 @@ build: $(BUILD)/$(if $(GENERATOR),build.ninja,Makefile)
 test: deps
 	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD) -j $(JOBS)
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure --no-tests=error -j $(JOBS)
 
 test-sanitize: deps
 	cmake -S . -B $(BUILD_SAN) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_SANITIZE=ON
 	cmake --build $(BUILD_SAN) -j $(JOBS)
 	cd $(BUILD_SAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
-	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure --no-tests=error -j $(JOBS)
+
+# PREFIX= and DESTDIR= choose where; uninstall removes what install wrote.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+uninstall:
+	@test -f $(BUILD)/install_manifest.txt || { echo "no install recorded in $(BUILD)/install_manifest.txt" >&2; exit 1; }
+	xargs -d '\n' rm -f < $(BUILD)/install_manifest.txt
+	@sed -n 's|/libvantrel.so$$||p' $(BUILD)/install_manifest.txt | xargs -r -d '\n' rmdir --ignore-fail-on-non-empty
+
+# A .deb of the same files (installs under /usr).
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 demo: deps build
 	@sh tools/demo.sh $(BUILD)

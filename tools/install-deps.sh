@@ -6,6 +6,7 @@ command -v cmake >/dev/null 2>&1 || missing="$missing cmake"
 command -v g++ >/dev/null 2>&1 || missing="$missing g++"
 command -v ninja >/dev/null 2>&1 || missing="$missing ninja-build"
 command -v ffmpeg >/dev/null 2>&1 || missing="$missing ffmpeg"
+command -v help2man >/dev/null 2>&1 || missing="$missing help2man"
 [ -f /usr/include/gtest/gtest.h ] || missing="$missing libgtest-dev"
 [ -f /usr/include/benchmark/benchmark.h ] || missing="$missing libbenchmark-dev"
 [ -z "$missing" ] && exit 0
