@@ -35,10 +35,11 @@ struct Filter {
   int width = 0, height = 0;
   Arguments args;
   host::VideoFormat format;  // the padded frames the plugin's filter sees
-  mutable ChainPool chains;  // frames of a const filter still take chains
+  ChainPool chains;
 };
 
-// Halves a rational (a duration) or doubles one (a rate), reduced.
+// Halves a duration or doubles a rate given as a fraction; the result is
+// reduced, and left as it was should it overflow.
 void Scale(int64_t* num, int64_t* den, bool halve) {
   int64_t* grow = halve ? den : num;
   int64_t* shrink = halve ? num : den;
@@ -116,7 +117,7 @@ void MarkProgressive(const Filter& f, VSFrame* dst, const VSAPI* vsapi) {
 }
 
 // The deinterlaced frame n; null with *error set on a failure.
-VSFrame* Deinterlace(const Filter& f, int n, const VSFrame* src, VSCore* core,
+VSFrame* Deinterlace(Filter& f, int n, const VSFrame* src, VSCore* core,
                      const VSAPI* vsapi, std::string* error) {
   if (vsapi->getFrameWidth(src, 0) != f.width || vsapi->getFrameHeight(src, 0) != f.height) {
     *error = "the source frame is " + std::to_string(vsapi->getFrameWidth(src, 0)) + "x" +
@@ -150,7 +151,7 @@ VSFrame* Deinterlace(const Filter& f, int n, const VSFrame* src, VSCore* core,
 
 const VSFrame* GetFrame(int n, int reason, void* instance, void**, VSFrameContext* ctx,
                         VSCore* core, const VSAPI* vsapi) {
-  const Filter& f = *static_cast<const Filter*>(instance);
+  Filter& f = *static_cast<Filter*>(instance);
   const int src_n = f.args.double_rate ? n / 2 : n;
   if (reason == arInitial) {
     vsapi->requestFrameFilter(src_n, f.node, ctx);

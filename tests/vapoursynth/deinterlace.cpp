@@ -65,7 +65,8 @@ std::vector<FrameBytes> AllFrames(VSNode* node) {
   return frames;
 }
 
-std::vector<FrameBytes> Frames(const Clip& clip, const Args& args, std::vector<int> field_based = {}) {
+std::vector<FrameBytes> Frames(const Clip& clip, const Args& args,
+                               std::vector<int> field_based = {}) {
   std::string error;
   VSNode* node = Deinterlace(clip, args, &error, std::move(field_based));
   EXPECT_TRUE(node) << error;
@@ -105,7 +106,9 @@ TEST(VapourSynth, FramesEqualTheToolsWithTheSameOptions) {
        "--search-range 8 --match-threshold 2048"},
       {Odd(), {{"mode", 1}, {"field", 1}}, "--mode 1 --keep top"},
       {Odd(), {{"double_rate", 1}, {"field", 1}}, "--double-rate --field-order tff"},
-      {Odd(), {{"double_rate", 1}, {"field", 0}, {"mode", 3}}, "--double-rate --field-order bff --mode 3"},
+      {Odd(),
+       {{"double_rate", 1}, {"field", 0}, {"mode", 3}},
+       "--double-rate --field-order bff --mode 3"},
   };
   for (const Case& c : cases) {
     const std::string out = test::TempPath("vs_tool.y4m");
