@@ -23,7 +23,7 @@ ff() { ffmpeg -nostdin -loglevel error -y -sws_flags bicubic+accurate_rnd+bitexa
 # clip NAME INPUT-ARGS FILTERS: FRAMES interlaced frames woven from twice as
 # many consecutive source frames (the source loops when it is shorter).
 clip() {
-  local out="$work/$1-$frames.y4m"
+  local out="$work/${1// /-}-$frames.y4m"
   # shellcheck disable=SC2086 # the input arguments are words on purpose
   [ -s "$out" ] || ff $2 -vf "$3,format=yuv420p,interlace=scan=tff:lowpass=off" \
     -frames:v "$frames" -f yuv4mpegpipe "$out"
@@ -61,7 +61,7 @@ command_for() {
 microseconds() {  # command -> wall time of one run
   local start end
   start=$(date +%s%N)
-  $1 >/dev/null
+  $1 >/dev/null || { log "failed: $1"; exit 1; }
   end=$(date +%s%N)
   echo $(((end - start) / 1000))
 }

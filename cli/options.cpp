@@ -249,12 +249,14 @@ const char* UsageText() {
 Deinterlaces 8-bit 4:2:0 video with the Vantrel plugin. INPUT and OUTPUT are
 files or - for standard input and output, YUV4MPEG2 unless --raw is given.
 Example:
-  ffmpeg -i in.mkv -f yuv4mpegpipe - | vantrel - - | x264 --demuxer y4m -o out.264 -
+  ffmpeg -i in.mkv -f yuv4mpegpipe - | vantrel - - | ffmpeg -i - out.mkv
 
 Filter:
-  --mode N               0 pass-through, 1 line doubling, 2 interpolate everywhere,
-                         3 interpolate where combed, 4 as 3 plus motion repair (default 4)
-  --search-range N       motion search range in samples, 0 .. min(width, height) (16)
+  --mode N               0 pass-through, 1 line doubling, 2 interpolate
+                         everywhere, 3 interpolate where combed, 4 as 3 plus
+                         motion repair (default 4)
+  --search-range N       motion search range in samples, 0 .. min(width,
+                         height) (16)
   --comb-threshold N     comb detector threshold, 0 .. 255 (48)
   --match-threshold N    largest accepted match cost, 0 .. 65535 (8192)
   --pixel-threshold N    accepted and carried; no mode reads it (257)
@@ -262,13 +264,14 @@ Filter:
   --no-output-reference  accepted and carried; no mode reads it (reference on)
   --add-region X1,Y1,X2,Y2   keep the deinterlaced luma in this rectangle
   --sub-region X1,Y1,X2,Y2   keep the source luma in this rectangle
-                         (repeatable; applied in command-line order, at most 100)
+                         (repeatable; applied in command-line order; at most
+                         100 count)
 Values reach the filter as given: it uses its default instead of one out of
 range, and the tool warns.
 
 Fields:
-  --keep top|bottom      the field passed through: bottom, the odd lines (default,
-                         as the plugin does), or top, the even lines
+  --keep top|bottom      the field passed through: bottom, the odd lines
+                         (default, as the plugin does), or top, the even lines
   --double-rate          two frames per frame, one keeping each field, at twice
                          the frame rate (50i becomes 50p)
   --field-order tff|bff  the field shown first, for --double-rate (default: the

@@ -106,7 +106,7 @@ class Pipeline {
           jobs_.push_back({n * int64_t(per_frame_) + int64_t(k), k, std::move(frames[k])});
         }
         in_flight_ += int64_t(per_frame_);
-        frames_read_ += int64_t(per_frame_);
+        jobs_queued_ += int64_t(per_frame_);
       }
       cv_.notify_all();
     }
@@ -144,7 +144,7 @@ class Pipeline {
       Result r;
       {
         std::unique_lock<std::mutex> lock(m_);
-        cv_.wait(lock, [&] { return done_.count(n) || (input_done_ && n == frames_read_); });
+        cv_.wait(lock, [&] { return done_.count(n) || (input_done_ && n == jobs_queued_); });
         if (!done_.count(n)) return;
         r = std::move(done_[n]);
         done_.erase(n);
@@ -205,7 +205,7 @@ class Pipeline {
   std::deque<Job> jobs_;
   std::map<int64_t, Result> done_;
   int64_t in_flight_ = 0;
-  int64_t frames_read_ = 0;
+  int64_t jobs_queued_ = 0;
   bool input_done_ = false;
   bool stop_ = false;
 

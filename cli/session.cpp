@@ -149,6 +149,8 @@ std::string RegionWarning(const RegionOption& r, const FrameFormat& file,
     case frontend::RectFit::kInside: return "";
     case frontend::RectFit::kPartlyOutside:
       return RegionText(r) + " reaches past " + frame + "; only the part inside counts";
+    case frontend::RectFit::kPaddingOnly:
+      return RegionText(r) + " lies past " + frame + ", in its padding; it changes nothing";
     case frontend::RectFit::kOutside:
       return RegionText(r) + " is not inside " + frame + "; the filter skips it";
     case frontend::RectFit::kEmpty:
@@ -224,8 +226,9 @@ bool CheckRun(const Options& o, const Session& s, std::string* error) {
              " are the same file, so writing would destroy the input; write to another file";
     return false;
   }
-  const std::string reason = NotDeinterlaced(o, s.format);
-  if (reason.empty()) return true;
+  const std::string why = NotDeinterlaced(o, s.format);
+  if (why.empty()) return true;
+  const std::string reason = s.reader->name() + ": " + why;
   if (!o.show_notices) {
     *error = reason + " (or add --show-notices to get the filter's notice frames)";
     return false;

@@ -5,6 +5,8 @@
 # .deb.
 include(GNUInstallDirs)
 set(VANTREL_AVISYNTH_DIR lib/avisynth)
+# One component, so a test can install it apart from a user's install manifest.
+set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME vantrel)
 
 if(TARGET vantrel_cli_tool)
   install(TARGETS vantrel_cli_tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -48,6 +50,7 @@ motion-compensated repair. The vantrel tool runs it on YUV4MPEG2 or raw video be
 and an encoder; libvantrel.so loads in AviSynth+ and libvantrel-vs.so in VapourSynth.")
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 find_program(VANTREL_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(VANTREL_DPKG_SHLIBDEPS)

@@ -36,6 +36,7 @@ struct Rect {
 enum class RectFit {
   kInside,
   kPartlyOutside,  // applied, but partly to padding that is cropped away
+  kPaddingOnly,    // applied only to padding: it changes nothing that is kept
   kOutside,        // skipped: it reaches past the frame or starts before it
   kEmpty,          // covers nothing, or is inverted
 };

@@ -69,6 +69,7 @@ TEST(FrontendLimits, AFlippedRegionTakesTheSameSamplesAndIsSkippedAlike) {
     EXPECT_EQ(skipped, fit == RectFit::kOutside || fit == RectFit::kEmpty) << r.y1 << "," << r.y2;
   }
   EXPECT_EQ(FitOf({0, 0, 4, 7}, 4, 6, 4, 8), RectFit::kPartlyOutside);
+  EXPECT_EQ(FitOf({0, 6, 4, 8}, 4, 6, 4, 8), RectFit::kPaddingOnly);
 }
 
 }  // namespace
