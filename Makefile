@@ -2,12 +2,13 @@
 # what the build and the tests need when it is missing (Debian, as root).
 BUILD      ?= build
 BUILD_SAN  ?= build-sanitize
+BUILD_A64  ?= build-aarch64
 JOBS       ?= $(shell nproc)
 GENERATOR  := $(if $(shell command -v ninja),-G Ninja,)
 
 PREFIX     ?= /usr/local
 
-.PHONY: all build deps test test-sanitize demo bench fuzz clean install uninstall package
+.PHONY: all build deps test test-sanitize test-aarch64 demo bench fuzz clean install uninstall package
 
 all: build
 
@@ -44,6 +45,13 @@ uninstall:
 package: build
 	cd $(BUILD) && cpack -G DEB
 
+# The engine, its tests and checkasm built for 64-bit ARM and run under qemu.
+test-aarch64: deps
+	cmake -S . -B $(BUILD_A64) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64.cmake -DVANTREL_ENGINE_ONLY=ON
+	cmake --build $(BUILD_A64) -j $(JOBS)
+	cd $(BUILD_A64) && ctest --output-on-failure --no-tests=error -j $(JOBS)
+
 demo: deps build
 	@sh tools/demo.sh $(BUILD)
 
@@ -65,4 +73,4 @@ fuzz:
 	sh fuzz/run.sh $(BUILD_FUZZ) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_A64)
