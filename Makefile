@@ -39,7 +39,7 @@ install: build
 uninstall:
 	@test -f $(BUILD)/install_manifest.txt || { echo "no install recorded in $(BUILD)/install_manifest.txt" >&2; exit 1; }
 	xargs -d '\n' rm -f < $(BUILD)/install_manifest.txt
-	@sed -n 's|/libvantrel.so$$||p' $(BUILD)/install_manifest.txt | xargs -r -d '\n' rmdir --ignore-fail-on-non-empty
+	@sed -n -E 's#/libvantrel(-vs)?[.]so$$##p' $(BUILD)/install_manifest.txt | xargs -r -d '\n' rmdir --ignore-fail-on-non-empty
 
 # A .deb of the same files (installs under /usr).
 package: build
