@@ -2,10 +2,13 @@
 # what the build and the tests need when it is missing (Debian, as root).
 BUILD      ?= build
 BUILD_SAN  ?= build-sanitize
+BUILD_A64  ?= build-aarch64
 JOBS       ?= $(shell nproc)
 GENERATOR  := $(if $(shell command -v ninja),-G Ninja,)
 
-.PHONY: all build deps test test-sanitize demo bench fuzz clean
+PREFIX     ?= /usr/local
+
+.PHONY: all build deps test test-sanitize test-aarch64 demo bench fuzz clean install uninstall package
 
 all: build
 
@@ -21,13 +24,33 @@ build: $(BUILD)/$(if $(GENERATOR),build.ninja,Makefile)
 test: deps
 	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD) -j $(JOBS)
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure --no-tests=error -j $(JOBS)
 
 test-sanitize: deps
 	cmake -S . -B $(BUILD_SAN) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_SANITIZE=ON
 	cmake --build $(BUILD_SAN) -j $(JOBS)
 	cd $(BUILD_SAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
-	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure --no-tests=error -j $(JOBS)
+
+# PREFIX= and DESTDIR= choose where; uninstall removes what install wrote.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+uninstall:
+	@test -f $(BUILD)/install_manifest.txt || { echo "no install recorded in $(BUILD)/install_manifest.txt" >&2; exit 1; }
+	xargs -d '\n' rm -f < $(BUILD)/install_manifest.txt
+	@sed -n 's|/libvantrel.so$$||p' $(BUILD)/install_manifest.txt | xargs -r -d '\n' rmdir --ignore-fail-on-non-empty
+
+# A .deb of the same files (installs under /usr).
+package: build
+	cd $(BUILD) && cpack -G DEB
+
+# The engine, its tests and checkasm built for 64-bit ARM and run under qemu.
+test-aarch64: deps
+	cmake -S . -B $(BUILD_A64) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64.cmake -DVANTREL_ENGINE_ONLY=ON
+	cmake --build $(BUILD_A64) -j $(JOBS)
+	cd $(BUILD_A64) && ctest --output-on-failure --no-tests=error -j $(JOBS)
 
 demo: deps build
 	@sh tools/demo.sh $(BUILD)
@@ -50,4 +73,4 @@ fuzz:
 	sh fuzz/run.sh $(BUILD_FUZZ) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_A64)

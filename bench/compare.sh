@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Speed against FFmpeg's deinterlacers on the same generated interlaced clips:
-# every command runs once per round, alternating, for several rounds; the
-# table gives median frames per second and the ratios.
+# Speed against FFmpeg's deinterlacers, whole process, on synthetic and real
+# interlaced clips. Every command also runs on the clip's first frame only,
+# and that time is subtracted (net frames per second: start-up and header
+# reading do not count). Within a round every command runs once, in turn;
+# the tables give the median over the rounds.
 #   bash bench/compare.sh [BUILD_DIR] [ROUNDS] [FRAMES]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,63 +14,96 @@ command -v ffmpeg >/dev/null || sh tools/install-deps.sh
 [ -x "$build/vantrel" ] || make BUILD="$build" build >/dev/null
 work="$build/compare"
 mkdir -p "$work"
+log() { printf '%s\n' "$*" >&2; }
+# shellcheck source=bench/packages.sh
+. bench/packages.sh
 
-clip() {  # size name
-  local out="$work/$2-$frames.y4m"
-  if [ ! -s "$out" ]; then
-    ffmpeg -loglevel error -y -f lavfi -i "testsrc2=size=$1:rate=50,scroll=h=0.004:v=0.002" \
-      -vf "interlace=scan=tff:lowpass=off,format=yuv420p" -frames:v "$frames" \
-      -f yuv4mpegpipe "$out"
-  fi
+ff() { ffmpeg -nostdin -loglevel error -y -sws_flags bicubic+accurate_rnd+bitexact "$@"; }
+
+# clip NAME INPUT-ARGS FILTERS: FRAMES interlaced frames woven from twice as
+# many consecutive source frames (the source loops when it is shorter).
+clip() {
+  local out="$work/${1// /-}-$frames.y4m"
+  # shellcheck disable=SC2086 # the input arguments are words on purpose
+  [ -s "$out" ] || ff $2 -vf "$3,format=yuv420p,interlace=scan=tff:lowpass=off" \
+    -frames:v "$frames" -f yuv4mpegpipe "$out"
   echo "$out"
 }
-sd=$(clip 720x576 sd)
-hd=$(clip 1920x1080 hd)
 
-declare -a names cmds
-add() { names+=("$1"); cmds+=("$2"); }
-for size in sd hd; do
-  in=$([ $size = sd ] && echo "$sd" || echo "$hd")
-  pad=$([ $size = hd ] && echo "--pad " || echo "")
-  for mode in 3 4; do
-    add "$size vantrel mode $mode, 1 thread" "$build/vantrel --quiet --threads 1 --mode $mode $pad$in /dev/null"
-  done
-  add "$size vantrel mode 4, 2 threads" "$build/vantrel --quiet --threads 2 --mode 4 $pad$in /dev/null"
-  for f in "yadif=mode=0:parity=bff" "bwdif=mode=0:parity=bff" "w3fdif=mode=frame:parity=bff"; do
-    add "$size ffmpeg ${f%%=*}" "ffmpeg -loglevel error -threads 1 -filter_threads 1 -i $in -vf $f -f null -"
-  done
-done
+declare -a clip_names=() clip_files=()
+add_clip() { clip_names+=("$1"); clip_files+=("$(clip "$@")"); }
+scroll="scroll=h=0.004:v=0.002"
+add_clip "synthetic 720x576" "-f lavfi -i testsrc2=size=720x576:rate=50" "$scroll"
+add_clip "synthetic 1920x1080" "-f lavfi -i testsrc2=size=1920x1080:rate=50" "$scroll"
+data=/usr/share/doc/opencv-doc/examples/data
+images=/usr/lib/python3/dist-packages/imageio/resources/images
+if [ -n "$(fetch_package opencv-doc "$data/vtest.avi")" ]; then
+  add_clip "fixed camera 720x576" "-stream_loop -1 -i $work/pkg$data/vtest.avi" "crop=720:576"
+fi
+if [ -n "$(fetch_package python3-imageio "$images/cockatoo.mp4")" ]; then
+  add_clip "hand-held 1920x1080" "-stream_loop -1 -i $work/pkg$images/cockatoo.mp4" \
+    "scale=1920:1080:flags=bicubic"
+fi
 
-declare -A samples
-for ((r = 0; r < rounds; ++r)); do
-  for i in "${!cmds[@]}"; do
-    start=$(date +%s%N)
-    ${cmds[$i]} > /dev/null
-    end=$(date +%s%N)
-    samples[$i]+="$(( (end - start) / 1000 )) "
-  done
-done
-
-median_fps() {  # index -> median frames per second over the rounds
-  local m
-  m=$(tr ' ' '\n' <<< "${samples[$1]}" | grep . | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
-  awk -v us="$m" -v n="$frames" 'BEGIN {printf "%.1f", n / (us / 1e6)}'
+methods=("vantrel mode 3" "vantrel mode 4" "vantrel mode 4, 2 threads" "ffmpeg bwdif" "ffmpeg w3fdif")
+# command METHOD CLIP FRAME-LIMIT
+command_for() {
+  local in=$2 n=$3
+  case $1 in
+    "vantrel mode 3") echo "$build/vantrel --quiet --threads 1 --mode 3 --pad --frames $n $in /dev/null" ;;
+    "vantrel mode 4") echo "$build/vantrel --quiet --threads 1 --mode 4 --pad --frames $n $in /dev/null" ;;
+    "vantrel mode 4, 2 threads") echo "$build/vantrel --quiet --threads 2 --mode 4 --pad --frames $n $in /dev/null" ;;
+    "ffmpeg bwdif") echo "ffmpeg -nostdin -loglevel error -threads 1 -filter_threads 1 -i $in -vf bwdif=mode=0:parity=bff -frames:v $n -f null -" ;;
+    "ffmpeg w3fdif") echo "ffmpeg -nostdin -loglevel error -threads 1 -filter_threads 1 -i $in -vf w3fdif=mode=frame:parity=bff -frames:v $n -f null -" ;;
+  esac
 }
-declare -A fps
-for i in "${!cmds[@]}"; do fps[${names[$i]}]=$(median_fps "$i"); done
 
-echo "# Speed: $frames frames, median of $rounds alternating rounds ($(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $(nproc) cores)"
-echo
-echo "| command | fps |"
-echo "|---|---:|"
-for i in "${!cmds[@]}"; do echo "| ${names[$i]} | ${fps[${names[$i]}]} |"; done
-echo
+microseconds() {  # command -> wall time of one run
+  local start end
+  start=$(date +%s%N)
+  $1 >/dev/null || { log "failed: $1"; exit 1; }
+  end=$(date +%s%N)
+  echo $(((end - start) / 1000))
+}
+
+declare -A net  # "clip,method" -> net microseconds per round, space separated
+for ((r = 0; r < rounds; ++r)); do
+  for c in "${!clip_names[@]}"; do
+    for m in "${methods[@]}"; do
+      whole=$(microseconds "$(command_for "$m" "${clip_files[$c]}" "$frames")")
+      first=$(microseconds "$(command_for "$m" "${clip_files[$c]}" 1)")
+      net[$c,$m]+="$((whole - first)) "
+    done
+  done
+done
+
+median() { tr ' ' '\n' <<<"$1" | grep . | sort -n | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
+declare -A fps
+for key in "${!net[@]}"; do
+  fps[$key]=$(awk -v us="$(median "${net[$key]}")" -v n="$frames" 'BEGIN {printf "%.0f", (n - 1) / (us / 1e6)}')
+done
 ratio() { awk -v a="${fps[$1]}" -v b="${fps[$2]}" 'BEGIN {printf "%.2f", a / b}'; }
-echo "| ratio | sd | hd |"
-echo "|---|---:|---:|"
-echo "| vantrel mode 4 (1 thread) / bwdif | $(ratio 'sd vantrel mode 4, 1 thread' 'sd ffmpeg bwdif') | $(ratio 'hd vantrel mode 4, 1 thread' 'hd ffmpeg bwdif') |"
-echo "| vantrel mode 3 (1 thread) / w3fdif | $(ratio 'sd vantrel mode 3, 1 thread' 'sd ffmpeg w3fdif') | $(ratio 'hd vantrel mode 3, 1 thread' 'hd ffmpeg w3fdif') |"
-echo "| vantrel mode 4, 2 threads / 1 thread | $(ratio 'sd vantrel mode 4, 2 threads' 'sd vantrel mode 4, 1 thread') | $(ratio 'hd vantrel mode 4, 2 threads' 'hd vantrel mode 4, 1 thread') |"
+
+echo "# Speed: net fps over $frames frames, median of $rounds alternating rounds"
+echo "# CPU: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $(nproc) cores; $(ffmpeg -version | head -n 1 | cut -d' ' -f1-3)"
 echo
-echo "Commands:"
-for i in "${!cmds[@]}"; do echo "    ${cmds[$i]}"; done
+header="| clip |"; rule="|---|"
+for m in "${methods[@]}"; do header+=" $m |"; rule+="---:|"; done
+echo "$header"; echo "$rule"
+for c in "${!clip_names[@]}"; do
+  row="| ${clip_names[$c]} |"
+  for m in "${methods[@]}"; do row+=" ${fps[$c,${m}]} |"; done
+  echo "$row"
+done
+echo
+echo "| clip | mode 4 / bwdif | mode 3 / w3fdif | mode 4 time / mode 3 time | 2 threads / 1 |"
+echo "|---|---:|---:|---:|---:|"
+for c in "${!clip_names[@]}"; do
+  echo "| ${clip_names[$c]} | $(ratio "$c,vantrel mode 4" "$c,ffmpeg bwdif") |" \
+    "$(ratio "$c,vantrel mode 3" "$c,ffmpeg w3fdif") |" \
+    "$(ratio "$c,vantrel mode 3" "$c,vantrel mode 4") |" \
+    "$(ratio "$c,vantrel mode 4, 2 threads" "$c,vantrel mode 4") |"
+done
+echo
+echo "Commands (a second run of each with --frames 1 / -frames:v 1 is subtracted):"
+for m in "${methods[@]}"; do echo "    $(command_for "$m" CLIP.y4m "$frames")"; done

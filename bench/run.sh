@@ -1,7 +1,7 @@
 #!/bin/sh
 # What `make bench` runs once the Makefile has built BUILD with the
-# benchmarks: whole frames per mode, size, content and CPU level, then every
-# SIMD kernel against its scalar twin (checkasm --bench). Times are thread
+# benchmarks: whole frames per mode, size, content and SIMD target, then
+# every SIMD kernel against its scalar twin (checkasm --bench). Times are thread
 # CPU times (medians for the kernels, means for the frames), so a busy
 # machine slows them less than wall-clock times would.
 #
@@ -27,7 +27,8 @@ trap 'rm -f "$csv"' EXIT
 "$frame_bench" --benchmark_format=csv --benchmark_min_time=0.2 \
   ${FRAME_FILTER:+--benchmark_filter="$FRAME_FILTER"} 2>/dev/null >"$csv"
 
-# One row per mode, size and content; one column per CPU level.
+# One row per mode, size and content; one column per SIMD target this CPU
+# runs, and the best one's speed-up over scalar.
 echo "Whole frames (ms per frame: Init + Process + Release)"
 awk -F, '
   /^"BM_Frame\// {
@@ -35,19 +36,20 @@ awk -F, '
     for (i in part) { split(part[i], kv, ":"); arg[kv[1]] = kv[2] }
     key = arg["mode"] "," arg["w"] "x" arg["h"] "," arg["content"]
     if (!(key in seen)) { seen[key] = 1; order[++n] = key }
-    t[key "," arg["level"]] = ($9 != "" ? "n/a" : $3)
+    if ($9 == "") { t[key "," arg["target"]] = $3; ran[arg["target"]] = 1 }
   }
   END {
     split("still-bg pan noise", content_name, " ")
-    printf "%-5s %-10s %-9s %10s %10s %10s %9s %9s\n", "mode", "size", "content", "scalar",
-           "sse2", "avx2", "sse2 x", "avx2 x"
+    split("0 1 2 4 8 16", bits, " ")
+    split("scalar ssse3 sse4 avx2 avx3 neon", names, " ")
+    printf "%-5s %-10s %-9s", "mode", "size", "content"
+    for (b = 1; b <= 6; ++b) if (bits[b] in ran) { printf " %9s", names[b]; best = bits[b] }
+    printf " %9s\n", "best x"
     for (k = 1; k <= n; ++k) {
       split(order[k], f, ",")
-      s = t[order[k] ",0"]; a = t[order[k] ",1"]; b = t[order[k] ",3"]
-      printf "%-5s %-10s %-9s %10.3f %10s %10s", f[1], f[2], content_name[f[3] + 1], s,
-             (a == "n/a" ? a : sprintf("%.3f", a)), (b == "n/a" ? b : sprintf("%.3f", b))
-      printf " %8s %8s\n", (a == "n/a" || a == 0 ? "-" : sprintf("%.2fx", s / a)),
-             (b == "n/a" || b == 0 ? "-" : sprintf("%.2fx", s / b))
+      printf "%-5s %-10s %-9s", f[1], f[2], content_name[f[3] + 1]
+      for (b = 1; b <= 6; ++b) if (bits[b] in ran) printf " %9.3f", t[order[k] "," bits[b]]
+      printf " %8.2fx\n", t[order[k] ",0"] / t[order[k] "," best]
     }
   }' "$csv"
 echo

@@ -215,6 +215,10 @@ bool InputStream::Open(const std::string& path, std::string* error) {
       file_end_ = st.st_size;
       start_ = std::max<int64_t>(0, lseek(fd_, 0, SEEK_CUR));
     }
+    // Pipes and terminals may be shared by input and output without harm.
+    has_id_ = S_ISREG(st.st_mode) || S_ISBLK(st.st_mode);
+    dev_ = st.st_dev;
+    ino_ = st.st_ino;
   }
   buffer_.resize(kBufferBytes);
   return true;
@@ -224,6 +228,12 @@ int64_t InputStream::RemainingSize() const {
   if (file_end_ < 0) return -1;
   const int64_t left = file_end_ - start_ - static_cast<int64_t>(offset_);
   return std::max<int64_t>(0, left);
+}
+
+bool InputStream::IsSameFile(const std::string& path) const {
+  struct stat st = {};
+  const int r = path == "-" ? fstat(STDOUT_FILENO, &st) : stat(path.c_str(), &st);
+  return has_id_ && r == 0 && st.st_dev == dev_ && st.st_ino == ino_;
 }
 
 std::string InputStream::ReadError(int err) const {

@@ -82,6 +82,9 @@ class InputStream {
   uint64_t offset() const { return offset_; }
   // Bytes still to come when the input is a regular file, else -1.
   int64_t RemainingSize() const;
+  // True when output `path` (- for standard output) is this input's file or
+  // device, under whatever name: writing there would destroy the input.
+  bool IsSameFile(const std::string& path) const;
 
   // Reads up to a '\n' (not stored). kEnd: no byte before the end of input;
   // kTruncated: the input ended first; kTooLong: no '\n' in max_len bytes.
@@ -100,6 +103,9 @@ class InputStream {
   int fd_ = -1;
   bool owns_fd_ = false;
   int64_t file_end_ = -1;  // size of a regular file, else -1
+  bool has_id_ = false;    // a regular file or a block device: dev_ and ino_
+  uint64_t dev_ = 0;
+  uint64_t ino_ = 0;
   int64_t start_ = 0;      // file position at Open
   std::string name_;
   std::vector<uint8_t> buffer_;
@@ -145,6 +151,7 @@ class FrameReader {
 
   const FrameFormat& format() const { return format_; }
   const std::string& name() const { return in_.name(); }
+  bool IsSameFile(const std::string& path) const { return in_.IsSameFile(path); }
 
   // One frame of format().frame_bytes bytes, contiguous, into dst.
   ReadStatus Read(uint8_t* dst);

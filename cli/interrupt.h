@@ -1,8 +1,9 @@
 // Ctrl-C (SIGINT) and SIGTERM end a run early but cleanly. The handler only
-// notes the signal and makes a descriptor readable, so that a read waiting
-// on a stalled pipe wakes up; the run then stops reading, writes the frames
-// it already has and exits with 128 + the signal. The handler is a one-shot:
-// a second signal ends the process at once, should the output be stalled too.
+// notes the signal, says on standard error what happens now, and makes a
+// descriptor readable, so that a read waiting on a stalled pipe wakes up; the
+// run then stops reading, writes the frames it already has and exits with
+// 128 + the signal. The handler is a one-shot: a second signal ends the
+// process at once, should the output be stalled too.
 #pragma once
 
 namespace vantrel::cli {

@@ -11,6 +11,7 @@
 #include "cli/options.h"
 #include "cli/pipeline.h"
 #include "cli/session.h"
+#include "frontend/version.h"
 
 namespace {
 
@@ -22,11 +23,15 @@ int Fail(const std::string& message, int code = kExitFailure) {
   return code;
 }
 
+std::string FramesWritten(int64_t frames) {
+  return frames == 1 ? "1 frame was written before it"
+                     : std::to_string(frames) + " frames were written before it";
+}
+
 // As a shell reports a process the signal ended: 128 + the signal.
 int Interrupted(int sig, int64_t frames_written) {
-  std::fprintf(stderr, "vantrel: interrupted by %s (%lld frames were written before it)\n",
-               sig == SIGINT ? "Ctrl-C (SIGINT)" : "SIGTERM",
-               static_cast<long long>(frames_written));
+  std::fprintf(stderr, "vantrel: interrupted by %s (%s)\n",
+               sig == SIGINT ? "Ctrl-C (SIGINT)" : "SIGTERM", FramesWritten(frames_written).c_str());
   return 128 + sig;
 }
 
@@ -42,7 +47,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.version) {
-    std::puts("vantrel 0.1.0");
+    std::printf("vantrel %s\n", vantrel::frontend::kVersion);
     return 0;
   }
   // The plugin allocates its working buffers afresh for every frame. Keep the
@@ -57,13 +62,16 @@ int main(int argc, char** argv) {
   InstallInterruptHandlers();
 
   Session session;
-  if (!OpenSession(options, argv[0], &session, &error)) {
+  if (!OpenInput(options, &session, &error)) {
     if (InterruptSignal()) return Interrupted(InterruptSignal(), 0);
     return Fail(error);
   }
+  if (!CheckRun(options, session, &error)) return Fail(error, kExitUsage);
   const bool quiet = options.progress == Options::Progress::kQuiet;
-  const std::string warning = NoticeWarning(session);
-  if (!warning.empty() && !quiet) std::fprintf(stderr, "vantrel: %s\n", warning.c_str());
+  for (const std::string& line : Warnings(options, session)) {
+    if (!quiet) std::fprintf(stderr, "vantrel: warning: %s\n", line.c_str());
+  }
+  if (!StartRun(options, argv[0], &session, &error)) return Fail(error);
 
   const bool show = options.progress == Options::Progress::kOn ||
                     (options.progress == Options::Progress::kAuto && isatty(STDERR_FILENO));
@@ -71,6 +79,7 @@ int main(int argc, char** argv) {
   if (options.max_frames >= 0 && (total < 0 || total > options.max_frames)) {
     total = options.max_frames;
   }
+  if (total > 0) total *= int64_t(session.fields.size());
   Progress progress(show, total);
   RunResult result = RunPipeline(session, options, progress);
   if (result.error.empty() && !result.broken_pipe &&
@@ -84,8 +93,7 @@ int main(int argc, char** argv) {
     return Interrupted(result.interrupted, result.frames_written);
   }
   if (!result.error.empty()) {
-    return Fail(result.error + " (" + std::to_string(result.frames_written) +
-                " frames were written before it)");
+    return Fail(result.error + " (" + FramesWritten(result.frames_written) + ")");
   }
   return 0;
 }

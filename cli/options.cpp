@@ -52,6 +52,9 @@ const Spec kSpecs[] = {
     {"--no-output-reference", Kind::kFlag}, {"--add-region", Kind::kValue},
     {"--sub-region", Kind::kValue},     {"--raw", Kind::kValue},
     {"--pixel-type", Kind::kValue},     {"--pad", Kind::kFlag},
+    {"--no-pad", Kind::kFlag},          {"--show-notices", Kind::kFlag},
+    {"--keep", Kind::kValue},           {"--double-rate", Kind::kFlag},
+    {"--field-order", Kind::kValue},
     {"--threads", Kind::kValue},        {"--frames", Kind::kValue},
     {"--progress", Kind::kFlag},        {"--quiet", Kind::kFlag},
     {"--plugin", Kind::kValue},         {"--help", Kind::kFlag},
@@ -68,8 +71,14 @@ std::string BadValue(const std::string& name, const std::string& value, const ch
   return "option " + name + ": '" + value + "' is not " + want;
 }
 
+// Which flags were given, for the checks that need the whole command line.
+struct Given {
+  bool pixel_type = false;
+  bool keep = false;
+};
+
 bool Apply(const std::string& name, const std::string& value, Options* o, std::string* error,
-           bool* pixel_type_given) {
+           Given* given) {
   int32_t v = 0;
   auto integer = [&](std::optional<int32_t>* field) {
     if (!ParseInt32(value, &v)) {
@@ -101,11 +110,34 @@ bool Apply(const std::string& name, const std::string& value, Options* o, std::s
            (*error = "option --raw: " + *error, false);
   }
   if (name == "--pixel-type") {
-    *pixel_type_given = true;
+    given->pixel_type = true;
     return ParsePixelType(value, &o->raw_type, error) ||
            (*error = "option --pixel-type: " + *error, false);
   }
-  if (name == "--pad") return o->pad = true;
+  if (name == "--pad" || name == "--no-pad") {
+    o->pad = name == "--pad";
+    return true;
+  }
+  if (name == "--show-notices") return o->show_notices = true;
+  if (name == "--keep") {
+    given->keep = true;
+    if (value == "top" || value == "bottom") {
+      o->keep = value == "top" ? frontend::Field::kTop : frontend::Field::kBottom;
+      return true;
+    }
+    *error = BadValue(name, value, "top or bottom (the even or the odd lines)");
+    return false;
+  }
+  if (name == "--double-rate") return o->double_rate = true;
+  if (name == "--field-order") {
+    if (value == "tff" || value == "bff") {
+      o->field_order = value == "tff" ? frontend::FieldOrder::kTopFirst
+                                      : frontend::FieldOrder::kBottomFirst;
+      return true;
+    }
+    *error = BadValue(name, value, "tff or bff (top or bottom field first)");
+    return false;
+  }
   if (name == "--threads") {
     if (!ParseInt32(value, &v) || v < 0 || v > 256) {
       *error = BadValue(name, value, "a thread count from 1 to 256 (0 for one per core)");
@@ -144,7 +176,7 @@ bool Apply(const std::string& name, const std::string& value, Options* o, std::s
 
 bool ParseOptions(int argc, const char* const* argv, Options* o, std::string* error) {
   std::vector<std::string> positional;
-  bool pixel_type_given = false;
+  Given given;
   bool only_positional = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -177,11 +209,19 @@ bool ParseOptions(int argc, const char* const* argv, Options* o, std::string* er
       *error = "option " + name + " takes no value";
       return false;
     }
-    if (!Apply(name, value, o, error, &pixel_type_given)) return false;
+    if (!Apply(name, value, o, error, &given)) return false;
   }
   if (o->help || o->version) return true;
-  if (pixel_type_given && !o->raw) {
+  if (given.pixel_type && !o->raw) {
     *error = "option --pixel-type needs --raw WIDTHxHEIGHT";
+    return false;
+  }
+  if (given.keep && o->double_rate) {
+    *error = "--double-rate keeps each field in turn; leave out --keep";
+    return false;
+  }
+  if (o->field_order && !o->double_rate) {
+    *error = "--field-order orders the frames of --double-rate; add --double-rate or leave it out";
     return false;
   }
   if (positional.size() != 2) {
@@ -192,24 +232,31 @@ bool ParseOptions(int argc, const char* const* argv, Options* o, std::string* er
   }
   o->input = positional[0];
   o->output = positional[1];
-  if (o->raw && !pixel_type_given) {
+  if (o->raw && !given.pixel_type) {
     *error = "option --raw needs --pixel-type i420|yv12|yuy2|rgb24|rgb32";
+    return false;
+  }
+  if (o->raw && !MakeRawFormat(o->raw_type, o->raw_width, o->raw_height, &o->raw_format, error)) {
+    *error = "option --raw: " + *error;
     return false;
   }
   return true;
 }
 
 const char* UsageText() {
-  return R"(usage: vantrel [options] INPUT OUTPUT
+  return R"(Usage: vantrel [options] INPUT OUTPUT
 
-Deinterlaces 8-bit 4:2:0 video. INPUT and OUTPUT are files or - for standard
-input and output, YUV4MPEG2 unless --raw is given. Example:
-  ffmpeg -i in.mkv -f yuv4mpegpipe - | vantrel - - | x264 --demuxer y4m -o out.264 -
+Deinterlaces 8-bit 4:2:0 video with the Vantrel plugin. INPUT and OUTPUT are
+files or - for standard input and output, YUV4MPEG2 unless --raw is given.
+Example:
+  ffmpeg -i in.mkv -f yuv4mpegpipe - | vantrel - - | ffmpeg -i - out.mkv
 
-Filter (values are passed as given; out-of-range ones fall back to the default):
-  --mode N               0 pass-through, 1 line doubling, 2 interpolate everywhere,
-                         3 interpolate where combed, 4 as 3 plus motion repair (default 4)
-  --search-range N       motion search range in samples, 0 .. min(width, height) (16)
+Filter:
+  --mode N               0 pass-through, 1 line doubling, 2 interpolate
+                         everywhere, 3 interpolate where combed, 4 as 3 plus
+                         motion repair (default 4)
+  --search-range N       motion search range in samples, 0 .. min(width,
+                         height) (16)
   --comb-threshold N     comb detector threshold, 0 .. 255 (48)
   --match-threshold N    largest accepted match cost, 0 .. 65535 (8192)
   --pixel-threshold N    accepted and carried; no mode reads it (257)
@@ -217,19 +264,34 @@ Filter (values are passed as given; out-of-range ones fall back to the default):
   --no-output-reference  accepted and carried; no mode reads it (reference on)
   --add-region X1,Y1,X2,Y2   keep the deinterlaced luma in this rectangle
   --sub-region X1,Y1,X2,Y2   keep the source luma in this rectangle
-                         (repeatable; applied in command-line order, at most 100)
+                         (repeatable; applied in command-line order; at most
+                         100 count)
+Values reach the filter as given: it uses its default instead of one out of
+range, and the tool warns.
+
+Fields:
+  --keep top|bottom      the field passed through: bottom, the odd lines
+                         (default, as the plugin does), or top, the even lines
+  --double-rate          two frames per frame, one keeping each field, at twice
+                         the frame rate (50i becomes 50p)
+  --field-order tff|bff  the field shown first, for --double-rate (default: the
+                         stream's It or Ib tag, else tff)
 
 Input and output:
   --raw WxH --pixel-type i420|yv12|yuy2|rgb24|rgb32
                          raw frames of that size and type in, the same out
-  --pad                  extend frames to a multiple of 16 (repeating the last
-                         column and line), deinterlace, crop back (e.g. 1080p)
-  --frames N             stop after N frames
+  --no-pad               leave 4:2:0 sizes that are not multiples of 16 as they
+                         are; by default they are extended (1080 lines to 1088)
+                         and cropped back after deinterlacing (--pad)
+  --show-notices         let frames the filter does not deinterlace through with
+                         its notice drawn in; without it such a run is refused
+  --frames N             stop after N input frames
 
 Running:
   --threads N            frames processed in parallel (default: one per core)
   --progress / --quiet   force the progress line on / print nothing but errors
-  --plugin PATH          the plugin library (default: libvantrel.so next to vantrel)
+  --plugin PATH          the plugin library (default: libvantrel.so next to
+                         vantrel, else in ../lib/avisynth/ from there)
   --help, --version
 )";
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/raw_io.h"
+#include "frontend/placement.h"
 
 namespace vantrel::cli {
 
@@ -27,12 +28,17 @@ struct Options {
   bool no_output_reference = false;
   std::vector<RegionOption> regions;
 
-  // Raw frames instead of YUV4MPEG2.
+  // Raw frames instead of YUV4MPEG2: their type and layout.
   bool raw = false;
   int32_t raw_width = 0, raw_height = 0;
   PixelType raw_type = PixelType::kI420;
+  FrameFormat raw_format;
 
-  bool pad = false;
+  bool pad = true;  // 4:2:0 sizes that are not multiples of 16
+  bool show_notices = false;
+  frontend::Field keep = frontend::Field::kBottom;
+  bool double_rate = false;
+  std::optional<frontend::FieldOrder> field_order;  // else the stream's, else top first
   int threads = 0;         // 0: one per core
   int64_t max_frames = -1; // -1: all
   enum class Progress { kAuto, kOn, kQuiet } progress = Progress::kAuto;

@@ -7,30 +7,40 @@
 #include <thread>
 
 #include "cli/interrupt.h"
-#include "cli/padding.h"
+#include "frontend/placement.h"
 
 namespace vantrel::cli {
 
 namespace {
 
+using frontend::Field;
+
+// Output frame n keeps the field of s.fields[field].
 struct Job {
   int64_t n;
+  size_t field;
   host::WritableFrame input;
 };
 
 struct Result {
+  size_t field;
   host::Frame output;
   std::string error;
 };
 
+host::ConstPlaneView ReadOnly(const host::PlaneView& p) {
+  return {p.data, p.pitch, p.row_size, p.height};
+}
+
 class Pipeline {
  public:
   Pipeline(Session& s, const Options& o, Progress& p)
-      : s_(s), o_(o), progress_(p), max_in_flight_(2 * int64_t(s.chains.size()) + 2) {}
+      : s_(s), o_(o), progress_(p), per_frame_(s.fields.size()),
+        max_in_flight_(int64_t(per_frame_) * (2 * s.threads + 2)) {}
 
   RunResult Run() {
     std::vector<std::thread> workers;
-    for (FilterChain& chain : s_.chains) workers.emplace_back([this, &chain] { Work(chain); });
+    for (int t = 0; t < s_.threads; ++t) workers.emplace_back([this, t] { Work(size_t(t)); });
     std::thread writer([this] { Write(); });
     Read();
     {
@@ -46,28 +56,33 @@ class Pipeline {
   }
 
  private:
-  // Reads frames straight into new host frames, padding them when asked.
+  // Reads frames straight into new host frames, placed for the first field
+  // kept; a second field gets a flipped copy.
   void Read() {
     FrameReader& reader = *s_.reader;
     const FrameFormat& file = reader.format();
+    const bool padded = s_.format.width != file.width || s_.format.height != file.height;
     for (int64_t n = 0; o_.max_frames < 0 || n < o_.max_frames; ++n) {
       {
         std::unique_lock<std::mutex> lock(m_);
-        cv_.wait(lock, [&] { return in_flight_ < max_in_flight_ || stop_; });
+        cv_.wait(lock, [&] { return in_flight_ + int64_t(per_frame_) <= max_in_flight_ || stop_; });
         if (stop_) return;
       }
       // Ctrl-C: no more frames; those already read are still written.
       if (InterruptSignal()) return;
-      host::WritableFrame frame;
-      std::string error;
-      if (!s_.host->NewFrame(s_.format, &frame, &error)) {
-        read_error_ = "cannot allocate a frame: " + error;
-        return;
+      std::vector<host::WritableFrame> frames(per_frame_);
+      for (size_t k = 0; k < per_frame_; ++k) {
+        std::string error;
+        if (!s_.fields[k].host->NewFrame(s_.format, &frames[k], &error)) {
+          read_error_ = "cannot allocate a frame: " + error;
+          return;
+        }
       }
+      const Field keep = s_.fields[0].keep;
       PlaneOut planes[3];
       for (int i = 0; i < file.plane_count; ++i) {
-        const host::PlaneView p = frame.plane(s_.plane_of_file_plane[size_t(i)]);
-        planes[i] = {p.data, p.pitch};
+        const auto lines = frontend::PictureIn(frames[0].plane(PlaneOf(i)), keep);
+        planes[i] = {lines.data, lines.pitch};
       }
       const ReadStatus status = reader.Read(planes, file.plane_count);
       if (status == ReadStatus::kEnd) return;
@@ -76,26 +91,30 @@ class Pipeline {
         if (!InterruptSignal() && !Stopped()) read_error_ = reader.error();
         return;
       }
-      if (o_.pad) Pad(frame, file);
+      for (int i = 0; i < file.plane_count && padded; ++i) {
+        frontend::FillPadding(frames[0].plane(PlaneOf(i)), file.planes[i].row_bytes,
+                              file.planes[i].rows, keep);
+      }
+      for (size_t k = 1; k < per_frame_; ++k) {
+        for (int p = 0; p < frames[0].plane_count(); ++p) {
+          frontend::CopyFlipped(ReadOnly(frames[0].plane(p)), frames[k].plane(p));
+        }
+      }
       {
         std::lock_guard<std::mutex> lock(m_);
-        jobs_.push_back({n, std::move(frame)});
-        ++in_flight_;
-        ++frames_read_;
+        for (size_t k = 0; k < per_frame_; ++k) {
+          jobs_.push_back({n * int64_t(per_frame_) + int64_t(k), k, std::move(frames[k])});
+        }
+        in_flight_ += int64_t(per_frame_);
+        jobs_queued_ += int64_t(per_frame_);
       }
       cv_.notify_all();
     }
   }
 
-  void Pad(host::WritableFrame& frame, const FrameFormat& file) {
-    for (int i = 0; i < file.plane_count; ++i) {
-      const host::PlaneView p = frame.plane(s_.plane_of_file_plane[size_t(i)]);
-      ExtendPlane(p.data, p.pitch, file.planes[i].row_bytes, file.planes[i].rows, p.row_size,
-                  p.height);
-    }
-  }
+  int PlaneOf(int file_plane) const { return s_.plane_of_file_plane[size_t(file_plane)]; }
 
-  void Work(FilterChain& chain) {
+  void Work(size_t thread) {
     for (;;) {
       Job job;
       {
@@ -106,6 +125,8 @@ class Pipeline {
         jobs_.pop_front();
       }
       Result r;
+      r.field = job.field;
+      FilterChain& chain = s_.fields[job.field].chains[thread];
       if (chain.source.Feed(int(job.n), &job.input, &r.error)) {
         chain.filter.GetFrame(int(job.n), &r.output, &r.error);
       }
@@ -123,12 +144,12 @@ class Pipeline {
       Result r;
       {
         std::unique_lock<std::mutex> lock(m_);
-        cv_.wait(lock, [&] { return done_.count(n) || (input_done_ && n == frames_read_); });
+        cv_.wait(lock, [&] { return done_.count(n) || (input_done_ && n == jobs_queued_); });
         if (!done_.count(n)) return;
         r = std::move(done_[n]);
         done_.erase(n);
       }
-      if (!r.error.empty() || !WriteFrame(r.output, file)) {
+      if (!r.error.empty() || !WriteFrame(r.output, file, s_.fields[r.field].keep)) {
         if (!r.error.empty()) result_.error = "frame " + std::to_string(n) + ": " + r.error;
         Stop();
         return;
@@ -144,11 +165,11 @@ class Pipeline {
     }
   }
 
-  bool WriteFrame(const host::Frame& frame, const FrameFormat& file) {
+  bool WriteFrame(const host::Frame& frame, const FrameFormat& file, Field keep) {
     PlaneIn planes[3];
     for (int i = 0; i < file.plane_count; ++i) {
-      const host::ConstPlaneView p = frame.plane(s_.plane_of_file_plane[size_t(i)]);
-      planes[i] = {p.data, p.pitch};
+      const auto lines = frontend::PictureIn(frame.plane(PlaneOf(i)), keep);
+      planes[i] = {lines.data, lines.pitch};
     }
     const WriteStatus status = s_.writer->WriteFrame(planes, file.plane_count);
     if (status == WriteStatus::kOk) return true;
@@ -176,6 +197,7 @@ class Pipeline {
   Session& s_;
   const Options& o_;
   Progress& progress_;
+  const size_t per_frame_;  // output frames per input frame
   const int64_t max_in_flight_;
 
   std::mutex m_;
@@ -183,7 +205,7 @@ class Pipeline {
   std::deque<Job> jobs_;
   std::map<int64_t, Result> done_;
   int64_t in_flight_ = 0;
-  int64_t frames_read_ = 0;
+  int64_t jobs_queued_ = 0;
   bool input_done_ = false;
   bool stop_ = false;
 

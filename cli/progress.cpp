@@ -25,8 +25,8 @@ void Progress::Draw(double seconds) {
                  static_cast<long long>(frames_), static_cast<long long>(total_),
                  100.0 * double(frames_) / double(total_), fps, left);
   } else {
-    std::fprintf(stderr, "\rvantrel: %lld frames, %.1f fps   ", static_cast<long long>(frames_),
-                 fps);
+    std::fprintf(stderr, "\rvantrel: %lld frame%s, %.1f fps   ", static_cast<long long>(frames_),
+                 frames_ == 1 ? "" : "s", fps);
   }
   drawn_ = true;
 }
@@ -36,9 +36,9 @@ void Progress::Finish() {
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
   if (drawn_) std::fputc('\r', stderr);
-  std::fprintf(stderr, "vantrel: %lld frames in %.2f s (%.1f fps)%40s\n",
-               static_cast<long long>(frames_), seconds, seconds > 0 ? frames_ / seconds : 0.0,
-               "");
+  std::fprintf(stderr, "vantrel: %lld frame%s in %.2f s (%.1f fps)%40s\n",
+               static_cast<long long>(frames_), frames_ == 1 ? "" : "s", seconds,
+               seconds > 0 ? frames_ / seconds : 0.0, "");
 }
 
 }  // namespace vantrel::cli

@@ -67,7 +67,7 @@ bool ParsePixelType(std::string_view name, PixelType* type, std::string* error) 
                            "\"; use i420, yv12, yuy2, rgb24 or rgb32");
 }
 
-const char* PixelTypeName(PixelType type) { return InfoOf(type).name; }
+const char* RawTypeName(PixelType type) { return InfoOf(type).name; }
 
 bool ParseFrameSize(std::string_view text, int32_t* width, int32_t* height, std::string* error) {
   const size_t x = text.find_first_of("xX");

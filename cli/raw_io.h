@@ -6,16 +6,18 @@
 #include <string_view>
 
 #include "cli/frame_io.h"
+#include "host/pixel_type.h"
 
 namespace vantrel::cli {
 
 // Frame sizes in bytes: i420/yv12 W*H*3/2 (W and H even, planes Y U V or
 // Y V U), yuy2 W*2*H (W even), rgb24 W*3*H, rgb32 W*4*H (one plane each).
-enum class PixelType { kI420, kYV12, kYUY2, kRGB24, kRGB32 };
+using PixelType = host::PixelType;
 
 // "i420", "yv12", "yuy2", "rgb24" or "rgb32", in any case.
 bool ParsePixelType(std::string_view name, PixelType* type, std::string* error);
-const char* PixelTypeName(PixelType type);
+// The name as the command line spells it: "i420" ... "rgb32".
+const char* RawTypeName(PixelType type);
 
 // "720x576" -> 720, 576; each from 1 to kMaxDimension.
 bool ParseFrameSize(std::string_view text, int32_t* width, int32_t* height, std::string* error);

@@ -122,8 +122,8 @@ bool ParseY4mHeader(std::string_view line, Y4mHeader* header, std::string* error
 bool CheckY4mFormat(const Y4mHeader& h, std::string* error) {
   if (h.colorspace && !IsAcceptedColorspace(*h.colorspace)) {
     return Refuse(error, "colorspace C" + Printable(*h.colorspace, 32) +
-                             " is not supported (Vantrel needs 8-bit 4:2:0); convert it with"
-                             " ffmpeg -pix_fmt yuv420p");
+                             " is not supported (Vantrel needs 8-bit 4:2:0); convert it keeping"
+                             " the fields apart: ffmpeg ... -vf scale=interl=1,format=yuv420p");
   }
   if (h.width <= 0 || h.height <= 0 || h.width > kMaxDimension || h.height > kMaxDimension) {
     return Refuse(error, "frame size " + std::to_string(h.width) + "x" + std::to_string(h.height) +

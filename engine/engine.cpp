@@ -3,6 +3,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/comb.h"
+#include "engine/interpolate.h"
+#include "engine/match.h"
+#include "engine/motion.h"
+
 namespace vantrel {
 
 bool EngineAcceptsSize(uint64_t width, uint64_t height) {
@@ -25,6 +30,7 @@ bool DeinterlaceEngine::Allocate(Buffer<T>& buffer, size_t count) {
 }
 
 bool DeinterlaceEngine::Init(uint32_t w, uint32_t h) {
+  Release();
   if (!EngineAcceptsSize(w, h)) return false;
   width = w;
   height = h;
@@ -86,45 +92,50 @@ void DeinterlaceEngine::SetPlanes(uint8_t* src, uint8_t* dst) {
   dst_c1 = dst + luma_size + chroma_size;
 }
 
-void DeinterlaceEngine::Process(uint8_t* src, uint8_t*& out, const EngineParams* new_params) {
-  if (!Ready()) return;
+uint8_t* DeinterlaceEngine::Process(uint8_t* src, uint8_t* out, const EngineParams* new_params) {
+  if (!Ready()) return nullptr;
   if (new_params) params = *new_params;
   switch (params.mode) {
     case 0:
-      out = src;
-      break;
+      return src;
     case 1:
-      dsp_.copy_field_lines(src, width, height);
-      out = src;
-      break;
+      CopyFieldLines(src, width, height);
+      return src;
     case 2:
       SetPlanes(src, src);
-      dsp_.interpolate_luma(dst_y, src_y, comb_mask.get(), width, height, 1);
-      dsp_.interpolate_chroma(dst_c0, dst_c1, src_c0, src_c1, chroma_width, chroma_height, 1);
-      out = src;
-      break;
+      InterpolateLuma(dsp_, dst_y, src_y, comb_mask.get(), width, height, 1);
+      InterpolateChroma(dsp_, dst_c0, dst_c1, src_c0, src_c1, chroma_width, chroma_height, 1);
+      return src;
     case 3:
       SetPlanes(src, src);
       DeinterlaceAdaptive();
-      out = src;
-      break;
+      return src;
     case 4:
-      ProcessMotion(src, out);
-      break;
+      SetPlanes(src, out);
+      ProcessMotion();
+      return out;
     default:
-      break;
+      return nullptr;
   }
 }
 
-void DeinterlaceEngine::ProcessMotion(uint8_t* src, uint8_t* out) {
-  SetPlanes(src, out);
+bool DeinterlaceEngine::DeinterlaceAdaptive() {
+  const bool frame_combed = DetectCombing(dsp_, comb_mask.get(), block_comb_score.get(), src_y,
+                                          width, height, params.comb_threshold) != 0;
+  InterpolateLuma(dsp_, dst_y, src_y, comb_mask.get(), width, height, frame_combed);
+  InterpolateChroma(dsp_, dst_c0, dst_c1, src_c0, src_c1, chroma_width, chroma_height,
+                    frame_combed);
+  return frame_combed;
+}
+
+void DeinterlaceEngine::ProcessMotion() {
   const bool frame_combed = DeinterlaceAdaptive();
-  dsp_.decimate_plane(decimated_src.get(), src_y, width, height);
-  dsp_.decimate_plane(decimated_dst.get(), dst_y, width, height);
+  DecimatePlane(dsp_, decimated_src.get(), src_y, width, height);
+  DecimatePlane(dsp_, decimated_dst.get(), dst_y, width, height);
   std::memset(block_match.get(), 0, size_t(block_count) * sizeof(BlockMatch));
   if (frame_combed) return;
   for (uint32_t b = 0; b < block_count; ++b) {
-    if (block_comb_score[b] > 32) RepairBlock(b, params.search_range);
+    if (block_comb_score[b] > kRepairScore) RepairBlock(b, params.search_range);
   }
 }
 

@@ -37,6 +37,10 @@ constexpr uint64_t kMaxLumaSize = 0xFFFFFFFFull / 3 * 2;
 // True when (width, height) is a frame the engine can be sized for.
 bool EngineAcceptsSize(uint64_t width, uint64_t height);
 
+namespace test {
+class EngineView;
+}
+
 class DeinterlaceEngine {
  public:
   using AllocateFn = void* (*)(size_t bytes);
@@ -45,21 +49,19 @@ class DeinterlaceEngine {
   explicit DeinterlaceEngine(const EngineDsp& dsp);
   DeinterlaceEngine(const DeinterlaceEngine&) = delete;
   DeinterlaceEngine& operator=(const DeinterlaceEngine&) = delete;
+  ~DeinterlaceEngine();
 
-  // Sizes the engine and allocates every buffer. Returns false (holding
-  // nothing) for a size it cannot take or when an allocation fails.
-  virtual bool Init(uint32_t width, uint32_t height);
-  virtual void Release();
-  // Modes 0-3 work in place on src and set out = src; mode 4 writes a whole
-  // frame into out. Does nothing when the engine holds no buffers.
-  virtual void Process(uint8_t* src, uint8_t*& out, const EngineParams* params);
-  virtual ~DeinterlaceEngine();
-
-  void SetPlanes(uint8_t* src, uint8_t* dst);
-  bool DeinterlaceAdaptive();
-  void RepairBlock(uint32_t b, int32_t search_range);
-  void SearchCoarse(uint32_t b, int32_t rh, int32_t rv);
-  void SearchFine(uint32_t b, int32_t rh, int32_t rv);
+  // Sizes the engine and allocates every buffer (those of an earlier size
+  // are freed first). Returns false (holding nothing) for a size it cannot
+  // take or when an allocation fails.
+  bool Init(uint32_t width, uint32_t height);
+  void Release();
+  // Deinterlaces one frame of the size Init was given; any number of frames
+  // may follow one Init. Modes 0-3 work in place on src and return src; mode
+  // 4 writes a whole frame into out and returns out. Returns nullptr, having
+  // done nothing, when the engine holds no buffers or the mode is not 0-4.
+  // A null params keeps the block of the previous call (or the defaults).
+  uint8_t* Process(uint8_t* src, uint8_t* out, const EngineParams* params);
 
   bool Ready() const { return block_offset != nullptr; }
   const EngineDsp& Dsp() const { return dsp_; }
@@ -72,16 +74,29 @@ class DeinterlaceEngine {
   template <typename T>
   using Buffer = std::unique_ptr<T[], FreeDeleter>;
 
+ private:
+  friend class test::EngineView;
+
+  template <typename T>
+  bool Allocate(Buffer<T>& buffer, size_t count);
+  void SetPlanes(uint8_t* src, uint8_t* dst);
+  bool DeinterlaceAdaptive();
+  void ProcessMotion();
+  // motion.cpp
+  void RepairBlock(uint32_t b, int32_t search_range);
+  void SearchCoarse(uint32_t b, int32_t rh, int32_t rv);
+  void SearchFine(uint32_t b, int32_t rh, int32_t rv);
+
+  EngineDsp dsp_;
+  AllocateFn allocate_;
   EngineParams params;
 
   uint8_t* src_y = nullptr;
   uint8_t* src_c0 = nullptr;
   uint8_t* src_c1 = nullptr;
-  Buffer<uint8_t> decimated_src;
   uint8_t* dst_y = nullptr;
   uint8_t* dst_c0 = nullptr;
   uint8_t* dst_c1 = nullptr;
-  Buffer<uint8_t> decimated_dst;
 
   uint32_t blocks_x = 0;
   uint32_t blocks_y = 0;
@@ -101,14 +116,8 @@ class DeinterlaceEngine {
   Buffer<BlockMatch> block_match;
   Buffer<uint8_t> comb_mask;
   Buffer<uint8_t> block_comb_score;
-
- private:
-  template <typename T>
-  bool Allocate(Buffer<T>& buffer, size_t count);
-  void ProcessMotion(uint8_t* src, uint8_t* out);
-
-  EngineDsp dsp_;
-  AllocateFn allocate_;
+  Buffer<uint8_t> decimated_src;
+  Buffer<uint8_t> decimated_dst;
 };
 
 }  // namespace vantrel

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/dsp.h"
 #include "engine/lane_ops.h"
 
 namespace vantrel {
@@ -28,12 +29,13 @@ bool ChromaCombFires(uint8_t above, uint8_t centre, uint8_t below) {
   return SraS16(d, 1) > 8;
 }
 
-static void AverageLine(uint8_t* dst, const uint8_t* above, const uint8_t* below, size_t w) {
-  for (size_t x = 0; x < w; ++x) dst[x] = uint8_t((above[x] + below[x]) >> 1);
+void AverageLine(uint8_t* dst, const uint8_t* above, const uint8_t* below, size_t width) {
+  for (size_t x = 0; x < width; ++x) dst[x] = uint8_t((above[x] + below[x]) >> 1);
 }
 
-static void CopyOddLines(uint8_t* dst, const uint8_t* src, size_t w, uint32_t h) {
-  for (uint32_t y = 1; y < h; y += 2) std::memcpy(dst + y * w, src + y * w, w);
+void FourTapLine(uint8_t* dst, const uint8_t* src, ptrdiff_t pitch, size_t width) {
+  const uint8_t *a = src - 3 * pitch, *b = src - pitch, *c = src + pitch, *d = src + 3 * pitch;
+  for (size_t x = 0; x < width; ++x) dst[x] = FourTapLuma(a[x], b[x], c[x], d[x]);
 }
 
 static bool GroupUnmarked(const uint8_t* mask) {
@@ -42,65 +44,84 @@ static bool GroupUnmarked(const uint8_t* mask) {
   return bits == 0;
 }
 
-void InterpolateLuma(uint8_t* dst, const uint8_t* src, const uint8_t* mask, uint32_t width,
-                     uint32_t height, int rebuild_all) {
+void MaskedFourTapLine(uint8_t* dst, const uint8_t* src, const uint8_t* mask, ptrdiff_t pitch,
+                       size_t width) {
+  const uint8_t *a = src - 3 * pitch, *b = src - pitch, *c = src + pitch, *d = src + 3 * pitch;
+  for (size_t x0 = 0; x0 < width; x0 += 8) {
+    if (GroupUnmarked(mask + x0)) {
+      if (dst != src) std::memcpy(dst + x0, src + x0, 8);
+      continue;
+    }
+    for (size_t x = x0; x < x0 + 8; ++x) {
+      const uint8_t v = FourTapLuma(a[x], b[x], c[x], d[x]);
+      dst[x] = uint8_t((v & mask[x]) | (src[x] & ~mask[x]));
+    }
+  }
+}
+
+void ChromaLine(uint8_t* dst, const uint8_t* src, ptrdiff_t pitch, size_t width,
+                bool rebuild_all) {
+  const uint8_t* above = src - pitch;
+  const uint8_t* below = src + pitch;
+  for (size_t x = 0; x < width; ++x) {
+    const uint8_t v = uint8_t((above[x] + 3 * below[x]) >> 2);
+    const bool take = rebuild_all || ChromaCombFires(above[x], src[x], below[x]);
+    dst[x] = take ? v : src[x];
+  }
+}
+
+static void CopyOddLines(uint8_t* dst, const uint8_t* src, size_t w, uint32_t h) {
+  for (uint32_t y = 1; y < h; y += 2) std::memcpy(dst + y * w, src + y * w, w);
+}
+
+void InterpolateLuma(const EngineDsp& dsp, uint8_t* dst, const uint8_t* src,
+                     const uint8_t* mask, uint32_t width, uint32_t height, int rebuild_all) {
   const size_t w = width;
   const uint32_t h = height;
   std::memcpy(dst, src + w, w);
   if (dst != src) CopyOddLines(dst, src, w, h);
-  AverageLine(dst + 2 * w, src + 1 * w, src + 3 * w, w);
-  AverageLine(dst + (h - 2) * w, src + (h - 3) * w, src + (h - 1) * w, w);
+  dsp.interpolate.average_line(dst + 2 * w, src + 1 * w, src + 3 * w, w);
+  dsp.interpolate.average_line(dst + (h - 2) * w, src + (h - 3) * w, src + (h - 1) * w, w);
+  const ptrdiff_t pitch = ptrdiff_t(w);
   for (uint32_t y = 4; y + 4 <= h; y += 2) {
-    const uint8_t* a = src + (y - 3) * w;
-    const uint8_t* b = src + (y - 1) * w;
-    const uint8_t* c = src + (y + 1) * w;
-    const uint8_t* d = src + (y + 3) * w;
-    const uint8_t* s = src + y * w;
-    uint8_t* out = dst + y * w;
     if (rebuild_all) {
-      for (size_t x = 0; x < w; ++x) out[x] = FourTapLuma(a[x], b[x], c[x], d[x]);
-      continue;
-    }
-    const uint8_t* m = mask + y * w;
-    for (size_t x0 = 0; x0 < w; x0 += 8) {
-      if (GroupUnmarked(m + x0)) {
-        if (out != s) std::memcpy(out + x0, s + x0, 8);
-        continue;
-      }
-      for (size_t x = x0; x < x0 + 8; ++x) {
-        const uint8_t v = FourTapLuma(a[x], b[x], c[x], d[x]);
-        out[x] = uint8_t((v & m[x]) | (s[x] & ~m[x]));
-      }
+      dsp.interpolate.four_tap_line(dst + y * w, src + y * w, pitch, w);
+    } else {
+      dsp.interpolate.masked_four_tap_line(dst + y * w, src + y * w, mask + y * w, pitch, w);
     }
   }
 }
 
-static void InterpolateChromaPlane(uint8_t* dst, const uint8_t* src, size_t w, uint32_t h,
-                                   int rebuild_all) {
+void InterpolateLuma(uint8_t* dst, const uint8_t* src, const uint8_t* mask, uint32_t width,
+                     uint32_t height, int rebuild_all) {
+  InterpolateLuma(ScalarEngineDsp(), dst, src, mask, width, height, rebuild_all);
+}
+
+static void InterpolateChromaPlane(const EngineDsp& dsp, uint8_t* dst, const uint8_t* src,
+                                   size_t w, uint32_t h, bool rebuild_all) {
   for (uint32_t y = 2; y + 2 <= h; y += 2) {
-    const uint8_t* above = src + (y - 1) * w;
-    const uint8_t* centre = src + y * w;
-    const uint8_t* below = src + (y + 1) * w;
-    uint8_t* out = dst + y * w;
-    for (size_t x = 0; x < w; ++x) {
-      const uint8_t v = uint8_t((above[x] + 3 * below[x]) >> 2);
-      const bool take = rebuild_all || ChromaCombFires(above[x], centre[x], below[x]);
-      out[x] = take ? v : centre[x];
-    }
+    dsp.interpolate.chroma_line(dst + y * w, src + y * w, ptrdiff_t(w), w, rebuild_all);
   }
 }
 
-void InterpolateChroma(uint8_t* dst_c0, uint8_t* dst_c1, const uint8_t* src_c0,
-                       const uint8_t* src_c1, uint32_t chroma_width, uint32_t chroma_height,
-                       int rebuild_all) {
+void InterpolateChroma(const EngineDsp& dsp, uint8_t* dst_c0, uint8_t* dst_c1,
+                       const uint8_t* src_c0, const uint8_t* src_c1, uint32_t chroma_width,
+                       uint32_t chroma_height, int rebuild_all) {
   const size_t w = chroma_width;
   const uint32_t h = chroma_height;
   std::memcpy(dst_c0, src_c0 + w, w);
   std::memcpy(dst_c1, src_c1 + w, w);
   if (dst_c0 != src_c0) CopyOddLines(dst_c0, src_c0, w, h);
   if (dst_c1 != src_c1) CopyOddLines(dst_c1, src_c1, w, h);
-  InterpolateChromaPlane(dst_c0, src_c0, w, h, rebuild_all);
-  InterpolateChromaPlane(dst_c1, src_c1, w, h, rebuild_all);
+  InterpolateChromaPlane(dsp, dst_c0, src_c0, w, h, rebuild_all != 0);
+  InterpolateChromaPlane(dsp, dst_c1, src_c1, w, h, rebuild_all != 0);
+}
+
+void InterpolateChroma(uint8_t* dst_c0, uint8_t* dst_c1, const uint8_t* src_c0,
+                       const uint8_t* src_c1, uint32_t chroma_width, uint32_t chroma_height,
+                       int rebuild_all) {
+  InterpolateChroma(ScalarEngineDsp(), dst_c0, dst_c1, src_c0, src_c1, chroma_width,
+                    chroma_height, rebuild_all);
 }
 
 }  // namespace vantrel

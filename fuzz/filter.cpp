@@ -145,8 +145,7 @@ Bytes EngineResult(const Bytes& yuv, const VideoInfo& vi, const RequestedParams&
   DeinterlaceEngine engine;
   FUZZ_CHECK(kTarget, engine.Init(uint32_t(vi.width), uint32_t(vi.height)), "engine refused");
   const EngineParams params = BuildEngineParams(requested, vi.width, vi.height);
-  uint8_t* result = out.data();
-  engine.Process(block.data(), result, &params);
+  const uint8_t* result = engine.Process(block.data(), out.data(), &params);
   return SwapChroma(result == out.data() ? out : block, luma, v_first);
 }
 

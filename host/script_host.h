@@ -15,15 +15,11 @@
 #include <vector>
 
 #include "host/frame_layout.h"
+#include "host/pixel_type.h"
 
 namespace vantrel::host {
 
 class Environment;
-
-enum class PixelType { kI420, kYV12, kYUY2, kRGB24, kRGB32, kOther };
-
-// "I420", "YV12", "YUY2", "RGB24", "RGB32" or "other".
-const char* PixelTypeName(PixelType type);
 
 struct VideoFormat {
   PixelType pixel_type = PixelType::kYV12;

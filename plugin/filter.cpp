@@ -2,10 +2,7 @@
 
 #include <cstdlib>
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <cpuid.h>
-#endif
-
+#include "engine/cpu.h"
 #include "plugin/notice.h"
 #include "plugin/pixel_types.h"
 #include "plugin/regions.h"
@@ -13,21 +10,13 @@
 namespace vantrel {
 
 CpuFeatures DetectCpuFeatures() {
-  CpuFeatures cpu;
-#if defined(__x86_64__)
-  // cpuid exists when the ID flag (bit 21) of EFLAGS can be set.
-  const unsigned long long id_flag = 0x200000;
-  const unsigned long long saved = __builtin_ia32_readeflags_u64();
-  __builtin_ia32_writeeflags_u64(saved | id_flag);
-  const bool has_cpuid = (__builtin_ia32_readeflags_u64() & id_flag) != 0;
-  __builtin_ia32_writeeflags_u64(saved);
-  unsigned eax, ebx, ecx, edx;
-  if (has_cpuid && __get_cpuid(1, &eax, &ebx, &ecx, &edx)) {
-    cpu.has_sse = (edx & 0x2000000) != 0;
-    cpu.has_mmx = (edx & 0x800000) != 0;
-  }
+  const CpuBasics cpu = DetectCpuBasics();
+#if defined(__aarch64__)
+  // NEON, the architecture's own baseline, stands in for MMX and SSE.
+  return CpuFeatures{cpu.neon, cpu.neon};
+#else
+  return CpuFeatures{cpu.mmx, cpu.sse};
 #endif
-  return cpu;
 }
 
 EngineParams BuildEngineParams(const RequestedParams& requested, int row_size, int height) {
@@ -164,8 +153,8 @@ bool DeinterlaceFilter::RunEngine(WorkingSet& set, const FrameView& in,
     // layout, otherwise on a private one. Never on the host's source frame.
     GatherBlock(in, result);
   }
-  uint8_t* processed = result;
-  set.engine.Process(source, processed, &params);
+  // Modes 0-3 hand back source, which is result here; mode 4 writes result.
+  set.engine.Process(source, result, &params);
   if (!out_contiguous) ScatterBlock(result, out);
   return true;
 }

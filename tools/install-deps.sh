@@ -6,8 +6,14 @@ command -v cmake >/dev/null 2>&1 || missing="$missing cmake"
 command -v g++ >/dev/null 2>&1 || missing="$missing g++"
 command -v ninja >/dev/null 2>&1 || missing="$missing ninja-build"
 command -v ffmpeg >/dev/null 2>&1 || missing="$missing ffmpeg"
+command -v help2man >/dev/null 2>&1 || missing="$missing help2man"
 [ -f /usr/include/gtest/gtest.h ] || missing="$missing libgtest-dev"
 [ -f /usr/include/benchmark/benchmark.h ] || missing="$missing libbenchmark-dev"
+[ -f /usr/include/hwy/highway.h ] || missing="$missing libhwy-dev"
+# make test-aarch64: the cross compiler, qemu, and GoogleTest's sources.
+command -v aarch64-linux-gnu-g++ >/dev/null 2>&1 || missing="$missing g++-aarch64-linux-gnu"
+command -v qemu-aarch64 >/dev/null 2>&1 || missing="$missing qemu-user"
+[ -f /usr/src/googletest/CMakeLists.txt ] || missing="$missing googletest"
 [ -z "$missing" ] && exit 0
 if [ "$(id -u)" != 0 ]; then
   echo "missing:$missing; install them (as root: apt-get install$missing)" >&2

@@ -10,7 +10,9 @@
 
 #include <time.h>
 
+#include "engine/comb.h"
 #include "engine/cpu.h"
+#include "woven_picture.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/asan_interface.h>
@@ -43,7 +45,7 @@ std::vector<Registered>& Groups() {
 struct BenchRow {
   std::string kernel;
   std::string label;
-  std::string level;
+  std::string target;
   double ref_ns;
   double new_ns;
 };
@@ -72,7 +74,7 @@ const char* ContentName(Content content) {
     case Content::kMax: return "255";
     case Content::kAlternateRows: return "0/255 rows";
     case Content::kAlternateColumns: return "0/255 columns";
-    case Content::kSmooth: return "smooth";
+    case Content::kWoven: return "woven";
     case Content::kExtremes: return "extremes";
     default: return "?";
   }
@@ -80,22 +82,22 @@ const char* ContentName(Content content) {
 
 void FillPlane(Rng& rng, uint8_t* plane, size_t width, size_t height, Content content) {
   static const uint8_t kExtreme[] = {0, 1, 2, 127, 128, 129, 253, 254, 255};
-  const int32_t phase = rng.Range(0, 255);
+  if (content == Content::kWoven) {
+    vantrel::test::WeavePicture(plane, uint32_t(width), uint32_t(height), rng.Range(-9, 9),
+                                rng.Range(-6, 6), vantrel::test::Motion::kObject,
+                                rng.Range(0, 99) * 0.07);
+    return;
+  }
   for (size_t y = 0; y < height; ++y) {
     uint8_t* row = plane + y * width;
     for (size_t x = 0; x < width; ++x) {
       switch (content) {
-        case Content::kRandom: row[x] = rng.Byte(); break;
         case Content::kZero: row[x] = 0; break;
         case Content::kMax: row[x] = 255; break;
         case Content::kAlternateRows: row[x] = (y & 1) ? 255 : 0; break;
         case Content::kAlternateColumns: row[x] = (x & 1) ? 255 : 0; break;
         case Content::kExtremes: row[x] = kExtreme[rng.Next() % sizeof(kExtreme)]; break;
-        default: {
-          const int32_t v = int32_t((x * 3 + y * 5 + uint32_t(phase)) % 256);
-          const int32_t wave = v < 128 ? v : 255 - v;
-          row[x] = uint8_t(60 + wave + rng.Range(0, 7));
-        }
+        default: row[x] = rng.Byte();
       }
     }
   }
@@ -125,33 +127,30 @@ bool Buffer::GuardsIntact() const {
   return ok;
 }
 
-Context::Context(const Options& options, Mode mode, uint32_t level, const EngineDsp& dsp,
+Context::Context(const Options& options, Mode mode, uint32_t target, const EngineDsp& dsp,
                  const EngineDsp& ref)
-    : options_(options), mode_(mode), level_(level), dsp_(dsp), ref_(ref) {}
+    : options_(options), mode_(mode), target_(target), dsp_(dsp), ref_(ref) {}
 
 Context::~Context() { Finish(); }
 
-bool Context::level_is_avx2() const { return (level_ & vantrel::kCpuAvx2) != 0; }
-
-const char* Context::LevelName() const { return vantrel::CpuLevelName(level_); }
+const char* Context::TargetName() const { return vantrel::TargetName(target_); }
 
 int Context::Iterations(int n) const {
   const bool quick = options_.quick || kSanitized;
   return quick ? std::max(1, n / 8) : n;
 }
 
-bool Context::Begin(const char* name, bool has_version) {
+bool Context::Begin(const char* name) {
   Finish();
-  if (!has_version) return false;
   if (std::strncmp(name, options_.function.c_str(), options_.function.size()) != 0) {
     return false;
   }
   if (mode_ == Mode::kList) {
-    std::printf("%s.%s\n", name, LevelName());
+    std::printf("%s.%s\n", name, TargetName());
     return false;
   }
   if (mode_ == Mode::kSkip) {
-    std::printf(" - %-28s %-6s [SKIPPED: the CPU lacks %s]\n", name, LevelName(), LevelName());
+    std::printf(" - %-28s %-6s [SKIPPED: the CPU lacks %s]\n", name, TargetName(), TargetName());
     ++skips_;
     return false;
   }
@@ -164,7 +163,7 @@ bool Context::Begin(const char* name, bool has_version) {
 
 void Context::Finish() {
   if (current_.empty()) return;
-  std::printf(" - %-28s %-6s [%s]\n", current_.c_str(), LevelName(),
+  std::printf(" - %-28s %-6s [%s]\n", current_.c_str(), TargetName(),
               current_failed_ ? "FAILED" : "OK");
   if (current_failed_) {
     ++failures_;
@@ -182,7 +181,7 @@ void Context::Fail(const char* format, ...) {
   if (!current_failed_) reported_ = 0;
   current_failed_ = true;
   if (++reported_ > 8) return;
-  std::printf("   %s %s: ", current_.c_str(), LevelName());
+  std::printf("   %s %s: ", current_.c_str(), TargetName());
   va_list args;
   va_start(args, format);
   std::vprintf(format, args);
@@ -249,27 +248,82 @@ double Context::MedianOf(void (*thunk)(void*), void* call) {
 }
 
 void Context::RecordBench(const std::string& label, double ref_ns, double new_ns) {
-  BenchRows().push_back({current_, label, LevelName(), ref_ns, new_ns});
+  BenchRows().push_back({current_, label, TargetName(), ref_ns, new_ns});
 }
 
 static void PrintBench() {
   if (BenchRows().empty()) return;
-  std::printf("\n%-18s %-26s %-6s %12s %12s %8s\n", "kernel", "case", "level", "scalar ns",
+  std::printf("\n%-18s %-38s %-6s %12s %12s %8s\n", "kernel", "case", "target", "scalar ns",
               "simd ns", "speedup");
   for (const BenchRow& r : BenchRows()) {
-    std::printf("%-18s %-26s %-6s %12.1f %12.1f %7.2fx\n", r.kernel.c_str(), r.label.c_str(),
-                r.level.c_str(), r.ref_ns, r.new_ns, r.ref_ns / r.new_ns);
+    std::printf("%-18s %-38s %-6s %12.1f %12.1f %7.2fx\n", r.kernel.c_str(), r.label.c_str(),
+                r.target.c_str(), r.ref_ns, r.new_ns, r.ref_ns / r.new_ns);
   }
+}
+
+// The kernels the planted faults wrap: each calls the real one, then spoils
+// one byte or value of its result.
+static EngineDsp g_real;
+
+static void SpoilLast(uint8_t* dst, size_t width) { dst[width - 1] ^= 1; }
+
+void PlantFaults(EngineDsp* dsp) {
+  g_real = *dsp;
+  vantrel::InterpolateKernels& interpolate = dsp->interpolate;
+  interpolate.average_line = [](uint8_t* dst, const uint8_t* a, const uint8_t* b, size_t w) {
+    g_real.interpolate.average_line(dst, a, b, w);
+    SpoilLast(dst, w);
+  };
+  interpolate.four_tap_line = [](uint8_t* dst, const uint8_t* src, ptrdiff_t pitch, size_t w) {
+    g_real.interpolate.four_tap_line(dst, src, pitch, w);
+    SpoilLast(dst, w);
+  };
+  interpolate.masked_four_tap_line = [](uint8_t* dst, const uint8_t* src, const uint8_t* mask,
+                                        ptrdiff_t pitch, size_t w) {
+    g_real.interpolate.masked_four_tap_line(dst, src, mask, pitch, w);
+    SpoilLast(dst, w);
+  };
+  interpolate.chroma_line = [](uint8_t* dst, const uint8_t* src, ptrdiff_t pitch, size_t w,
+                               bool all) {
+    g_real.interpolate.chroma_line(dst, src, pitch, w, all);
+    SpoilLast(dst, w);
+  };
+  dsp->comb.strip = [](const vantrel::CombStrip& strip) { return g_real.comb.strip(strip) + 1; };
+  vantrel::MatchKernels& match = dsp->match;
+  match.decimate_line = [](uint8_t* dst, const uint8_t* src, size_t w) {
+    g_real.match.decimate_line(dst, src, w);
+    SpoilLast(dst, w);
+  };
+  match.block_cost_coarse = [](const uint8_t* c, const uint8_t* r, int32_t best, ptrdiff_t s) {
+    return g_real.match.block_cost_coarse(c, r, best, s) + 1;
+  };
+  match.block_cost = [](const uint8_t* c, const uint8_t* r, int32_t best, ptrdiff_t s) {
+    return g_real.match.block_cost(c, r, best, s) + 1;
+  };
+  match.scan_coarse_window = [](const uint8_t* c, ptrdiff_t step, const uint8_t* r, ptrdiff_t s,
+                                int32_t rows, int32_t cols, uint32_t start) {
+    vantrel::WindowBest best = g_real.match.scan_coarse_window(c, step, r, s, rows, cols, start);
+    best.cost += 1;
+    return best;
+  };
+  match.scan_fine_window = [](const uint8_t* c, ptrdiff_t step, const uint8_t* r, ptrdiff_t s,
+                              int32_t rows, int32_t cols, uint32_t start) {
+    vantrel::WindowBest best = g_real.match.scan_fine_window(c, step, r, s, rows, cols, start);
+    best.cost += 1;
+    return best;
+  };
 }
 
 static void Usage() {
   std::printf(
       "usage: checkasm [--seed N] [--function NAME] [--bench] [--list] [--quick]\n"
+      "                [--plant-fault]\n"
       "  --seed N         replay the data of an earlier run (its seed is printed first)\n"
       "  --function NAME  only kernels whose name starts with NAME\n"
       "  --bench          also time every kernel against its scalar twin\n"
-      "  --list           print the kernels at each level and exit\n"
-      "  --quick          fewer random rounds (the default in sanitizer builds)\n");
+      "  --list           print the kernels at each target and exit\n"
+      "  --quick          fewer random rounds (the default in sanitizer builds)\n"
+      "  --plant-fault    spoil every kernel under test; passes if each is caught\n");
 }
 
 static bool ParseArgs(int argc, char** argv, Options* options) {
@@ -294,6 +348,8 @@ static bool ParseArgs(int argc, char** argv, Options* options) {
       options->list = true;
     } else if (arg == "--quick") {
       options->quick = true;
+    } else if (arg == "--plant-fault") {
+      options->plant_fault = true;
     } else {
       std::fprintf(stderr, "checkasm: unknown or incomplete option '%s'\n", arg.c_str());
       Usage();
@@ -309,21 +365,25 @@ int main(int argc, char** argv) {
   using namespace checkasm;
   Options options;
   if (!ParseArgs(argc, argv, &options)) return 2;
-  const uint32_t cpu = vantrel::DetectCpuFlags();
+  const uint32_t cpu = vantrel::DetectCpuTargets();
+  const uint32_t built = vantrel::CompiledTargets();
   if (!options.list) {
-    std::printf("checkasm: seed %" PRIu32 ", CPU level %s%s\n", options.seed,
-                vantrel::CpuLevelName(cpu), kSanitized ? ", sanitizer build (quick)" : "");
+    std::printf("checkasm: seed %" PRIu32 "%s%s\n", options.seed,
+                kSanitized ? ", sanitizer build (quick)" : "",
+                options.plant_fault ? ", planted faults" : "");
   }
-  EngineDsp ref;
-  vantrel::InitEngineDsp(&ref, vantrel::kCpuLevelScalar);
+  const EngineDsp& ref = vantrel::ScalarEngineDsp();
   int failures = 0, passes = 0, skips = 0;
-  for (const uint32_t level : {vantrel::kCpuLevelSse2, vantrel::kCpuLevelAvx2}) {
-    const bool available = (cpu & level) == level;
+  for (uint32_t target = 1; target != 0 && target <= built; target <<= 1) {
+    if (!(built & target)) continue;
+    const bool available = (cpu & target) != 0;
     EngineDsp dsp;
-    vantrel::InitEngineDsp(&dsp, cpu & level);
+    vantrel::InitEngineDsp(&dsp, target);
+    if (options.plant_fault) PlantFaults(&dsp);
     const Mode mode = options.list ? Mode::kList : available ? Mode::kRun : Mode::kSkip;
+    if (mode == Mode::kRun) std::printf("target %s\n", vantrel::TargetName(target));
     for (const Registered& group : Groups()) {
-      Context context(options, mode, level, dsp, ref);
+      Context context(options, mode, target, dsp, ref);
       group.fn(context);
       context.Finish();
       failures += context.failures();
@@ -340,6 +400,12 @@ int main(int argc, char** argv) {
   PrintBench();
   std::printf("checkasm: %d passed, %d failed, %d skipped (seed %" PRIu32 ")\n", passes, failures,
               skips, options.seed);
+  if (options.plant_fault) {
+    // Every planted fault must have been reported.
+    std::printf("checkasm: %s\n", passes == 0 && failures > 0 ? "every planted fault was caught"
+                                                               : "a planted fault went unseen");
+    return passes == 0 && failures > 0 ? 0 : 1;
+  }
   if (failures > 0) return 1;
   // Nothing checked at all is a skip, never a pass.
   if (passes == 0) return 77;

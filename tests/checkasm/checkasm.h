@@ -1,23 +1,23 @@
 // The checkasm harness: every SIMD kernel against its scalar twin, at every
-// CPU level this machine has, on identical inputs.
+// SIMD target this build has and the machine runs, on identical inputs.
 //
 // A test file registers one group:
 //
 //   static void CheckMatch(checkasm::Context& c) {
-//     if (auto fn = c.Kernel("BlockCost", &EngineDsp::block_cost, BlockCost_sse2,
-//                            BlockCost_avx2)) {
-//       ... run c.ref().block_cost and fn on the same inputs; c.Fail(...) on a mismatch;
+//     if (auto fn = c.Kernel("BlockCost", &EngineDsp::match, &MatchKernels::block_cost)) {
+//       ... run c.ref().match.block_cost and fn on the same inputs; c.Fail(...) on a mismatch;
 //       c.Bench("16x8 full", [&] { ref(...); }, [&] { fn(...); });
 //     }
 //   }
 //   static checkasm::Group match_group("match", CheckMatch);
 //
-// The group runs once per level the CPU has. Kernel() asserts that the table
-// at that level holds the expected SIMD function (so the SIMD really ran),
-// reseeds c.rng() from the seed and the kernel name (so --function does not
-// change the data and every level sees the same data), and returns nullptr
-// when the kernel is filtered out or has no version at this level. Levels
-// the CPU lacks are reported as skipped.
+// The group runs once per target. Kernel() asserts that the target's table
+// holds a kernel other than the scalar one (so the SIMD really ran), reseeds
+// c.rng() from the seed and the kernel name (so --function does not change
+// the data and every target sees the same data), and returns nullptr when
+// the kernel is filtered out. Targets the CPU lacks are reported as skipped.
+// With --plant-fault every kernel under test is wrapped to spoil one result,
+// and the run passes only if the harness catches each of them.
 #pragma once
 
 #include <cstddef>
@@ -31,6 +31,9 @@
 namespace checkasm {
 
 using vantrel::EngineDsp;
+
+// Wraps every kernel of `dsp` so that it spoils its result (--plant-fault).
+void PlantFaults(EngineDsp* dsp);
 
 // Benchmarked calls store their results here so they are not optimised out.
 extern volatile uint32_t sink;
@@ -62,14 +65,14 @@ class Rng {
 };
 
 // Plane contents that break SIMD code: extremes, alternation that saturates
-// lane arithmetic, and smooth picture-like data besides plain noise.
+// lane arithmetic, and the woven test picture besides plain noise.
 enum class Content {
   kRandom,
   kZero,
   kMax,
   kAlternateRows,     // 0 on even rows, 255 on odd rows
   kAlternateColumns,  // 0/255 along each row
-  kSmooth,            // a slowly varying picture with a little noise
+  kWoven,             // the woven test picture (woven_picture.h)
   kExtremes,          // samples at and next to 0, 128 and 255
   kCount
 };
@@ -105,32 +108,29 @@ struct Options {
   bool bench = false;
   bool list = false;
   bool quick = false;
+  bool plant_fault = false;
 };
 
 class Context {
  public:
-  Context(const Options& options, Mode mode, uint32_t level, const EngineDsp& dsp,
+  Context(const Options& options, Mode mode, uint32_t target, const EngineDsp& dsp,
           const EngineDsp& ref);
   ~Context();
 
-  // The function to test at this level, or nullptr (see the top of this file).
-  template <typename Fn>
-  Fn Kernel(const char* name, Fn EngineDsp::*slot, Fn sse2, Fn avx2) {
-    const Fn expected = level_is_avx2() ? avx2 : sse2;
-    if (!Begin(name, expected != nullptr)) return nullptr;
-    if (dsp_.*slot != expected) {
-      Fail("the table does not hold the %s version of %s", LevelName(), name);
+  // The function to test at this target, or nullptr (see the top of this file).
+  template <typename Stem, typename Fn>
+  Fn Kernel(const char* name, Stem EngineDsp::*stem, Fn Stem::*slot) {
+    if (!Begin(name)) return nullptr;
+    if (dsp_.target != target_ || dsp_.*stem.*slot == ref_.*stem.*slot) {
+      Fail("the %s table holds the scalar %s", TargetName(), name);
       return nullptr;
     }
-    return expected;
+    return dsp_.*stem.*slot;
   }
-  // A check that is not one kernel (e.g. whole frames): true when selected.
-  bool Case(const char* name) { return Begin(name, true); }
 
   const EngineDsp& dsp() const { return dsp_; }
   const EngineDsp& ref() const { return ref_; }
-  uint32_t level() const { return level_; }
-  const char* LevelName() const;
+  const char* TargetName() const;
   Rng& rng() { return rng_; }
   bool benchmarking() const { return options_.bench; }
   // Scales a repeat count down in quick runs (sanitizer builds, --quick).
@@ -162,8 +162,7 @@ class Context {
   int skips() const { return skips_; }
 
  private:
-  bool Begin(const char* name, bool has_version);
-  bool level_is_avx2() const;
+  bool Begin(const char* name);
   void RecordBench(const std::string& label, double ref_ns, double new_ns);
 
   template <typename Call>
@@ -174,7 +173,7 @@ class Context {
 
   const Options& options_;
   Mode mode_;
-  uint32_t level_;
+  uint32_t target_;
   const EngineDsp& dsp_;
   const EngineDsp& ref_;
   Rng rng_;

@@ -1,11 +1,11 @@
-// InterpolateLuma and InterpolateChroma against their scalar twins: in place
-// and into separate planes, masked and rebuild-all.
+// The interpolation line kernels against their scalar twins: in place and
+// into a separate line, every mask style, at random widths and pitches.
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "checkasm.h"
-#include "engine/x86/dsp_x86.h"
+#include "engine/interpolate.h"
 
 namespace {
 
@@ -13,29 +13,13 @@ using checkasm::Buffer;
 using checkasm::Content;
 using checkasm::Context;
 using vantrel::EngineDsp;
+using vantrel::InterpolateKernels;
 
-struct Size {
-  uint32_t width, height;
-};
+constexpr int kLines = 7;  // a rebuilt line and three lines either side
 
-// Whole sizes first: the smallest plane, a 720 line (a 16-byte luma tail and
-// a 360 chroma line with a 16- and an 8-byte tail), and the large frames.
-const Size kSizes[] = {{16, 16}, {32, 16}, {48, 32}, {720, 16}, {720, 576}, {1920, 1088}};
-
-Size RandomSize(Context& c) {
-  return {16 * uint32_t(c.rng().Range(1, 60)), 16 * uint32_t(c.rng().Range(1, 6))};
-}
-
-std::string Describe(const char* what, Size size, Content content, int extra) {
-  return std::string(what) + " " + std::to_string(size.width) + "x" +
-         std::to_string(size.height) + " " + checkasm::ContentName(content) + " #" +
-         std::to_string(extra);
-}
-
-// A comb_mask as the detector leaves it (0x00/0xFF on even rows, in runs),
-// or, for variety, arbitrary bytes: both kernels blend bit by bit.
-void FillMask(Context& c, uint8_t* mask, Size size, int style) {
-  const size_t n = size_t(size.width) * size.height;
+// A mask line as the detector leaves it (0x00/0xFF in runs), or, for
+// variety, arbitrary bytes: the kernels blend bit by bit.
+void FillMask(Context& c, uint8_t* mask, size_t n, int style) {
   switch (style) {
     case 0: std::memset(mask, 0, n); break;
     case 1: std::memset(mask, 0xFF, n); break;
@@ -55,170 +39,128 @@ void FillMask(Context& c, uint8_t* mask, Size size, int style) {
   }
 }
 
-void CheckLumaOnce(Context& c, vantrel::InterpolateLumaFn fn, Size size, Content content,
-                   int mask_style, int rebuild_all, bool in_place) {
-  const size_t n = size_t(size.width) * size.height;
-  Buffer src(n), mask(n), want(n), got(n);
-  checkasm::FillPlane(c.rng(), src.data(), size.width, size.height, content);
-  FillMask(c, mask.data(), size, mask_style);
-  const std::vector<uint8_t> saved_src(src.data(), src.data() + n);
-  const std::vector<uint8_t> saved_mask(mask.data(), mask.data() + n);
-  if (in_place) {
-    std::memcpy(want.data(), src.data(), n);
-    std::memcpy(got.data(), src.data(), n);
-    c.ref().interpolate_luma(want.data(), want.data(), mask.data(), size.width, size.height,
-                             rebuild_all);
-    fn(got.data(), got.data(), mask.data(), size.width, size.height, rebuild_all);
-  } else {
-    c.rng().Fill(want.data(), n);
-    std::memcpy(got.data(), want.data(), n);
-    c.ref().interpolate_luma(want.data(), src.data(), mask.data(), size.width, size.height,
-                             rebuild_all);
-    fn(got.data(), src.data(), mask.data(), size.width, size.height, rebuild_all);
-  }
-  const std::string what =
-      Describe(in_place ? "luma in place" : "luma", size, content, mask_style) +
-      (rebuild_all ? " rebuild-all" : " masked");
-  c.CheckBytes(what.c_str(), want.data(), got.data(), size.width, size.height, size.width);
-  c.CheckBytes("luma source", saved_src.data(), src.data(), n, 1, n);
-  c.CheckBytes("comb mask", saved_mask.data(), mask.data(), n, 1, n);
-  c.CheckGuards("luma output", got);
-}
-
-void CheckLuma(Context& c, vantrel::InterpolateLumaFn fn) {
-  for (const Size size : kSizes) {
-    for (int k = 0; k < int(Content::kCount); ++k) {
-      const bool large = size.width * size.height > 720 * 576;
-      if (large && k % 3 != 0) continue;  // keep the run short
-      CheckLumaOnce(c, fn, size, Content(k), 4, 0, k % 2 == 0);
-      CheckLumaOnce(c, fn, size, Content(k), 2, 1, k % 2 != 0);
-    }
-  }
-  for (int n = 0; n < c.Iterations(200); ++n) {
-    // Any non-zero rebuild_all counts as set.
-    const int rebuild_all = c.rng().Chance(3) ? c.rng().Range(-2, 2) : 0;
-    CheckLumaOnce(c, fn, RandomSize(c), Content(c.rng().Range(0, int(Content::kCount) - 1)),
-                  n % 5, rebuild_all, c.rng().Chance(2));
-  }
-  if (!c.benchmarking()) return;
-  for (const Size size : {Size{720, 576}, Size{1920, 1088}}) {
-    const size_t n = size_t(size.width) * size.height;
-    Buffer src(n), dst(n), mask(n);
-    checkasm::FillPlane(c.rng(), src.data(), size.width, size.height, Content::kSmooth);
-    FillMask(c, mask.data(), size, 4);
-    const std::string dims = std::to_string(size.width) + "x" + std::to_string(size.height);
-    for (const int rebuild_all : {0, 1}) {
-      c.Bench(dims + (rebuild_all ? " rebuild-all" : " masked"),
-              [&] {
-                c.ref().interpolate_luma(dst.data(), src.data(), mask.data(), size.width,
-                                         size.height, rebuild_all);
-              },
-              [&] {
-                fn(dst.data(), src.data(), mask.data(), size.width, size.height, rebuild_all);
-              });
-    }
-  }
-}
-
 // Chroma samples around the comb test's bar (D >= 18): centres a few steps
 // off their neighbours, and neighbours close to each other.
-void FillNearCombBar(Context& c, uint8_t* plane, size_t width, size_t height) {
-  for (size_t y = 0; y < height; ++y) {
+void FillNearCombBar(Context& c, uint8_t* plane, size_t width, ptrdiff_t pitch) {
+  for (int y = 0; y < kLines; ++y) {
     for (size_t x = 0; x < width; ++x) {
       int32_t v = c.rng().Range(0, 255);
-      if (y >= 2 && (y & 1)) v = plane[(y - 2) * width + x] + c.rng().Range(-4, 4);
-      if (y >= 2 && !(y & 1)) v = plane[(y - 1) * width + x] + c.rng().Range(-6, 6);
-      plane[y * width + x] = uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
+      if (y >= 2) v = plane[(y - 1 - (y & 1)) * pitch + x] + c.rng().Range(-6, 6);
+      plane[y * pitch + x] = uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
     }
   }
 }
 
-void CheckChromaOnce(Context& c, vantrel::InterpolateChromaFn fn, Size size, int content,
-                     int rebuild_all, bool in_place) {
-  const size_t cw = size.width / 2, ch = size.height / 2, n = cw * ch;
-  Buffer src0(n), src1(n), want0(n), want1(n), got0(n), got1(n);
+// Runs one kernel as call(fn, dst, src, mask, pitch, width) on the middle
+// line of kLines, whose last one ends the buffer. Lines are `width` wide and
+// `pitch` apart; the bytes between them are junk no kernel may touch.
+template <typename Fn, typename Call>
+void CheckLine(Context& c, Fn fn, Fn ref_fn, size_t align, const Call& call,
+               const char* name) {
+  size_t width = align * size_t(c.rng().Range(1, 8));
+  if (c.rng().Chance(2)) width = align * size_t(c.rng().Range(1, 2000 / int(align)));
+  if (c.rng().Chance(8)) width = align == 16 ? 720 : 360;
+  const ptrdiff_t pitch = ptrdiff_t(width) + 8 * c.rng().Range(0, 3);
+  const size_t bytes = size_t(pitch) * (kLines - 1) + width;
+  const int content = c.rng().Range(0, int(Content::kCount));
+  Buffer src(bytes), mask(width), want(bytes), got(bytes);
+  c.rng().Fill(src.data(), bytes);
   if (content == int(Content::kCount)) {
-    FillNearCombBar(c, src0.data(), cw, ch);
-    FillNearCombBar(c, src1.data(), cw, ch);
+    FillNearCombBar(c, src.data(), width, pitch);
   } else {
-    checkasm::FillPlane(c.rng(), src0.data(), cw, ch, Content(content));
-    checkasm::FillPlane(c.rng(), src1.data(), cw, ch, Content(content));
+    std::vector<uint8_t> tight(width * kLines);
+    checkasm::FillPlane(c.rng(), tight.data(), width, kLines, Content(content));
+    for (int y = 0; y < kLines; ++y) std::memcpy(src.data() + y * pitch, &tight[y * width], width);
   }
-  const std::vector<uint8_t> saved0(src0.data(), src0.data() + n);
-  const std::vector<uint8_t> saved1(src1.data(), src1.data() + n);
+  const int mask_style = c.rng().Range(0, 4);
+  FillMask(c, mask.data(), width, mask_style);
+  const bool in_place = c.rng().Chance(2);
   if (in_place) {
-    std::memcpy(want0.data(), src0.data(), n);
-    std::memcpy(want1.data(), src1.data(), n);
-    std::memcpy(got0.data(), src0.data(), n);
-    std::memcpy(got1.data(), src1.data(), n);
-    c.ref().interpolate_chroma(want0.data(), want1.data(), want0.data(), want1.data(),
-                               uint32_t(cw), uint32_t(ch), rebuild_all);
-    fn(got0.data(), got1.data(), got0.data(), got1.data(), uint32_t(cw), uint32_t(ch),
-       rebuild_all);
+    std::memcpy(want.data(), src.data(), bytes);
   } else {
-    c.rng().Fill(want0.data(), n);
-    c.rng().Fill(want1.data(), n);
-    std::memcpy(got0.data(), want0.data(), n);
-    std::memcpy(got1.data(), want1.data(), n);
-    c.ref().interpolate_chroma(want0.data(), want1.data(), src0.data(), src1.data(),
-                               uint32_t(cw), uint32_t(ch), rebuild_all);
-    fn(got0.data(), got1.data(), src0.data(), src1.data(), uint32_t(cw), uint32_t(ch),
-       rebuild_all);
+    c.rng().Fill(want.data(), bytes);
   }
-  const char* name =
-      content == int(Content::kCount) ? "near the comb bar" : checkasm::ContentName(Content(content));
-  const std::string what = std::string(in_place ? "chroma in place " : "chroma ") +
-                           std::to_string(cw) + "x" + std::to_string(ch) + " " + name +
-                           (rebuild_all ? " rebuild-all" : " tested");
-  c.CheckBytes((what + " c0").c_str(), want0.data(), got0.data(), cw, ch, cw);
-  c.CheckBytes((what + " c1").c_str(), want1.data(), got1.data(), cw, ch, cw);
-  c.CheckBytes("chroma source c0", saved0.data(), src0.data(), n, 1, n);
-  c.CheckBytes("chroma source c1", saved1.data(), src1.data(), n, 1, n);
-  c.CheckGuards("chroma output c0", got0);
-  c.CheckGuards("chroma output c1", got1);
+  std::memcpy(got.data(), want.data(), bytes);
+  const std::vector<uint8_t> saved(src.data(), src.data() + bytes);
+  const size_t middle = size_t(pitch) * (kLines / 2);
+  const uint8_t* from_want = in_place ? want.data() + middle : src.data() + middle;
+  const uint8_t* from_got = in_place ? got.data() + middle : src.data() + middle;
+  call(ref_fn, want.data() + middle, from_want, mask.data(), pitch, width);
+  call(fn, got.data() + middle, from_got, mask.data(), pitch, width);
+
+  const std::string what = std::string(name) + (in_place ? " in place " : " ") +
+                           std::to_string(width) + " wide, pitch " + std::to_string(pitch) +
+                           ", " + (content == int(Content::kCount)
+                                       ? "near the comb bar"
+                                       : checkasm::ContentName(Content(content))) +
+                           ", mask style " + std::to_string(mask_style);
+  c.CheckBytes(what.c_str(), want.data(), got.data(), bytes, 1, bytes);
+  c.CheckBytes("source lines", saved.data(), src.data(), bytes, 1, bytes);
+  c.CheckGuards("output lines", got);
 }
 
-void CheckChroma(Context& c, vantrel::InterpolateChromaFn fn) {
-  for (const Size size : kSizes) {
-    for (int k = 0; k <= int(Content::kCount); ++k) {
-      CheckChromaOnce(c, fn, size, k, 0, k % 2 == 0);
-      CheckChromaOnce(c, fn, size, k, 1, k % 2 != 0);
-    }
-  }
-  for (int n = 0; n < c.Iterations(200); ++n) {
-    const int rebuild_all = c.rng().Chance(3) ? c.rng().Range(-2, 2) : 0;
-    CheckChromaOnce(c, fn, RandomSize(c), c.rng().Range(0, int(Content::kCount)), rebuild_all,
-                    c.rng().Chance(2));
-  }
+// Whole planes through the frame functions, which drive the line kernels.
+void BenchFrames(Context& c, bool luma) {
   if (!c.benchmarking()) return;
-  for (const Size size : {Size{720, 576}, Size{1920, 1088}}) {
-    const uint32_t cw = size.width / 2, ch = size.height / 2;
-    const size_t n = size_t(cw) * ch;
-    Buffer src0(n), src1(n), dst0(n), dst1(n);
-    checkasm::FillPlane(c.rng(), src0.data(), cw, ch, Content::kSmooth);
-    checkasm::FillPlane(c.rng(), src1.data(), cw, ch, Content::kSmooth);
-    const std::string dims = std::to_string(size.width) + "x" + std::to_string(size.height);
-    for (const int rebuild_all : {0, 1}) {
-      c.Bench(dims + (rebuild_all ? " rebuild-all" : " tested"),
-              [&] {
-                c.ref().interpolate_chroma(dst0.data(), dst1.data(), src0.data(), src1.data(),
-                                           cw, ch, rebuild_all);
-              },
-              [&] {
-                fn(dst0.data(), dst1.data(), src0.data(), src1.data(), cw, ch, rebuild_all);
-              });
+  for (const auto& size : {std::pair<uint32_t, uint32_t>{720, 576}, {1920, 1088}}) {
+    const uint32_t w = luma ? size.first : size.first / 2, h = luma ? size.second : size.second / 2;
+    const size_t n = size_t(w) * h;
+    Buffer src0(n), src1(n), dst0(n), dst1(n), mask(n);
+    checkasm::FillPlane(c.rng(), src0.data(), w, h, Content::kWoven);
+    checkasm::FillPlane(c.rng(), src1.data(), w, h, Content::kWoven);
+    FillMask(c, mask.data(), n, 4);
+    const std::string dims = std::to_string(size.first) + "x" + std::to_string(size.second);
+    for (const int all : {0, 1}) {
+      const auto run = [&](const EngineDsp& dsp) {
+        if (luma) {
+          vantrel::InterpolateLuma(dsp, dst0.data(), src0.data(), mask.data(), w, h, all);
+        } else {
+          vantrel::InterpolateChroma(dsp, dst0.data(), dst1.data(), src0.data(), src1.data(), w,
+                                     h, all);
+        }
+      };
+      const char* kind = all ? " rebuild-all" : luma ? " masked" : " tested";
+      c.Bench(std::string(luma ? "InterpolateLuma " : "InterpolateChroma ") + dims + kind,
+              [&] { run(c.ref()); }, [&] { run(c.dsp()); });
     }
   }
 }
 
 void CheckInterpolate(Context& c) {
-  if (auto fn = c.Kernel("InterpolateLuma", &EngineDsp::interpolate_luma,
-                         vantrel::InterpolateLuma_sse2, vantrel::InterpolateLuma_avx2)) {
-    CheckLuma(c, fn);
+  const int rounds = c.Iterations(400);
+  if (auto fn = c.Kernel("AverageLine", &EngineDsp::interpolate, &InterpolateKernels::average_line)) {
+    const auto call = [](vantrel::AverageLineFn f, uint8_t* dst, const uint8_t* src,
+                         const uint8_t*, ptrdiff_t pitch, size_t w) {
+      f(dst, src - pitch, src + pitch, w);
+    };
+    for (int n = 0; n < rounds; ++n) CheckLine(c, fn, c.ref().interpolate.average_line, 16, call, "average");
   }
-  if (auto fn = c.Kernel("InterpolateChroma", &EngineDsp::interpolate_chroma,
-                         vantrel::InterpolateChroma_sse2, vantrel::InterpolateChroma_avx2)) {
-    CheckChroma(c, fn);
+  if (auto fn = c.Kernel("FourTapLine", &EngineDsp::interpolate, &InterpolateKernels::four_tap_line)) {
+    const auto call = [](vantrel::FourTapLineFn f, uint8_t* dst, const uint8_t* src,
+                         const uint8_t*, ptrdiff_t pitch, size_t w) { f(dst, src, pitch, w); };
+    for (int n = 0; n < rounds; ++n) CheckLine(c, fn, c.ref().interpolate.four_tap_line, 16, call, "four-tap");
+  }
+  if (auto fn = c.Kernel("MaskedFourTapLine", &EngineDsp::interpolate, &InterpolateKernels::masked_four_tap_line)) {
+    const auto call = [](vantrel::MaskedFourTapLineFn f, uint8_t* dst, const uint8_t* src,
+                         const uint8_t* mask, ptrdiff_t pitch, size_t w) {
+      f(dst, src, mask, pitch, w);
+    };
+    for (int n = 0; n < rounds; ++n) {
+      CheckLine(c, fn, c.ref().interpolate.masked_four_tap_line, 16, call, "masked four-tap");
+    }
+    BenchFrames(c, true);
+  }
+  if (auto fn = c.Kernel("ChromaLine", &EngineDsp::interpolate, &InterpolateKernels::chroma_line)) {
+    for (const bool all : {false, true}) {
+      const auto call = [all](vantrel::ChromaLineFn f, uint8_t* dst, const uint8_t* src,
+                              const uint8_t*, ptrdiff_t pitch, size_t w) {
+        f(dst, src, pitch, w, all);
+      };
+      for (int n = 0; n < rounds; ++n) {
+        CheckLine(c, fn, c.ref().interpolate.chroma_line, 8, call, all ? "chroma rebuild-all" : "chroma");
+      }
+    }
+    BenchFrames(c, false);
   }
 }
 

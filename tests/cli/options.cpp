@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/padding.h"
 
 namespace vantrel::cli {
 namespace {
@@ -57,6 +56,10 @@ TEST(CliOptions, BadValuesAreRefusedNamingTheOption) {
       {{"--pad=1", "a", "b"}, "--pad"},
       {{"--raw", "720x576", "a", "b"}, "--pixel-type"},
       {{"--pixel-type", "yv12", "a", "b"}, "--raw"},
+      {{"--keep", "odd", "a", "b"}, "top or bottom"},
+      {{"--keep", "top", "--double-rate", "a", "b"}, "--keep"},
+      {{"--field-order", "bff", "a", "b"}, "--double-rate"},
+      {{"--raw", "721x576", "--pixel-type", "i420", "a", "b"}, "721x576"},
       {{"--raw", "7x", "--pixel-type", "yv12", "a", "b"}, "--raw"},
       {{"a"}, "OUTPUT"},
       {{"a", "b", "c"}, "'c'"},
@@ -78,18 +81,6 @@ TEST(CliOptions, StrictIntegers) {
   EXPECT_FALSE(ParseInt32("5 ", &v));
   EXPECT_FALSE(ParseInt32("", &v));
   EXPECT_FALSE(ParseInt32("0x10", &v));
-}
-
-TEST(CliPadding, RepeatsTheLastColumnThenTheLastLine) {
-  // A 3 x 2 picture in a 5 x 4 area with pitch 6 (the sixth column is not ours).
-  std::vector<uint8_t> plane = {1, 2, 3, 0, 0, 9, 4, 5, 6, 0, 0, 9,
-                                0, 0, 0, 0, 0, 9, 0, 0, 0, 0, 0, 9};
-  ExtendPlane(plane.data(), 6, 3, 2, 5, 4);
-  const std::vector<uint8_t> want = {1, 2, 3, 3, 3, 9, 4, 5, 6, 6, 6, 9,
-                                     4, 5, 6, 6, 6, 9, 4, 5, 6, 6, 6, 9};
-  EXPECT_EQ(plane, want);
-  EXPECT_EQ(PadTo16(1080), 1088);
-  EXPECT_EQ(PadTo16(1920), 1920);
 }
 
 }  // namespace

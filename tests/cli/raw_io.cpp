@@ -48,8 +48,8 @@ TEST(CliRawFormat, ParsesPixelTypeNamesInAnyCase) {
     EXPECT_TRUE(ParsePixelType(c.name, &type, &error)) << c.name << ": " << error;
     EXPECT_EQ(type, c.type) << c.name;
   }
-  EXPECT_STREQ(PixelTypeName(PixelType::kYV12), "yv12");
-  EXPECT_STREQ(PixelTypeName(PixelType::kRGB32), "rgb32");
+  EXPECT_STREQ(RawTypeName(PixelType::kYV12), "yv12");
+  EXPECT_STREQ(RawTypeName(PixelType::kRGB32), "rgb32");
 }
 
 TEST(CliRawFormat, RefusesUnknownPixelTypeListingTheKnownOnes) {
@@ -105,7 +105,7 @@ TEST(CliRawFormat, FrameSizeOfEachPixelType) {
       {PixelType::kRGB32, 1658880, {2880, 576}, 1},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(PixelTypeName(c.type));
+    SCOPED_TRACE(RawTypeName(c.type));
     const FrameFormat f = Format(c.type, 720, 576);
     EXPECT_EQ(f.frame_bytes, c.bytes);
     EXPECT_EQ(f.plane_count, c.planes);

@@ -6,6 +6,8 @@
 #include <csignal>
 #include <string>
 
+#include <unistd.h>
+
 #include "stalled_tool.h"
 
 namespace vantrel {
@@ -30,6 +32,30 @@ TEST(CliInterrupt, AStalledPipeEndsWithTheFramesReadAndTheSignalsCode) {
     EXPECT_NE(errors.find("interrupted"), std::string::npos) << errors;
     EXPECT_NE(errors.find("2 frames were written"), std::string::npos) << errors;
   }
+}
+
+// With the output stalled the run cannot end soon: the first Ctrl-C used to
+// print nothing until then.
+TEST(CliInterrupt, AStalledOutputSaysAtOnceWhatHappens) {
+  test::StalledTool tool;
+  // Frames far larger than the output pipe holds, but few enough to be read.
+  std::string input = "YUV4MPEG2 W720 H576 F25:1 It\n";
+  for (int f = 0; f < 3; ++f) input += "FRAME\n" + std::string(size_t(720) * 576 * 3 / 2, char(f));
+  // Feeding more than a pipe holds returns once the tool reads, so its
+  // handlers are in place; nothing is read from the output, so it is stuck writing.
+  tool.Feed(input);
+  tool.CloseInput();
+  ASSERT_EQ(kill(tool.pid(), SIGINT), 0);
+  std::string said;
+  for (int i = 0; i < 600 && said.find('\n') == std::string::npos; ++i) {
+    usleep(10 * 1000);
+    said = tool.Errors();
+  }
+  EXPECT_NE(said.find("Ctrl-C: no more frames are read; those read are still written"),
+            std::string::npos)
+      << said;
+  tool.Read(size_t(1) << 30);  // drain: the frames it had are written, then it ends
+  EXPECT_EQ(tool.Wait(), 128 + SIGINT);
 }
 
 TEST(CliInterrupt, AStalledHeaderEndsWithoutOutput) {

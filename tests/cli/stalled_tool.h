@@ -77,6 +77,12 @@ class StalledTool {
     ADD_FAILURE() << "the tool never read its input";
   }
 
+  // The input ends.
+  void CloseInput() {
+    close(feed_);
+    feed_ = -1;
+  }
+
   // The output's reader goes away, as `| head` does.
   void CloseOutput() {
     close(output_);

@@ -91,29 +91,36 @@ TEST(CliTool, RegionsChangeExactlyTheirRectangle) {
   EXPECT_EQ(b.frames[0].substr(size_t(W) * H), a.frames[0].substr(size_t(W) * H)) << "chroma";
 }
 
-TEST(CliTool, SizesThatAreNotMultiplesOf16GetTheNoticeOrPadding) {
-  const std::string clip = test::MakeClip("714.y4m", 714, 576, 2);
-  const size_t frame = size_t(714) * 576 * 3 / 2;
-  const std::string out = TempPath("714out.y4m");
+// 1080 lines used to come out as the filter's notice, with exit 0.
+TEST(CliTool, SizesThatAreNotMultiplesOf16ArePaddedUnlessNoticesAreAsked) {
+  const int w = 1920, h = 1080;
+  const std::string clip = test::MakeClip("1080.y4m", w, h, 2);
+  const size_t frame = size_t(w) * h * 3 / 2;
+  const std::string out = TempPath("1080out.y4m"), padded = TempPath("1080pad.y4m");
   const test::Run run = Tool(clip + " " + out);
   ASSERT_EQ(run.exit_code, 0) << run.err;
-  EXPECT_NE(run.err.find("714x576 is not a multiple of 16"), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("--pad"), std::string::npos) << run.err;
-  const test::Y4m in = ParseY4m(ReadFile(clip), frame), noticed = ParseY4m(ReadFile(out), frame);
-  ASSERT_EQ(noticed.frames.size(), 2u);
-  EXPECT_NE(noticed.frames[0], in.frames[0]);
-  EXPECT_EQ(noticed.frames[0].substr(714 * 576), in.frames[0].substr(714 * 576));
-
-  const std::string padded = TempPath("714pad.y4m");
-  const test::Run pad = Tool("--pad " + clip + " " + padded);
-  ASSERT_EQ(pad.exit_code, 0) << pad.err;
-  EXPECT_EQ(pad.err.find("warning"), std::string::npos) << pad.err;
-  const test::Y4m p = ParseY4m(ReadFile(padded), frame);
+  EXPECT_EQ(run.err, "");
+  ASSERT_EQ(Tool("--pad " + clip + " " + padded).exit_code, 0);
+  EXPECT_EQ(ReadFile(out), ReadFile(padded));
+  const test::Y4m in = ParseY4m(ReadFile(clip), frame), p = ParseY4m(ReadFile(out), frame);
   ASSERT_EQ(p.frames.size(), 2u);
-  for (int line = 1; line < 576; line += 2)
-    ASSERT_EQ(p.frames[0].compare(size_t(line) * 714, 714, in.frames[0], size_t(line) * 714, 714),
-              0);
+  for (int line = 1; line < h; line += 2)
+    ASSERT_EQ(p.frames[0].compare(size_t(line) * w, w, in.frames[0], size_t(line) * w, w), 0);
   EXPECT_NE(p.frames[0], in.frames[0]);
+
+  // Without padding the filter would only draw its notice: refused, unless asked for.
+  const std::string noticed = TempPath("1080notice.y4m");
+  std::remove(noticed.c_str());
+  const test::Run refused = Tool("--no-pad " + clip + " " + noticed);
+  EXPECT_EQ(refused.exit_code, 2);
+  EXPECT_NE(refused.err.find("1920x1080"), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find("--show-notices"), std::string::npos) << refused.err;
+  EXPECT_EQ(ReadFile(noticed), "");
+  ASSERT_EQ(Tool("--no-pad --show-notices " + clip + " " + noticed).exit_code, 0);
+  const test::Y4m n = ParseY4m(ReadFile(noticed), frame);
+  ASSERT_EQ(n.frames.size(), 2u);
+  EXPECT_NE(n.frames[0], in.frames[0]);
+  EXPECT_EQ(n.frames[0].substr(size_t(w) * h), in.frames[0].substr(size_t(w) * h));
 }
 
 TEST(CliTool, PaddingEqualsDeinterlacingAPaddedFrameAndCropping) {
@@ -153,15 +160,86 @@ TEST(CliTool, PaddingEqualsDeinterlacingAPaddedFrameAndCropping) {
   }
 }
 
-TEST(CliTool, PackedRawFramesComeBackWithANotice) {
-  const std::string raw = TempPath("yuy2.raw");
+// Packed frames used to come out as the filter's notice, with exit 0.
+TEST(CliTool, PackedRawFramesAreRefusedUnlessNoticesAreAsked) {
+  const std::string raw = TempPath("yuy2.raw"), out = TempPath("yuy2o.raw");
   test::WriteFile(raw, std::string(size_t(64) * 2 * 48 * 2, '\x80'));
-  const test::Run run = Tool("--raw 64x48 --pixel-type yuy2 " + raw + " " + TempPath("yuy2o.raw"));
+  std::remove(out.c_str());
+  const test::Run refused = Tool("--raw 64x48 --pixel-type yuy2 " + raw + " " + out);
+  EXPECT_EQ(refused.exit_code, 2);
+  EXPECT_NE(refused.err.find("yuy2"), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find("scale=interl=1,format=yuv420p"), std::string::npos) << refused.err;
+  EXPECT_EQ(ReadFile(out), "");
+  const test::Run run = Tool("--show-notices --raw 64x48 --pixel-type yuy2 " + raw + " " + out);
   ASSERT_EQ(run.exit_code, 0) << run.err;
-  EXPECT_NE(run.err.find("YUY2"), std::string::npos) << run.err;
-  const std::string out = ReadFile(TempPath("yuy2o.raw"));
-  ASSERT_EQ(out.size(), size_t(64) * 2 * 48 * 2);
-  EXPECT_NE(out.find('\xff'), std::string::npos);
+  const std::string bytes = ReadFile(out);
+  ASSERT_EQ(bytes.size(), size_t(64) * 2 * 48 * 2);
+  EXPECT_NE(bytes.find('\xff'), std::string::npos);
+}
+
+// A frame read into memory upside down, plane by plane: lines i and h-1-i swap.
+std::string Flipped(const std::string& frame, int w, int h) {
+  std::string out;
+  size_t offset = 0;
+  for (const auto& [pw, ph] : {std::pair{w, h}, std::pair{w / 2, h / 2}, std::pair{w / 2, h / 2}}) {
+    for (int y = ph - 1; y >= 0; --y) out += frame.substr(offset + size_t(y) * pw, size_t(pw));
+    offset += size_t(pw) * ph;
+  }
+  return out;
+}
+
+TEST(CliTool, KeepingTheTopFieldDeinterlacesThePictureUpsideDown) {
+  const std::string top = TempPath("top.y4m");
+  const test::Run run = Tool("--keep top " + Clip() + " " + top);
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  const test::Y4m in = ParseY4m(ReadFile(Clip()), kFrame), t = ParseY4m(ReadFile(top), kFrame);
+  ASSERT_EQ(t.frames.size(), in.frames.size());
+  std::string flipped_in;
+  for (const std::string& f : in.frames) flipped_in += "FRAME\n" + Flipped(f, W, H);
+  test::WriteFile(TempPath("flipped.y4m"), in.header + "\n" + flipped_in);
+  ASSERT_EQ(Tool(TempPath("flipped.y4m") + " " + TempPath("flipped_out.y4m")).exit_code, 0);
+  const test::Y4m back = ParseY4m(ReadFile(TempPath("flipped_out.y4m")), kFrame);
+  ASSERT_EQ(back.frames.size(), t.frames.size());
+  for (size_t f = 0; f < t.frames.size(); ++f) {
+    EXPECT_EQ(t.frames[f], Flipped(back.frames[f], W, H)) << "frame " << f;
+    // The even lines of every plane are the input's (chroma lines follow the luma's fields).
+    for (size_t offset : {size_t(0), size_t(W) * H, size_t(W) * H * 5 / 4}) {
+      const int pw = offset ? W / 2 : W, ph = offset ? H / 2 : H;
+      for (int y = 0; y < ph; y += 2)
+        ASSERT_EQ(t.frames[f].compare(offset + size_t(y) * pw, pw, in.frames[f],
+                                      offset + size_t(y) * pw, pw), 0) << f << " line " << y;
+    }
+  }
+}
+
+// Both fields, in the stream's field order (or the one given), at twice the
+// rate; with regions, padding and threads as for a single field.
+TEST(CliTool, DoubleRateGivesEachFieldItsFrameInTimeOrder) {
+  const int w = 100, h = 60;
+  const size_t frame = size_t(w) * h * 3 / 2;
+  const std::string clip = test::MakeClip("dr.y4m", w, h, 3);
+  const std::string regions = "--mode 2 --sub-region 10,4,60,30 --add-region 20,8,40,20 ";
+  auto run = [&](const std::string& args) {
+    const std::string out = TempPath("dr_out.y4m");
+    const test::Run r = Tool(regions + args + " " + clip + " " + out);
+    EXPECT_EQ(r.exit_code, 0) << args << ": " << r.err;
+    return ParseY4m(ReadFile(out), frame);
+  };
+  const test::Y4m bottom = run(""), top = run("--keep top");
+  ASSERT_EQ(bottom.frames.size(), 3u);
+  const test::Y4m tff = run("--double-rate --threads 3");
+  EXPECT_NE(tff.header.find(" F50:1 Ip"), std::string::npos) << tff.header;
+  EXPECT_EQ(run("--double-rate --threads 1").frames, tff.frames);
+  const test::Y4m bff = run("--double-rate --field-order bff");
+  ASSERT_EQ(tff.frames.size(), 6u);
+  ASSERT_EQ(bff.frames.size(), 6u);
+  for (size_t n = 0; n < 3; ++n) {
+    EXPECT_EQ(tff.frames[2 * n], top.frames[n]) << n;
+    EXPECT_EQ(tff.frames[2 * n + 1], bottom.frames[n]) << n;
+    EXPECT_EQ(bff.frames[2 * n], bottom.frames[n]) << n;
+    EXPECT_EQ(bff.frames[2 * n + 1], top.frames[n]) << n;
+  }
+  EXPECT_NE(top.frames[0], bottom.frames[0]);
 }
 
 }  // namespace

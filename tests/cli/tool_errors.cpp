@@ -33,12 +33,14 @@ TEST(CliToolErrors, BadStreamsAreNamedWithGoodFramesWrittenFirst) {
       {"zero height", "YUV4MPEG2 W32 H0\n", 0, {"height"}},
       {"odd width", "YUV4MPEG2 W31 H16\n", 0, {"31"}},
       {"huge", "YUV4MPEG2 W2000000000 H2000000000\n", 0, {"2000000000"}},
-      {"422", "YUV4MPEG2 W32 H16 C422\n", 0, {"C422", "-pix_fmt yuv420p"}},
+      {"422", "YUV4MPEG2 W32 H16 C422\n", 0, {"C422", "scale=interl=1,format=yuv420p"}},
       {"marker", test::kSmallHeader + test::SmallFrames(2) + "FRAMX\n" + test::SmallFrames(1), 2,
        {"frame 2", "byte"}},
       {"truncated",
        test::kSmallHeader + test::SmallFrames(3).substr(0, 3 * (test::kSmallFrame + 6) - 100), 2,
-       {"frame 2"}},
+       {"frame 2", "(2 frames were written before it)"}},
+      {"one good", test::kSmallHeader + test::SmallFrames(1) + "FRAME\n", 1,
+       {"frame 1", "(1 frame was written before it)"}},
   };
   for (const Case& c : cases) {
     const std::string in = TempPath("bad.y4m"), out = TempPath("bad_out.y4m");
@@ -73,7 +75,6 @@ TEST(CliToolErrors, FilesAndPluginsThatCannotBeUsed) {
       {"--plugin /nonexistent/libvantrel.so " + good + " " + TempPath("o.y4m"),
        "/nonexistent/libvantrel.so"},
       {"--plugin libm.so.6 " + good + " " + TempPath("o.y4m"), "AvisynthPluginInit2"},
-      {"--raw 33x16 --pixel-type yv12 " + good + " " + TempPath("o.y4m"), "33"},
   };
   for (const Fault& f : faults) {
     const test::Run run = Tool(f.args);
@@ -87,11 +88,55 @@ TEST(CliToolErrors, UsageErrorsReadNoFrame) {
   const std::string good = TempPath("good2.y4m"), out = TempPath("never.y4m");
   test::WriteFile(good, test::kSmallHeader + test::SmallFrames(1));
   std::remove(out.c_str());
-  for (const char* args : {"--mode x", "--add-region 1,2,3", "--bogus", "--threads"}) {
+  for (const char* args : {"--mode x", "--add-region 1,2,3", "--bogus", "--threads",
+                           "--raw 721x576 --pixel-type i420", "--keep middle"}) {
     const test::Run run = Tool(std::string(args) + " " + good + " " + out);
     EXPECT_EQ(run.exit_code, 2) << args;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_FALSE(Exists(out)) << args;
   }
+}
+
+// The output named the input once truncated it before the run failed.
+TEST(CliToolErrors, AnOutputThatIsTheInputIsRefusedUntouched) {
+  const std::string in = TempPath("same.y4m"), link = TempPath("same_link.y4m");
+  const std::string bytes = test::kSmallHeader + test::SmallFrames(2);
+  test::WriteFile(in, bytes);
+  std::remove(link.c_str());
+  ASSERT_EQ(::link(in.c_str(), link.c_str()), 0);
+  const std::string dir = in.substr(0, in.rfind('/'));
+  const std::string dotted = dir + "/./" + in.substr(in.rfind('/') + 1);
+  for (const std::string& args : {in + " " + in, in + " " + link, in + " " + dotted,
+                                  "- " + in + " < " + in, in + " - >> " + in}) {
+    const test::Run run = Tool(args);
+    EXPECT_EQ(run.exit_code, 2) << args;
+    EXPECT_NE(run.err.find("same file"), std::string::npos) << run.err;
+    EXPECT_EQ(ReadFile(in), bytes) << args;
+  }
+}
+
+// Values the filter replaces, and regions it skips or clips, are each named
+// once; the filter still gets them as given.
+TEST(CliToolErrors, ValuesTheFilterWillNotUseAreWarnedAbout) {
+  const std::string in = TempPath("warn.y4m");
+  test::WriteFile(in, test::kSmallHeader + test::SmallFrames(2));
+  const std::string out = TempPath("warn_out.y4m"), plain = TempPath("plain_out.y4m");
+  const test::Run run =
+      Tool("--mode 7 --search-range 99999 --comb-threshold 300 --match-threshold 70000 "
+           "--sub-region 0,0,33,16 --add-region 4,4,4,8 --sub-region 0,0,32,16 " + in + " " + out);
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(run.err,
+            "vantrel: warning: --mode 7 is outside 0-4; the filter uses 4\n"
+            "vantrel: warning: --search-range 99999 is outside 0-16; the filter uses 16\n"
+            "vantrel: warning: --comb-threshold 300 is outside 0-255; the filter uses 48\n"
+            "vantrel: warning: --match-threshold 70000 is outside 0-65535; the filter uses 8192\n"
+            "vantrel: warning: --sub-region 0,0,33,16 is not inside the 32x16 frame; the filter "
+            "skips it\n"
+            "vantrel: warning: --add-region 4,4,4,8 is empty (X2 must be above X1 and Y2 above "
+            "Y1); it changes nothing\n");
+  ASSERT_EQ(Tool("--sub-region 0,0,32,16 " + in + " " + plain).exit_code, 0);
+  EXPECT_EQ(ReadFile(out), ReadFile(plain));
+  EXPECT_EQ(Tool("--quiet --mode 7 " + in + " " + out).err, "");
 }
 
 TEST(CliToolErrors, AReaderThatLeavesEarlyEndsTheToolQuietly) {

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+#include <string>
 #include <vector>
 
+#include "engine/dsp.h"
 #include "frames.h"
 
 namespace vantrel {
@@ -158,6 +163,96 @@ TEST(EngineComb, BottomRowIsReadFromTheFirstChromaPlane) {
       ++differing;
     }
   EXPECT_GT(differing, 0);
+}
+
+// The strip driver with each table this machine has (the scalar table scans
+// strips of one group) against the group-by-group scan above: the same
+// verdict, and for a frame that is not combed the same marks and scores.
+class EngineCombStrips : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const uint32_t targets = CompiledTargets() & DetectCpuTargets();
+    tables_.push_back(ScalarEngineDsp());
+    for (uint32_t t = 1; t != 0 && t <= targets; t <<= 1) {
+      if (!(targets & t)) continue;
+      tables_.emplace_back();
+      InitEngineDsp(&tables_.back(), t);
+    }
+  }
+  // Returns the reference's verdict.
+  int32_t ExpectSameAsGroupScan(Frame& f, int32_t threshold = 48) {
+    const CombResult want = Detect(f, threshold);
+    for (const EngineDsp& dsp : tables_) {
+      CombResult got;
+      got.mask.assign(f.luma_size(), 0x55);
+      got.scores.assign((f.width / 16) * (f.height / 16), 0x55);
+      got.combed = DetectCombing(dsp, got.mask.data(), got.scores.data(), f.y(), f.width,
+                                 f.height, threshold);
+      const std::string what = std::string(TargetName(dsp.target)) + " at " +
+                               std::to_string(f.width) + "x" + std::to_string(f.height);
+      EXPECT_EQ(got.combed, want.combed) << what;
+      if (want.combed) continue;
+      EXPECT_EQ(got.mask, want.mask) << what;
+      EXPECT_EQ(got.scores, want.scores) << what;
+    }
+    return want.combed;
+  }
+  std::vector<EngineDsp> tables_;
+};
+
+TEST_F(EngineCombStrips, PicturesOfEveryWidthGiveTheSameResults) {
+  // Widths narrower than a strip, with strip tails, and the usual frames.
+  for (auto size : {std::pair<uint32_t, uint32_t>{16, 16}, {32, 16}, {48, 32}, {80, 48},
+                    {720, 576}, {1920, 1088}}) {
+    Frame woven = test::WovenMotion(size.first, size.second, 7, 4, 2);
+    EXPECT_EQ(ExpectSameAsGroupScan(woven), 0);
+    Frame noise(size.first, size.second);
+    test::FillNoise(noise.bytes.data(), noise.bytes.size(), 3);
+    for (int32_t threshold : {0, 48, 255}) ExpectSameAsGroupScan(noise, threshold);
+    Frame combed = Alternating(size.first, size.second);
+    ExpectSameAsGroupScan(combed);
+  }
+}
+
+// Hits that total one below, and then exactly at, the smallest count that
+// makes the frame combed: the order in which strips count must not matter.
+TEST_F(EngineCombStrips, HitsOneBelowAndAtTheLimit) {
+  for (auto size : {std::pair<uint32_t, uint32_t>{128, 128}, {720, 576}}) {
+    const uint32_t w = size.first, h = size.second;
+    const uint32_t limit = uint32_t(kCombLimit) / uint32_t(CombCountScale(w * h)) + 1;
+    // A dot: two samples two columns apart on an odd row, just strong
+    // enough that only the lane between them flags: one hit.
+    const auto dot = [](Frame& f, uint32_t row) { f.at(row, 8) = f.at(row, 10) = 115; };
+    Frame f(w, h);
+    // 0/255 rows at the top, as many as stay below the limit ...
+    uint32_t rows = 2 * (limit / (w - 4)) + 8, hits = 0;
+    do {
+      rows -= 2;
+      std::fill(f.bytes.begin(), f.bytes.end(), 100);
+      for (uint32_t r = 0; r < rows; ++r) std::memset(&f.at(r, 0), r % 2 ? 255 : 0, w);
+      const CombResult r = Detect(f);
+      hits = r.combed ? limit : std::accumulate(r.scores.begin(), r.scores.end(), 0u);
+    } while (hits >= limit);
+    // ... then lines (3 hits and more) and dots, 8 rows apart so that each
+    // counts on its own, make up the rest.
+    uint32_t row = rows + 15;
+    for (uint32_t missing = limit - 1 - hits; missing > 0; row += 8) {
+      ASSERT_LE(row + 9, h) << "no room for the last hits";
+      const uint32_t line = std::min(missing, w - 4);
+      if (line >= 3) {
+        std::memset(&f.at(row, 2), 200, line - 2);
+        missing -= line;
+      } else {
+        dot(f, row);
+        missing -= 1;
+      }
+    }
+    EXPECT_EQ(ExpectSameAsGroupScan(f), 0);
+    const CombResult below = Detect(f);
+    EXPECT_EQ(std::accumulate(below.scores.begin(), below.scores.end(), 0u), limit - 1);
+    dot(f, row);
+    EXPECT_EQ(ExpectSameAsGroupScan(f), 1);
+  }
 }
 
 }  // namespace

@@ -2,11 +2,12 @@
 // or write past a plane's end is caught by the sanitizer build.
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <random>
 #include <vector>
+
+#include "woven_picture.h"
 
 namespace vantrel::test {
 
@@ -36,25 +37,11 @@ inline void FillLuma(Frame& f, const std::function<uint8_t(uint32_t, uint32_t)>&
     for (uint32_t c = 0; c < f.width; ++c) f.at(r, c) = value(r, c);
 }
 
-// A moving picture as a camera would weave it: odd lines from one moment,
-// even lines a moment later, when the middle of the picture has moved by
-// (dx, dy) over a still background.
-inline Frame WovenMotion(uint32_t w, uint32_t h, int dx, int dy, uint32_t seed) {
-  // A smooth textured scene: interpolation rebuilds it closely, so good
-  // matches exist, and no two places look alike.
-  const double phase = seed * 0.7;
-  auto scene = [phase](int r, int c) {
-    const double v = 128 + 55 * std::sin(0.23 * c + 0.6 * std::sin(0.05 * r) + phase) +
-                     45 * std::cos(0.19 * r + 0.11 * c - phase);
-    return uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
-  };
+// The woven picture (woven_picture.h) with noise for chroma.
+inline Frame WovenMotion(uint32_t w, uint32_t h, int dx, int dy, uint32_t seed,
+                         Motion motion = Motion::kObject) {
   Frame f(w, h);
-  for (uint32_t r = 0; r < h; ++r)
-    for (uint32_t c = 0; c < w; ++c) {
-      const bool moving = (r & 1) == 0 && r >= h / 4 && r < h * 3 / 4 && c >= w / 4 &&
-                          c < w * 3 / 4;
-      f.at(r, c) = scene(int(r) + (moving ? dy : 0), int(c) + (moving ? dx : 0));
-    }
+  WeavePicture(f.y(), w, h, dx, dy, motion, seed * 0.7);
   FillNoise(f.c0(), 2 * f.chroma_size(), seed + 1);
   return f;
 }

@@ -58,9 +58,7 @@ inline std::vector<BYTE> EngineResult(const std::vector<BYTE>& yuv, int w, int h
   std::vector<BYTE> block = ToBlock(yuv, w * h, yv12), out(block.size());
   DeinterlaceEngine engine;
   engine.Init(uint32_t(w), uint32_t(h));
-  uint8_t* result = out.data();
-  engine.Process(block.data(), result, &p);
-  if (result == block.data()) out = block;
+  if (engine.Process(block.data(), out.data(), &p) == block.data()) out = block;
   return ToBlock(out, w * h, yv12);  // the swap is its own inverse
 }
 

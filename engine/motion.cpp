@@ -1,40 +1,11 @@
-#include "engine/repair.h"
+#include "engine/motion.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "engine/engine.h"
-#include "engine/match.h"
 
 namespace vantrel {
-
-template <uint32_t (*Cost)(const uint8_t*, const uint8_t*, int32_t, ptrdiff_t)>
-static WindowBest ScanWindow(const uint8_t* candidate, ptrdiff_t row_step,
-                             const uint8_t* reference, ptrdiff_t stride, int32_t rows,
-                             int32_t cols, uint32_t start_best) {
-  WindowBest best{start_best, 0, 0};
-  for (int32_t i = 0; i < rows; ++i) {
-    const uint8_t* line = candidate + i * row_step;
-    for (int32_t j = 0; j < cols; ++j) {
-      const uint32_t cost = Cost(line + j, reference, int32_t(best.cost), stride);
-      if (cost < best.cost) best = {cost, i, j};
-    }
-  }
-  return best;
-}
-
-WindowBest ScanCoarseWindow(const uint8_t* candidate, ptrdiff_t row_step,
-                            const uint8_t* reference, ptrdiff_t stride, int32_t rows,
-                            int32_t cols, uint32_t start_best) {
-  return ScanWindow<BlockCostCoarse>(candidate, row_step, reference, stride, rows, cols,
-                                     start_best);
-}
-
-WindowBest ScanFineWindow(const uint8_t* candidate, ptrdiff_t row_step,
-                          const uint8_t* reference, ptrdiff_t stride, int32_t rows, int32_t cols,
-                          uint32_t start_best) {
-  return ScanWindow<BlockCost>(candidate, row_step, reference, stride, rows, cols, start_best);
-}
 
 void DeinterlaceEngine::SearchCoarse(uint32_t b, int32_t rh, int32_t rv) {
   const int32_t X = chroma_block_origin[b].x;
@@ -46,7 +17,7 @@ void DeinterlaceEngine::SearchCoarse(uint32_t b, int32_t rh, int32_t rv) {
   const ptrdiff_t pitch = chroma_width;
   const uint8_t* first = decimated_src.get() + (Y + i_min) * pitch + (X + j_min);
   const WindowBest best =
-      dsp_.scan_coarse_window(first, pitch, decimated_dst.get() + chroma_block_offset[b], pitch,
+      dsp_.match.scan_coarse_window(first, pitch, decimated_dst.get() + chroma_block_offset[b], pitch,
                               i_max - i_min + 1, j_max - j_min + 1, kCoarseStartBest);
   block_match[b] = {4 * best.cost, 2 * (j_min + best.col), 4 * (i_min + best.row)};
 }
@@ -65,7 +36,7 @@ void DeinterlaceEngine::SearchFine(uint32_t b, int32_t rh, int32_t rv) {
   const ptrdiff_t pitch = width;
   const uint8_t* first = src_y + (Y + i_min) * pitch + (X + j_min);
   const WindowBest best =
-      dsp_.scan_fine_window(first, 2 * pitch, dst_y + block_offset[b], 2 * pitch,
+      dsp_.match.scan_fine_window(first, 2 * pitch, dst_y + block_offset[b], 2 * pitch,
                             (i_max - i_min) / 2 + 1, j_max - j_min + 1, kFineStartBest);
   match.dx += j_min + best.col;
   match.dy += i_min + 2 * best.row;
@@ -94,8 +65,8 @@ void DeinterlaceEngine::RepairBlock(uint32_t b, int32_t search_range) {
     const int32_t spread =
         int32_t(SquaredLength(left) + SquaredLength(above) + SquaredLength(diagonal));
     if (NeighbourMatched(left, match_threshold) && NeighbourMatched(above, match_threshold) &&
-        NeighbourMatched(diagonal, match_threshold) && spread < 64) {
-      r = 4;
+        NeighbourMatched(diagonal, match_threshold) && spread < kNeighbourSpread) {
+      r = kNeighbourRange;
     }
   }
   SearchCoarse(b, r / 2, r / 4);

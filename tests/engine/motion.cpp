@@ -1,4 +1,4 @@
-#include "engine/repair.h"
+#include "engine/motion.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "engine/engine.h"
-#include "engine/match.h"
+#include "engine_view.h"
 #include "frames.h"
 
 namespace vantrel {
@@ -17,26 +17,22 @@ using test::Frame;
 // An engine sized for src/dst with both decimated planes built and every
 // record clear, as mode 4 leaves it before the first block.
 struct RepairBench {
-  RepairBench(uint32_t w, uint32_t h, uint32_t seed) : src(w, h), dst(w, h) {
+  RepairBench(uint32_t w, uint32_t h, uint32_t seed) : src(w, h), dst(w, h), engine(e) {
     test::FillNoise(src.bytes.data(), src.bytes.size(), seed);
     dst.bytes = src.bytes;
-    EXPECT_TRUE(engine.Init(w, h));
-    engine.params.match_threshold = 8192;
+    EXPECT_TRUE(e.Init(w, h));
+    engine.params().match_threshold = 8192;
   }
-  void Prepare() {
-    engine.SetPlanes(src.y(), dst.y());
-    DecimatePlane(engine.decimated_src.get(), src.y(), src.width, src.height);
-    DecimatePlane(engine.decimated_dst.get(), dst.y(), dst.width, dst.height);
-    std::memset(engine.block_match.get(), 0, engine.block_count * sizeof(BlockMatch));
-  }
+  void Prepare() { engine.PrepareRepair(src.y(), dst.y()); }
   // Makes block b's even lines equal the source's lines at (dx, dy).
   void PlantVector(uint32_t b, int dx, int dy) {
-    const BlockOrigin o = engine.block_origin[b];
+    const BlockOrigin o = engine.origin(b);
     for (int k = 0; k < 8; ++k)
       std::memcpy(&dst.at(o.y + 2 * k, o.x), &src.at(o.y + dy + 2 * k, o.x + dx), 16);
   }
   Frame src, dst;
-  DeinterlaceEngine engine;
+  DeinterlaceEngine e;
+  test::EngineView engine;
 };
 
 TEST(EngineRepair, FindsAPlantedVectorAndCopiesItsLines) {
@@ -44,7 +40,7 @@ TEST(EngineRepair, FindsAPlantedVectorAndCopiesItsLines) {
   t.PlantVector(5, 8, 4);
   t.Prepare();
   t.engine.RepairBlock(5, 16);
-  const BlockMatch m = t.engine.block_match[5];
+  const BlockMatch m = t.engine.match(5);
   EXPECT_EQ(m.dx, 8);
   EXPECT_EQ(m.dy, 4);
   EXPECT_EQ(m.cost, 0u);
@@ -68,12 +64,12 @@ TEST(EngineRepair, AgreeingNeighboursShrinkTheSearchToFour) {
     RepairBench t(64, 64, 2);
     t.PlantVector(5, 8, 4);  // out of reach of the neighbour range
     t.Prepare();
-    t.engine.block_match[4] = c.left;
-    t.engine.block_match[1] = c.above;
-    t.engine.block_match[0] = c.diagonal;
+    t.engine.match(4) = c.left;
+    t.engine.match(1) = c.above;
+    t.engine.match(0) = c.diagonal;
     const Frame before = t.dst;
     t.engine.RepairBlock(5, 16);
-    const BlockMatch m = t.engine.block_match[5];
+    const BlockMatch m = t.engine.match(5);
     if (c.narrowed) {
       EXPECT_FALSE(m.dx == 8 && m.dy == 4) << c.name;
       EXPECT_GE(m.cost, 8192u) << c.name;
@@ -89,21 +85,21 @@ TEST(EngineRepair, FirstRowAndColumnNeverUseTheNeighbourRange) {
   RepairBench t(64, 64, 3);
   t.PlantVector(4, 8, 4);  // first column, second row
   t.Prepare();
-  for (uint32_t b = 0; b < t.engine.block_count; ++b) t.engine.block_match[b] = {100, 0, 0};
+  for (uint32_t b = 0; b < t.engine.block_count(); ++b) t.engine.match(b) = {100, 0, 0};
   t.engine.RepairBlock(4, 16);
-  EXPECT_EQ(t.engine.block_match[4].dx, 8);
-  EXPECT_EQ(t.engine.block_match[4].dy, 4);
+  EXPECT_EQ(t.engine.match(4).dx, 8);
+  EXPECT_EQ(t.engine.match(4).dy, 4);
 }
 
 TEST(EngineRepair, NarrowFineSearchRefinesTheCoarseVector) {
   RepairBench t(64, 64, 4);
   t.PlantVector(5, 9, 6);
   t.Prepare();
-  t.engine.block_match[5] = {0, 8, 4};
+  t.engine.match(5) = {0, 8, 4};
   t.engine.SearchFine(5, 2, 2);
-  EXPECT_EQ(t.engine.block_match[5].dx, 9);
-  EXPECT_EQ(t.engine.block_match[5].dy, 6);
-  EXPECT_EQ(t.engine.block_match[5].cost, 0u);
+  EXPECT_EQ(t.engine.match(5).dx, 9);
+  EXPECT_EQ(t.engine.match(5).dy, 6);
+  EXPECT_EQ(t.engine.match(5).cost, 0u);
 }
 
 TEST(EngineRepair, OddFineRangeStaysOnEvenLines) {
@@ -111,15 +107,15 @@ TEST(EngineRepair, OddFineRangeStaysOnEvenLines) {
   found.PlantVector(5, -3, 2);
   found.Prepare();
   found.engine.SearchFine(5, 3, 3);
-  EXPECT_EQ(found.engine.block_match[5].dx, -3);
-  EXPECT_EQ(found.engine.block_match[5].dy, 2);
+  EXPECT_EQ(found.engine.match(5).dx, -3);
+  EXPECT_EQ(found.engine.match(5).dy, 2);
 
   RepairBench odd(64, 64, 6);
   odd.PlantVector(5, 1, -3);
   odd.Prepare();
   odd.engine.SearchFine(5, 3, 3);
-  EXPECT_EQ(odd.engine.block_match[5].dy % 2, 0);
-  EXPECT_GT(odd.engine.block_match[5].cost, 0u);
+  EXPECT_EQ(odd.engine.match(5).dy % 2, 0);
+  EXPECT_GT(odd.engine.match(5).cost, 0u);
 }
 
 TEST(EngineRepair, EqualCostsKeepTheFirstCandidate) {
@@ -128,12 +124,12 @@ TEST(EngineRepair, EqualCostsKeepTheFirstCandidate) {
   t.dst.bytes = t.src.bytes;
   t.Prepare();
   t.engine.SearchFine(5, 2, 2);
-  EXPECT_EQ(t.engine.block_match[5].dx, -2);
-  EXPECT_EQ(t.engine.block_match[5].dy, -2);
+  EXPECT_EQ(t.engine.match(5).dx, -2);
+  EXPECT_EQ(t.engine.match(5).dy, -2);
   t.engine.SearchCoarse(5, 2, 1);
-  EXPECT_EQ(t.engine.block_match[5].dx, -4);
-  EXPECT_EQ(t.engine.block_match[5].dy, -4);
-  EXPECT_EQ(t.engine.block_match[5].cost, 0u);
+  EXPECT_EQ(t.engine.match(5).dx, -4);
+  EXPECT_EQ(t.engine.match(5).dy, -4);
+  EXPECT_EQ(t.engine.match(5).cost, 0u);
 }
 
 TEST(EngineRepair, WindowsStayInsideThePlaneAtEveryEdge) {
@@ -142,13 +138,13 @@ TEST(EngineRepair, WindowsStayInsideThePlaneAtEveryEdge) {
     RepairBench t(w, h, w + h);
     test::FillNoise(t.dst.bytes.data(), t.dst.bytes.size(), 11);
     // Make every block a good match somewhere so that copies happen.
-    t.engine.params.match_threshold = 65535 * 16;
+    t.engine.params().match_threshold = 65535 * 16;
     t.Prepare();
-    for (uint32_t b = 0; b < t.engine.block_count; ++b) {
+    for (uint32_t b = 0; b < t.engine.block_count(); ++b) {
       const Frame before = t.dst;
       t.engine.RepairBlock(b, int32_t(std::min(w, h)));
-      const BlockMatch m = t.engine.block_match[b];
-      const BlockOrigin o = t.engine.block_origin[b];
+      const BlockMatch m = t.engine.match(b);
+      const BlockOrigin o = t.engine.origin(b);
       EXPECT_GE(o.x + m.dx, 0);
       EXPECT_LE(o.x + m.dx, int32_t(w) - 16);
       EXPECT_GE(o.y + m.dy, 0);
@@ -169,14 +165,14 @@ TEST(EngineRepair, WindowsStayInsideThePlaneAtEveryEdge) {
 TEST(EngineRepair, ZeroThresholdRepairsNothing) {
   RepairBench t(64, 64, 8);
   t.PlantVector(5, 8, 4);
-  t.engine.params.match_threshold = 0;
+  t.engine.params().match_threshold = 0;
   t.Prepare();
   const Frame before = t.dst;
-  for (uint32_t b = 0; b < t.engine.block_count; ++b) t.engine.RepairBlock(b, 16);
+  for (uint32_t b = 0; b < t.engine.block_count(); ++b) t.engine.RepairBlock(b, 16);
   EXPECT_EQ(t.dst.bytes, before.bytes);
   // With no coarse result accepted the fine search is centred on the block.
-  EXPECT_EQ(t.engine.block_match[5].cost, 0u);
-  EXPECT_EQ(t.engine.block_match[5].dx, 8);
+  EXPECT_EQ(t.engine.match(5).cost, 0u);
+  EXPECT_EQ(t.engine.match(5).dx, 8);
 }
 
 }  // namespace

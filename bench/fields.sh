@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# What keeping the top field and double rate cost against the default run:
+# whole process (reading the clip, writing to /dev/null), mode 4, on one
+# thread and on one per core, for a synthetic SD clip and a real camera clip
+# scaled to 1920 x 1080. Within a round the three commands run once each, in
+# turn (/usr/bin/time); the tables give medians over the rounds, the ratios
+# to the default run taken round by round.
+#   bash bench/fields.sh [BUILD_DIR] [ROUNDS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+rounds=${2:-7}
+[ -x "$build/vantrel" ] || make BUILD="$build" build >/dev/null
+work="$build/compare"
+mkdir -p "$work"
+log() { printf '%s\n' "$*" >&2; }
+# shellcheck source=bench/packages.sh
+. bench/packages.sh
+
+# clip NAME FRAMES INPUT-ARGS FILTERS: interlaced frames woven from twice as
+# many source frames (the source loops when it is shorter).
+clip() {
+  local out="$work/fields-$1-$2.y4m"
+  # shellcheck disable=SC2086 # the input arguments are words on purpose
+  [ -s "$out" ] || ffmpeg -nostdin -loglevel error -y -sws_flags bicubic+accurate_rnd+bitexact \
+    $3 -vf "$4,format=yuv420p,interlace=scan=tff:lowpass=off" -frames:v "$2" \
+    -f yuv4mpegpipe "$out"
+  echo "$out"
+}
+
+declare -a names=() files=()
+names+=("synthetic 720x576, 500 frames")
+files+=("$(clip sd 500 "-f lavfi -i testsrc2=size=720x576:rate=50" "scroll=h=0.004:v=0.002")")
+images=/usr/lib/python3/dist-packages/imageio/resources/images
+if [ -n "$(fetch_package python3-imageio "$images/cockatoo.mp4")" ]; then
+  names+=("hand-held camera 1920x1080, 200 frames")
+  files+=("$(clip hd 200 "-stream_loop -1 -i $work/pkg$images/cockatoo.mp4" \
+    "scale=1920:1080:flags=bicubic")")
+fi
+
+options=("" "--keep top" "--double-rate")
+labels=("default" "--keep top" "--double-rate")
+echo "# Field options: medians of $rounds alternating rounds, mode 4, whole process"
+echo "# CPU: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $(nproc) cores"
+for c in "${!names[@]}"; do
+  for threads in 1 0; do
+    times="$work/fields-times.txt"
+    : >"$times"
+    for ((r = 0; r < rounds; ++r)); do
+      for o in "${!options[@]}"; do
+        # shellcheck disable=SC2086 # the option is one or two words
+        /usr/bin/time -f "$r $o %e %U %S" -a -o "$times" \
+          "$build/vantrel" --quiet --threads "$threads" ${options[$o]} "${files[$c]}" /dev/null
+      done
+    done
+    echo
+    echo "${names[$c]}, $([ "$threads" = 1 ] && echo "1 thread" || echo "one thread per core"):"
+    echo
+    echo "| command | wall s | × default | CPU s | × default |"
+    echo "|---|---:|---:|---:|---:|"
+    python3 - "$times" "${labels[@]}" <<'PY'
+import statistics, sys
+runs = {}  # (round, option) -> (wall, cpu)
+for line in open(sys.argv[1]):
+    r, o, wall, user, system = line.split()
+    runs[int(r), int(o)] = (float(wall), float(user) + float(system))
+rounds = sorted({r for r, _ in runs})
+for o, label in enumerate(sys.argv[2:]):
+    wall = statistics.median(runs[r, o][0] for r in rounds)
+    cpu = statistics.median(runs[r, o][1] for r in rounds)
+    wall_x = statistics.median(runs[r, o][0] / runs[r, 0][0] for r in rounds)
+    cpu_x = statistics.median(runs[r, o][1] / runs[r, 0][1] for r in rounds)
+    print(f"| `{label}` | {wall:.2f} | {wall_x:.2f} | {cpu:.2f} | {cpu_x:.2f} |")
+PY
+  done
+done
+echo
+echo "Commands: $build/vantrel --quiet --threads 1|0 [--keep top | --double-rate] CLIP.y4m /dev/null"

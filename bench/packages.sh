@@ -1,0 +1,27 @@
+# Sourced by the benchmark scripts: camera clips from Debian packages, taken
+# without installing anything. Needs $work (the scripts' work folder) and log().
+
+# Downloads a Debian package into $work/debs (not installing it) and keeps
+# it, so later runs use the same version; then extracts the given files into
+# $work/pkg. Prints the version, or nothing when the package cannot be had
+# (the caller leaves its clips out and says so).
+fetch_package() {
+  local name=$1 deb
+  shift
+  mkdir -p "$work/debs" "$work/pkg"
+  deb=$(find "$work/debs" -name "${name}_*.deb" | sort | tail -n 1)
+  if [ -z "$deb" ]; then
+    log "downloading $name"
+    # As root apt warns that its sandbox user can't write here and goes on.
+    if ! (cd "$work/debs" && apt-get download -q "$name") >"$work/apt.log" 2>&1; then
+      if [ "$(id -u)" = 0 ]; then apt-get update -qq >/dev/null 2>&1 || true; fi
+      (cd "$work/debs" && apt-get download -q "$name") >"$work/apt.log" 2>&1 || {
+        log "note: package $name is not available: $(tail -n 1 "$work/apt.log")"
+        return 0
+      }
+    fi
+    deb=$(find "$work/debs" -name "${name}_*.deb" | sort | tail -n 1)
+  fi
+  dpkg-deb --fsys-tarfile "$deb" | tar -x -C "$work/pkg" "${@/#/.}"
+  dpkg-deb -f "$deb" Version
+}

@@ -1,0 +1,151 @@
+// The comb detector's strip kernel (engine/comb.h), written once with Highway
+// and compiled for every target: one 16-bit lane per comb lane, a vector of
+// consecutive lanes (several column groups) scanned at once from row 4 down
+// to row `height` with its whole vertical state in registers. The strips'
+// layout and the block columns their lanes count toward come from the
+// driver in engine/comb.cpp.
+//
+// Reads rows 4 .. height of columns 0 .. lanes + 1 of the strip; ORs marks
+// into rows 4 .. height - 4 of the same columns.
+#include "engine/comb.h"
+
+#define HWY_TARGET_INCLUDE "engine/simd/comb.cpp"
+#include "hwy/foreach_target.h"  // IWYU pragma: keep
+#include "engine/simd/body-inl.h"
+
+VANTREL_SIMD_BEGIN
+namespace {
+
+using D16 = hn::ScalableTag<int16_t>;
+using V16 = hn::Vec<D16>;
+static_assert(hn::MaxLanes(D16()) <= kCombStripMaxLanes, "strip wider than the driver lays out");
+
+// S = (Y(c - 1) + Y(c + 1)) >> 2 for the lanes whose left sample is p[0].
+HWY_INLINE V16 Smooth(const uint8_t* p) {
+  const D16 d;
+  const hn::RebindToUnsigned<D16> du;
+  const hn::Rebind<uint8_t, D16> d8;
+  const auto sum = hn::Add(hn::PromoteTo(du, hn::LoadU(d8, p)), hn::PromoteTo(du, hn::LoadU(d8, p + 2)));
+  return hn::BitCast(d, hn::ShiftRight<2>(sum));
+}
+
+// F = (a - b) * (c - b) - ((c - a)^2 >> 4), exact in 16 bits since S <= 127.
+HWY_INLINE V16 Metric(V16 a, V16 b, V16 c) {
+  const V16 outer = hn::Sub(c, a);
+  return hn::Sub(hn::Mul(hn::Sub(a, b), hn::Sub(c, b)), hn::ShiftRight<4>(hn::Mul(outer, outer)));
+}
+
+// Marks on one row: bytes at columns L .. L + 2 of every deciding lane L,
+// that is column i from lanes i, i - 1 and i - 2.
+HWY_INLINE void Mark(uint8_t* row, V16 decide) {
+  const D16 d;
+  const hn::Rebind<uint8_t, D16> d8;
+  const size_t n = hn::Lanes(d);
+  static_assert(hn::MaxLanes(d8) <= 32, "marks of wider strips need another shift");
+  const auto lanes = hn::BitCast(d8, hn::DemoteTo(hn::Rebind<int8_t, D16>(), decide));
+  hn::VFromD<decltype(d8)> marks;
+  if constexpr (hn::MaxLanes(d8) <= 16) {
+    marks = hn::Or(lanes, hn::Or(hn::ShiftLeftBytes<1>(d8, lanes), hn::ShiftLeftBytes<2>(d8, lanes)));
+  } else {
+    // Byte shifts stay within 128-bit blocks: take the bytes that cross from
+    // a copy moved up by one block (of two).
+    const auto below = hn::ConcatLowerLower(d8, lanes, hn::Zero(d8));
+    marks = hn::Or(lanes, hn::Or(hn::CombineShiftRightBytes<15>(d8, lanes, below),
+                                 hn::CombineShiftRightBytes<14>(d8, lanes, below)));
+  }
+  hn::StoreU(hn::Or(hn::LoadU(d8, row), marks), d8, row);
+  // Columns n and n + 1 from the last two lanes, both in one 16-bit lane.
+  const hn::Repartition<uint16_t, decltype(d8)> d16;
+  const uint32_t last2 = hn::ExtractLane(hn::BitCast(d16, lanes), n / 2 - 1);
+  row[n] = uint8_t(row[n] | last2 | last2 >> 8);
+  row[n + 1] = uint8_t(row[n + 1] | last2 >> 8);
+}
+
+uint32_t ScanCombStrip(const CombStrip& s) {
+  const D16 d;
+  const hn::RebindToUnsigned<D16> du;
+  const hn::Repartition<uint32_t, D16> du32;
+  const hn::Repartition<uint64_t, D16> d64;
+  // Locals, so that the stores of marks cannot make the compiler reload them.
+  const uint8_t* const src = s.src;
+  uint8_t* const mask = s.mask;
+  const size_t w = s.pitch;
+  const V16 threshold = hn::Set(d, s.threshold);
+  V16 s_above2 = Smooth(src + 4 * w);
+  V16 s_above1 = Smooth(src + 5 * w);
+  V16 f_above2 = hn::Zero(d), f_above1 = hn::Zero(d);
+  // Flags of the processed rows 1 .. 4 above (history bits 1 .. 4, as 0 / -1
+  // lanes); the history starts as 00001.
+  V16 h1 = hn::Set(d, -1), h2 = hn::Zero(d), h3 = h2, h4 = h2;
+  V16 hits = hn::Zero(d);  // per lane, over one block row
+  uint32_t total = 0;
+
+  // One processed row: its flags; the S and F rows move down.
+  const auto process = [&](uint32_t r) {
+    const V16 s_now = Smooth(src + r * w);
+    const V16 f_now = Metric(s_above2, s_above1, s_now);
+    // V = sat(sat(sat(2 * F(r - 1)) + F(r - 2)) + F(r))
+    const V16 v = hn::SaturatedAdd(
+        hn::SaturatedAdd(hn::SaturatedAdd(f_above1, f_above1), f_above2), f_now);
+    s_above2 = s_above1;
+    s_above1 = s_now;
+    f_above2 = f_above1;
+    f_above1 = f_now;
+    return hn::VecFromMask(d, hn::Gt(v, threshold));  // flag = V > T
+  };
+  const auto push = [&](V16 flag) {
+    h4 = h3;
+    h3 = h2;
+    h2 = h1;
+    h1 = flag;
+  };
+  const auto decide = [&](uint32_t r, V16 flag) {
+    // table[H] = b2 & (b0 & b1 | b3 & b4 | b1 & b4)
+    const V16 marked =
+        hn::And(h2, hn::Or(hn::And(flag, h1), hn::And(h4, hn::Or(h1, h3))));
+    push(flag);
+    if (hn::AllFalse(d, hn::MaskFromVec(marked))) return;
+    // hits(r) counts in a group (4 lanes) only when some lane of it decides.
+    const auto quiet = hn::VecFromMask(d64, hn::Eq(hn::BitCast(d64, marked), hn::Zero(d64)));
+    hits = hn::Sub(hits, hn::AndNot(hn::BitCast(d, quiet), flag));
+    Mark(mask + (r - 4) * w, marked);
+  };
+  // Adds one block row's hits to the block columns its lanes count toward;
+  // false once the budget is reached.
+  const auto flush = [&](uint32_t block_row) {
+    if (hn::AllTrue(d, hn::Eq(hits, hn::Zero(d)))) return true;
+    const auto counts = hn::BitCast(du, hits);
+    const auto column = [&](uint32_t k) {
+      return k < s.columns ? hn::And(counts, hn::LoadU(du, s.column_lanes + k * s.lanes))
+                           : hn::Zero(du);
+    };
+    uint8_t* scores = s.scores + block_row * s.score_pitch;
+    for (uint32_t k = 0; k < s.columns; k += 2) {
+      // Two columns side by side in the two bytes of a lane, summed as
+      // 32-bit lanes: no byte's sum can reach 256 (16 lanes of 8 at most).
+      const auto both = hn::Or(column(k), hn::ShiftLeft<8>(column(k + 1)));
+      const uint32_t sums = hn::GetLane(hn::SumOfLanes(du32, hn::BitCast(du32, both)));
+      const uint32_t first = (sums & 0xFF) + (sums >> 16 & 0xFF);
+      const uint32_t second = (sums >> 8 & 0xFF) + (sums >> 24);
+      scores[k] = uint8_t(scores[k] + first);
+      if (k + 1 < s.columns) scores[k + 1] = uint8_t(scores[k + 1] + second);
+      total += first + second;
+    }
+    hits = hn::Zero(d);
+    return total < s.budget;
+  };
+
+  decide(6, process(6));
+  for (uint32_t r = 7; r < s.height; r += 2) {
+    push(process(r));
+    decide(r + 1, process(r + 1));
+    if (((r + 1) & 15) == 0 && !flush(r >> 4)) break;
+  }
+  return total;
+}
+
+}  // namespace
+
+extern const CombKernels kCombKernels = {ScanCombStrip, uint32_t(hn::MaxLanes(D16()))};
+
+VANTREL_SIMD_END
