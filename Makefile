@@ -32,14 +32,15 @@ test-sanitize: deps
 	cd $(BUILD_SAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure --no-tests=error -j $(JOBS)
 
-# PREFIX= and DESTDIR= choose where; uninstall removes what install wrote.
+# PREFIX= and DESTDIR= choose where; uninstall removes what install wrote
+# (the manifest holds the paths without DESTDIR, so give uninstall the same one).
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
 
 uninstall:
 	@test -f $(BUILD)/install_manifest.txt || { echo "no install recorded in $(BUILD)/install_manifest.txt" >&2; exit 1; }
-	xargs -d '\n' rm -f < $(BUILD)/install_manifest.txt
-	@sed -n 's|/libvantrel.so$$||p' $(BUILD)/install_manifest.txt | xargs -r -d '\n' rmdir --ignore-fail-on-non-empty
+	sed 's#^#$(DESTDIR)#' $(BUILD)/install_manifest.txt | xargs -d '\n' rm -f
+	@sed -n -E 's#^#$(DESTDIR)#; s#/libvantrel(-vs)?[.]so$$##p' $(BUILD)/install_manifest.txt | xargs -r -d '\n' rmdir --ignore-fail-on-non-empty
 
 # A .deb of the same files (installs under /usr).
 package: build

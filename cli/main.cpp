@@ -1,5 +1,4 @@
 // vantrel: deinterlaces YUV4MPEG2 or raw video through the Vantrel plugin.
-#include <malloc.h>
 
 #include <csignal>
 #include <cstdint>
@@ -50,11 +49,6 @@ int main(int argc, char** argv) {
     std::printf("vantrel %s\n", vantrel::frontend::kVersion);
     return 0;
   }
-  // The plugin allocates its working buffers afresh for every frame. Keep the
-  // freed memory in the allocator so the next frame reuses warm pages rather
-  // than faulting fresh ones in (the buffers repeat in size, so this stays flat).
-  mallopt(M_MMAP_THRESHOLD, 32 << 20);
-  mallopt(M_TRIM_THRESHOLD, 512 << 20);
   // A closed output pipe is reported by write() and ends the run cleanly.
   std::signal(SIGPIPE, SIG_IGN);
   // So is a file grown past the size limit (EFBIG), with a message.

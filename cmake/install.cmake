@@ -1,7 +1,8 @@
 # `make install` and `cmake --install build`: the tool in bin/, the plugin
 # where AviSynth+ autoloads plugins under the same prefix (the tool looks
-# there too, from ../lib/avisynth/), and the man page; `make package` puts
-# the same files into a .deb. Another plugin adds its own folder below.
+# there too, from ../lib/avisynth/), the VapourSynth plugin where VapourSynth
+# autoloads them, and the man page; `make package` puts the same files into a
+# .deb.
 include(GNUInstallDirs)
 set(VANTREL_AVISYNTH_DIR lib/avisynth)
 # One component, so a test can install it apart from a user's install manifest.
@@ -12,6 +13,10 @@ if(TARGET vantrel_cli_tool)
 endif()
 if(TARGET vantrel)
   install(TARGETS vantrel LIBRARY DESTINATION ${VANTREL_AVISYNTH_DIR})
+endif()
+# VapourSynth autoloads the plugins in lib/vapoursynth under its own prefix.
+if(TARGET vantrel_vs)
+  install(TARGETS vantrel_vs LIBRARY DESTINATION lib/vapoursynth)
 endif()
 
 # The man page is the tool's --help, made at build time by Debian's help2man.
@@ -37,11 +42,12 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vantrel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Vantrel maintainers <maintainers@vantrel.invalid>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "video deinterlacer: AviSynth+ plugin and command-line tool")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "video deinterlacer: AviSynth+ and VapourSynth plugins and a command-line tool")
 set(CPACK_PACKAGE_DESCRIPTION
     "Vantrel rebuilds the second field of interlaced frames where the picture combs, with a \
 motion-compensated repair. The vantrel tool runs it on YUV4MPEG2 or raw video between ffmpeg \
-and an encoder; libvantrel.so loads in AviSynth+.")
+and an encoder; libvantrel.so loads in AviSynth+ and libvantrel-vs.so in VapourSynth.")
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_STRIP_FILES ON)

@@ -49,19 +49,6 @@ void Bind(const std::string& function, const std::vector<Param>& params, size_t 
   bound[i] = converted;
 }
 
-size_t FindNamed(const std::string& function, const std::vector<Param>& params,
-                 const std::vector<bool>& filled, const std::string& name) {
-  bool known = false;
-  for (size_t i = 0; i < params.size(); ++i) {
-    if (params[i].name != name) continue;
-    known = true;
-    if (!filled[i]) return i;
-  }
-  throw HostError(
-      function + ": " +
-      (known ? "too many arguments named '" + name + "'" : "no parameter named '" + name + "'"));
-}
-
 }  // namespace
 
 std::vector<Param> ParseParams(const std::string& function, const std::string& params) {
@@ -88,25 +75,13 @@ std::vector<Param> ParseParams(const std::string& function, const std::string& p
 }
 
 std::vector<AVSValue> MatchArgs(const std::string& function, const std::vector<Param>& params,
-                                const std::vector<Arg>& args) {
-  std::vector<AVSValue> bound(params.size());
-  std::vector<bool> filled(params.size(), false);
-  size_t next_positional = 0;
-  for (const Arg& arg : args) {
-    size_t i;
-    if (arg.name.empty()) {
-      i = next_positional++;
-      if (i >= params.size()) {
-        throw HostError(function + ": too many arguments (it takes at most " +
-                        std::to_string(params.size()) + ")");
-      }
-    } else {
-      i = FindNamed(function, params, filled, arg.name);
-    }
-    if (filled[i]) throw HostError(Describe(function, params, i) + " is given twice");
-    filled[i] = true;
-    Bind(function, params, i, arg.value, bound);
+                                const std::vector<AVSValue>& args) {
+  if (args.size() > params.size()) {
+    throw HostError(function + ": too many arguments (it takes at most " +
+                    std::to_string(params.size()) + ")");
   }
+  std::vector<AVSValue> bound(params.size());
+  for (size_t i = 0; i < args.size(); ++i) Bind(function, params, i, args[i], bound);
   for (size_t i = 0; i < params.size(); ++i) {
     if (!params[i].optional() && !bound[i].Defined()) {
       throw HostError(Describe(function, params, i) + " (" + TypeName(params[i].type) +

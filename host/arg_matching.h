@@ -5,6 +5,7 @@
 // (an int is accepted and converted), s string, '.' any value. Unnamed
 // parameters are required; named ones are optional and stay undefined when
 // the call leaves them out, so AVSValue::AsInt(default) yields the default.
+// Calls are positional: the tool and the tests name no argument.
 #ifndef VANTREL_HOST_ARG_MATCHING_H
 #define VANTREL_HOST_ARG_MATCHING_H
 
@@ -24,19 +25,11 @@ struct Param {
 // Throws HostError naming the function, the position and the problem.
 std::vector<Param> ParseParams(const std::string& function, const std::string& params);
 
-// One argument of a call: positional when name is empty.
-struct Arg {
-  AVSValue value;
-  std::string name;
-};
-
-// Positional arguments fill parameters in order; a named argument fills the
-// first parameter of that name not yet filled. An undefined positional value
-// counts as left out. Returns one value per parameter; throws HostError when
-// there are too many arguments, a wrong type, an unknown or repeated name, or
-// a required parameter left out.
+// Arguments fill parameters in order; an undefined value counts as left out.
+// Returns one value per parameter; throws HostError when there are too many
+// arguments, a wrong type, or a required parameter left out.
 std::vector<AVSValue> MatchArgs(const std::string& function, const std::vector<Param>& params,
-                                const std::vector<Arg>& args);
+                                const std::vector<AVSValue>& args);
 
 }  // namespace vantrel::host
 

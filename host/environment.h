@@ -1,22 +1,20 @@
-// The stand-in host's script environment: every slot of IScriptEnvironment,
-// the registry of functions plugins add, and calls by name.
+// The stand-in host's script environment: the registry of functions plugins
+// add, positional calls by name, and new frames. It provides the slots the
+// plugin and the tool use (AddFunction, ThrowError, NewVideoFrame); every
+// other slot of IScriptEnvironment reports that it is not provided.
 //
 // Failures are reported by throwing HostError (ThrowError too); only host code
 // calls the slots that can fail, apart from NewVideoFrame, whose failure a
 // filter passes on to its caller.
 //
-// Thread safety: NewVideoFrame, MakeWritable, Subframe*, SaveString, Sprintf,
-// AddFunction, Call/Invoke and the variable slots may be used from several
-// threads at once. Every frame and clip must be released before the
-// environment is destroyed.
+// Thread safety: NewVideoFrame, AddFunction and CallPositional may be used
+// from several threads at once. Every frame and clip must be released before
+// the environment is destroyed.
 #ifndef VANTREL_HOST_ENVIRONMENT_H
 #define VANTREL_HOST_ENVIRONMENT_H
 
-#include <deque>
-#include <map>
 #include <mutex>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "host/arg_matching.h"
@@ -43,11 +41,8 @@ class Environment final : public IScriptEnvironment {
   std::vector<Function> Functions() const;
   // Calls the most recently registered function of that name with the
   // arguments matched against its parameter string (see arg_matching.h).
-  AVSValue Call(const std::string& name, const std::vector<Arg>& args);
-  // Shorthand for positional arguments.
   AVSValue CallPositional(const std::string& name, const std::vector<AVSValue>& args);
 
-  FrameLayout layout() const { return pool_.layout(); }
   FramePool::Stats FrameStats() const { return pool_.GetStats(); }
 
   long GetCPUFlags() override;
@@ -72,10 +67,7 @@ class Environment final : public IScriptEnvironment {
   void CheckVersion(int version = AVISYNTH_INTERFACE_VERSION) override;
   PVideoFrame Subframe(PVideoFrame src, int rel_offset, int new_pitch, int new_row_size,
                        int new_height) override;
-  // Reports the limit in MB; the pool bounds its own idle memory regardless.
   int SetMemoryMax(int mem) override;
-  // Changing the process's directory from one of several threads would
-  // surprise the others: refused with 1, nothing changed.
   int SetWorkingDir(const char* newdir) override;
   void* ManageCache(int key, void* data) override;
   bool PlanarChromaAlignment(PlanarChromaAlignmentMode key) override;
@@ -84,22 +76,11 @@ class Environment final : public IScriptEnvironment {
                              int new_pitchUV) override;
 
  private:
-  using Scope = std::map<std::string, AVSValue>;
-
   Function Find(const std::string& name) const;
-  PVideoFrame Share(const PVideoFrame& src, int64_t offset, int new_pitch, int new_row_size,
-                    int new_height, int64_t offset_u, int64_t offset_v, int new_pitch_uv);
 
-  // Declared first so it goes last: values and clips below may hold frames.
   FramePool pool_;
   mutable std::mutex mutex_;
   std::vector<Function> functions_;
-  std::deque<std::string> strings_;
-  Scope globals_;
-  std::vector<Scope> scopes_;
-  std::vector<std::pair<ShutdownFunc, void*>> at_exit_;
-  int memory_max_mb_ = 1024;
-  bool chroma_alignment_ = true;
 };
 
 }  // namespace vantrel::host

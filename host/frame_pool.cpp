@@ -16,11 +16,6 @@ constexpr size_t kBaseAlignment = 64;
 bool IsFree(const VideoFrameBuffer& b) { return AvsHostAccess::BufferRefcount(b) == 0; }
 bool IsFree(const VideoFrame& f) { return AvsHostAccess::FrameRefcount(f) == 0; }
 
-bool Inside(int64_t offset, int64_t pitch, int64_t row_size, int64_t height, int64_t size) {
-  if (height <= 0 || row_size <= 0) return true;  // an absent plane occupies nothing
-  return offset >= 0 && pitch >= row_size && offset + pitch * (height - 1) + row_size <= size;
-}
-
 }  // namespace
 
 void FramePool::AlignedDelete::operator()(BYTE* p) const {
@@ -64,27 +59,6 @@ PVideoFrame FramePool::NewFrame(const FrameShape& shape, int alignment) {
   PVideoFrame result(&frame);  // held before the lock goes, so no one sees it free
   Trim();
   return result;
-}
-
-PVideoFrame FramePool::ShareBuffer(const PVideoFrame& src, const AvsHostAccess::Planes& p) {
-  VideoFrameBuffer& vfb = *src->GetFrameBuffer();
-  const int64_t size = vfb.GetDataSize();
-  const bool luma_ok =
-      p.height > 0 && p.row_size > 0 && Inside(p.offset, p.pitch, p.row_size, p.height, size);
-  const bool chroma_ok =
-      p.pitchUV == 0 || (Inside(p.offsetU, p.pitchUV, p.row_size / 2, p.height / 2, size) &&
-                         Inside(p.offsetV, p.pitchUV, p.row_size / 2, p.height / 2, size));
-  if (!luma_ok || !chroma_ok) {
-    throw HostError("Subframe: the requested planes (offset " + std::to_string(p.offset) +
-                    ", pitch " + std::to_string(p.pitch) + ", row size " +
-                    std::to_string(p.row_size) + ", height " + std::to_string(p.height) +
-                    ") do not lie inside the source frame's buffer of " + std::to_string(size) +
-                    " bytes");
-  }
-  std::lock_guard<std::mutex> lock(mutex_);
-  VideoFrame& frame = TakeFrameRecord();
-  AvsHostAccess::InitFrame(frame, vfb, p);
-  return PVideoFrame(&frame);
 }
 
 FramePool::Buffer& FramePool::TakeBuffer(size_t bytes, size_t alignment) {

@@ -40,15 +40,9 @@ class FramePool {
   FramePool(const FramePool&) = delete;
   FramePool& operator=(const FramePool&) = delete;
 
-  FrameLayout layout() const { return layout_; }
-
   // A writable frame (count 1, buffer count 1). alignment must already be
   // normalized. Throws HostError when memory runs out.
   PVideoFrame NewFrame(const FrameShape& shape, int alignment);
-
-  // A frame that views src's buffer with planes placed as given (offsets from
-  // the buffer's base). Throws HostError when a plane leaves the buffer.
-  PVideoFrame ShareBuffer(const PVideoFrame& src, const AvsHostAccess::Planes& planes);
 
   Stats GetStats() const;
 

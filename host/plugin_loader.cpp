@@ -45,7 +45,13 @@ PluginLoad LoadPlugin(IScriptEnvironment* env, const std::string& path) {
                    "' is a shared library but has no AvisynthPluginInit2 entry; is it a "
                    "Vantrel (AviSynth 2.5 interface) plugin?");
   }
-  auto init = reinterpret_cast<AvisynthPluginInit2Func>(symbol);
+  return LoadPlugin(env, reinterpret_cast<AvisynthPluginInit2Func>(symbol), "'" + path + "'");
+}
+
+PluginLoad LoadPlugin(IScriptEnvironment* env, AvisynthPluginInit2Func init,
+                      const std::string& name) {
+  if (!env) return Failure("LoadPlugin: no environment to load " + name + " into");
+  if (!init) return Failure("LoadPlugin: " + name + " has no entry function");
   try {
     const char* description = init(env);
     PluginLoad result;
@@ -53,9 +59,9 @@ PluginLoad LoadPlugin(IScriptEnvironment* env, const std::string& path) {
     result.description = description ? description : "";
     return result;
   } catch (const std::exception& e) {
-    return Failure("AvisynthPluginInit2 of '" + path + "' failed: " + e.what());
+    return Failure("AvisynthPluginInit2 of " + name + " failed: " + e.what());
   } catch (...) {
-    return Failure("AvisynthPluginInit2 of '" + path + "' failed with an unknown exception");
+    return Failure("AvisynthPluginInit2 of " + name + " failed with an unknown exception");
   }
 }
 

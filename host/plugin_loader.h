@@ -1,4 +1,5 @@
-// Loads a plugin library and runs its AvisynthPluginInit2 with an environment.
+// Loads a plugin library, or takes one linked in, and runs its
+// AvisynthPluginInit2 with an environment.
 #ifndef VANTREL_HOST_PLUGIN_LOADER_H
 #define VANTREL_HOST_PLUGIN_LOADER_H
 
@@ -18,6 +19,11 @@ struct PluginLoad {
 // functions it registers point into it. A path without '/' is searched for as
 // dlopen does. Never throws.
 PluginLoad LoadPlugin(IScriptEnvironment* env, const std::string& path);
+
+// Runs an entry linked into this program; name says which plugin it is in
+// messages.
+PluginLoad LoadPlugin(IScriptEnvironment* env, AvisynthPluginInit2Func init,
+                      const std::string& name);
 
 }  // namespace vantrel::host
 

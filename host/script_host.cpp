@@ -63,6 +63,12 @@ VideoInfo ToVideoInfo(const VideoFormat& format) {
   return vi;
 }
 
+bool Loaded(const PluginLoad& load, std::string* description, std::string* error) {
+  if (!load.ok) return Fail(error, load.error);
+  if (description) *description = load.description;
+  return true;
+}
+
 int PlaneId(bool planar, int index) {
   static constexpr int kPlanar[] = {PLANAR_Y, PLANAR_U, PLANAR_V};
   if (planar) return index >= 0 && index < 3 ? kPlanar[index] : -1;
@@ -212,10 +218,12 @@ ScriptHost::~ScriptHost() = default;
 Environment& ScriptHost::environment() { return *env_; }
 
 bool ScriptHost::LoadPlugin(const std::string& path, std::string* description, std::string* error) {
-  const PluginLoad load = host::LoadPlugin(env_.get(), path);
-  if (!load.ok) return Fail(error, load.error);
-  if (description) *description = load.description;
-  return true;
+  return Loaded(host::LoadPlugin(env_.get(), path), description, error);
+}
+
+bool ScriptHost::LoadPlugin(PluginEntry entry, const std::string& name, std::string* description,
+                            std::string* error) {
+  return Loaded(host::LoadPlugin(env_.get(), entry, name), description, error);
 }
 
 std::vector<std::string> ScriptHost::FunctionNames() const {

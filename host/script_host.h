@@ -17,7 +17,12 @@
 #include "host/frame_layout.h"
 #include "host/pixel_type.h"
 
+class IScriptEnvironment;
+
 namespace vantrel::host {
+
+// A plugin's AvisynthPluginInit2, for a plugin linked into the program.
+using PluginEntry = const char* (*)(::IScriptEnvironment* env);
 
 class Environment;
 
@@ -155,6 +160,9 @@ class ScriptHost {
   // Loads the library at path and runs its entry; *description gets what the
   // entry returned.
   bool LoadPlugin(const std::string& path, std::string* description, std::string* error);
+  // Runs the entry of a plugin linked in; name stands for it in messages.
+  bool LoadPlugin(PluginEntry entry, const std::string& name, std::string* description,
+                  std::string* error);
 
   // Registered function names, in registration order.
   std::vector<std::string> FunctionNames() const;

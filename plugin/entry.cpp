@@ -1,6 +1,8 @@
 #include <new>
+#include <string>
 
 #include "plugin/filter.h"
+#include "plugin/pixel_types.h"
 #include "plugin/regions.h"
 #include "sdk/avisynth.h"
 
@@ -11,9 +13,16 @@ static const char kDescription[] = "`Vantrel' Vantrel plugin";
 AVSValue ApplyDeinterlace(AVSValue args, void*, IScriptEnvironment* env) {
   const PClip child = args[0].AsClip();
   if (!child) env->ThrowError("VantrelDeinterlace: the first argument must be a clip");
+  const int pixel_type = child->GetVideoInfo().pixel_type;
+  if (!IsKnownPixelType(pixel_type)) {
+    env->ThrowError("%s", UnsupportedPixelTypeMessage(pixel_type).c_str());
+  }
+  const EngineParams defaults;
   auto* filter = new (std::nothrow) DeinterlaceFilter(
-      child, args[1].AsInt(4), args[2].AsInt(16), args[3].AsInt(48), args[4].AsInt(8192),
-      args[5].AsInt(257), args[6].AsBool(false), args[7].AsBool(true), env);
+      child, args[1].AsInt(defaults.mode), args[2].AsInt(defaults.search_range),
+      args[3].AsInt(defaults.comb_threshold), args[4].AsInt(defaults.match_threshold),
+      args[5].AsInt(defaults.pixel_threshold), args[6].AsBool(defaults.use_comb_mask),
+      args[7].AsBool(defaults.use_output_reference), env);
   if (!filter) env->ThrowError("VantrelDeinterlace: not enough memory to create the filter");
   return AVSValue(static_cast<IClip*>(filter));
 }

@@ -4,6 +4,7 @@
 
 #include "engine/cpu.h"
 #include "plugin/notice.h"
+#include "plugin/pixel_types.h"
 #include "plugin/regions.h"
 
 namespace vantrel {
@@ -19,13 +20,13 @@ CpuFeatures DetectCpuFeatures() {
 }
 
 EngineParams BuildEngineParams(const RequestedParams& requested, int row_size, int height) {
+  // Every field starts at its default; pixel_threshold keeps it always.
   EngineParams p;
   if (requested.mode >= 0 && requested.mode <= 3) p.mode = requested.mode;
   const uint32_t smaller = uint32_t(row_size < height ? row_size : height);
   if (uint32_t(requested.search_range) <= smaller) p.search_range = requested.search_range;
   if (uint32_t(requested.comb_threshold) <= 255) p.comb_threshold = requested.comb_threshold;
   if (uint32_t(requested.match_threshold) <= 65535) p.match_threshold = requested.match_threshold;
-  p.pixel_threshold = 257;
   p.use_comb_mask = requested.use_comb_mask;
   p.use_output_reference = requested.use_output_reference;
   return p;
@@ -43,21 +44,10 @@ DeinterlaceFilter::DeinterlaceFilter(PClip source, int mode, int search_range,
 DeinterlaceFilter::DeinterlaceFilter(PClip source, const RequestedParams& requested,
                                      CpuFeatures cpu)
     : GenericVideoFilter(source),
+      working_sets_(std::malloc),
       has_mmx(cpu.has_mmx),
       has_sse(cpu.has_sse),
-      requested_params(requested),
-      allocate_(std::malloc) {}
-
-void DeinterlaceFilter::SetAllocator(DeinterlaceEngine::AllocateFn allocate) {
-  allocate_ = allocate;
-  engine.SetAllocator(allocate);
-}
-
-DeinterlaceFilter::Scratch DeinterlaceFilter::AllocateScratch(size_t bytes) {
-  return Scratch(static_cast<uint8_t*>(allocate_(bytes)));
-}
-
-static bool Is(int pixel_type, int cs) { return (pixel_type & cs) == cs; }
+      requested_params(requested) {}
 
 static bool SameShape(const FrameView& a, const FrameView& b) {
   if (a.plane_count != b.plane_count) return false;
@@ -72,87 +62,99 @@ static bool SameShape(const FrameView& a, const FrameView& b) {
 
 PVideoFrame DeinterlaceFilter::GetFrame(int n, IScriptEnvironment* env) {
   PVideoFrame src = child->GetFrame(n, env);
+  const int pixel_type = vi.pixel_type;
+  // VantrelDeinterlace refuses other clips; a filter built around that check
+  // passes their frames on rather than guess at their layout.
+  if (!IsKnownPixelType(pixel_type)) return src;
   PVideoFrame dst = env->NewVideoFrame(vi, 16);
   if (!has_mmx || !has_sse) return dst;
 
-  const int pixel_type = vi.pixel_type;
   const FrameView in = ReadView(src, pixel_type);
   const FrameView out = WriteView(dst, pixel_type);
   // A child whose frames do not match the clip's format cannot be copied safely.
-  if (!SameShape(in, out)) return dst;
+  if (!SameShape(in, out)) return src;
 
-  const PlaneView& luma = in.planes[0];
-  const bool planar = IsPlanar420(pixel_type);
-  // The two luma copies serve only the regions: without any they would cost a
-  // plane copy and two fresh allocations on every frame.
-  const RegionList& regions = ProcessRegionList();
-  const bool apply_regions = planar && regions.count > 0;
-  Scratch source_luma, processed_luma;
-  if (apply_regions) {
-    source_luma = AllocateScratch(luma.bytes());
-    processed_luma = AllocateScratch(luma.bytes());
-    if (!source_luma || !processed_luma) {
-      CopyFrame(in, out);
-      return dst;
-    }
-    CopyPlane(luma, BufferPlane(source_luma.get(), luma.row_size, luma.height));
-  }
-
-  if (Is(pixel_type, VideoInfo::CS_BGR24)) {
+  if (pixel_type == VideoInfo::CS_BGR24) {
     DrawNotice(NoticeVariant::kRgb24, in, out);
-  } else if (Is(pixel_type, VideoInfo::CS_BGR32)) {
+  } else if (pixel_type == VideoInfo::CS_BGR32) {
     DrawNotice(NoticeVariant::kRgb32, in, out);
-  } else if (Is(pixel_type, VideoInfo::CS_YUY2)) {
+  } else if (pixel_type == VideoInfo::CS_YUY2) {
     DrawNotice(NoticeVariant::kYuy2, in, out);
-  } else if (planar) {
-    if (luma.row_size % 16 != 0 || luma.height % 16 != 0) {
-      DrawNotice(NoticeVariant::kPlanar, in, out);
-    } else if (!ProcessPlanar(in, out)) {
-      CopyFrame(in, out);
-    }
-  }
-
-  if (apply_regions) {
-    ApplyRegions(regions, out.planes[0].data, out.planes[0].pitch, luma.row_size, luma.height,
-                 source_luma.get(), processed_luma.get());
+  } else {
+    ProcessPlanarFrame(in, out);
   }
   return dst;
 }
 
-bool DeinterlaceFilter::ProcessPlanar(const FrameView& in, const FrameView& out) {
+void DeinterlaceFilter::ProcessPlanarFrame(const FrameView& in, const FrameView& out) {
+  const WorkingSetPool::Lease set = working_sets_.Take();
+  if (!set) {
+    CopyFrame(in, out);
+    return;
+  }
   const PlaneView& luma = in.planes[0];
-  if (!engine.Init(uint32_t(luma.row_size), uint32_t(luma.height))) return false;
+  // The two luma copies serve only the regions: without any they would cost a
+  // plane copy on every frame.
+  const RegionList& regions = ProcessRegionList();
+  const bool apply_regions = regions.count > 0;
+  uint8_t* source_luma = nullptr;
+  uint8_t* processed_luma = nullptr;
+  if (apply_regions) {
+    source_luma = set->source_luma.Reserve(luma.bytes(), set->allocate);
+    processed_luma = set->processed_luma.Reserve(luma.bytes(), set->allocate);
+    if (!source_luma || !processed_luma) {
+      CopyFrame(in, out);
+      return;
+    }
+    CopyPlane(luma, BufferPlane(source_luma, luma.row_size, luma.height));
+  }
+
+  if (luma.row_size % 16 != 0 || luma.height % 16 != 0) {
+    DrawNotice(NoticeVariant::kPlanar, in, out);
+  } else if (!RunEngine(*set, in, out)) {
+    CopyFrame(in, out);
+  }
+
+  if (apply_regions) {
+    ApplyRegions(regions, out.planes[0].data, out.planes[0].pitch, luma.row_size, luma.height,
+                 source_luma, processed_luma);
+  }
+}
+
+// Every call into the engine for a frame happens here.
+bool DeinterlaceFilter::RunEngine(WorkingSet& set, const FrameView& in,
+                                  const FrameView& out) const {
+  const PlaneView& luma = in.planes[0];
+  const uint32_t width = uint32_t(luma.row_size), height = uint32_t(luma.height);
+  if (set.engine_width != width || set.engine_height != height) {
+    set.engine_width = set.engine_height = 0;
+    if (!set.engine.Init(width, height)) return false;
+    set.engine_width = width;
+    set.engine_height = height;
+  }
   const EngineParams params = BuildEngineParams(requested_params, luma.row_size, luma.height);
   const size_t block_bytes = BlockBytes(in);
   const bool out_contiguous = IsContiguous(out);
-  Scratch out_block;
-  if (!out_contiguous && !(out_block = AllocateScratch(block_bytes))) {
-    engine.Release();
-    return false;
-  }
-  uint8_t* result = out_contiguous ? out.planes[0].data : out_block.get();
+  uint8_t* const result =
+      out_contiguous ? out.planes[0].data : set.out_block.Reserve(block_bytes, set.allocate);
+  if (!result) return false;
 
+  uint8_t* source = result;
   if (params.mode == 4) {
     // The engine only reads its source in this mode, so a host frame that
     // already has the block layout is used as it is.
-    Scratch in_block;
-    uint8_t* source = in.planes[0].data;
+    source = in.planes[0].data;
     if (!IsContiguous(in)) {
-      if (!(in_block = AllocateScratch(block_bytes))) {
-        engine.Release();
-        return false;
-      }
-      GatherBlock(in, in_block.get());
-      source = in_block.get();
+      if (!(source = set.in_block.Reserve(block_bytes, set.allocate))) return false;
+      GatherBlock(in, source);
     }
-    engine.Process(source, result, &params);
   } else {
     // Modes 0-3 work in place: on the output's own block when it has the
     // layout, otherwise on a private one. Never on the host's source frame.
     GatherBlock(in, result);
-    engine.Process(result, result, &params);
   }
-  engine.Release();
+  // Modes 0-3 hand back source, which is result here; mode 4 writes result.
+  set.engine.Process(source, result, &params);
   if (!out_contiguous) ScatterBlock(result, out);
   return true;
 }

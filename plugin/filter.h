@@ -1,12 +1,13 @@
 // The clip VantrelDeinterlace hands to the host: for every requested frame it
 // runs the engine (or draws a notice) into a new frame, then applies the
-// process-wide region list.
+// process-wide region list. GetFrame may run on several threads at once.
 #pragma once
 
 #include <cstdint>
 
 #include "engine/engine.h"
 #include "plugin/frame_view.h"
+#include "plugin/working_set.h"
 #include "sdk/avisynth.h"
 
 namespace vantrel {
@@ -45,21 +46,18 @@ class DeinterlaceFilter : public GenericVideoFilter {
 
   const RequestedParams& GetRequestedParams() const { return requested_params; }
   CpuFeatures GetCpuFeatures() const { return CpuFeatures{has_mmx, has_sse}; }
-  // Lets tests make the per-frame allocations fail on demand.
-  void SetAllocator(DeinterlaceEngine::AllocateFn allocate);
+  // Lets tests count the buffer allocations or make them fail on demand.
+  void SetAllocator(AllocateFn allocate) { working_sets_.SetAllocator(allocate); }
 
  private:
-  using Scratch = DeinterlaceEngine::Buffer<uint8_t>;
-
-  Scratch AllocateScratch(size_t bytes);
+  void ProcessPlanarFrame(const FrameView& in, const FrameView& out);
   // False when a buffer could not be had; the output is then untouched.
-  bool ProcessPlanar(const FrameView& in, const FrameView& out);
+  bool RunEngine(WorkingSet& set, const FrameView& in, const FrameView& out) const;
 
-  DeinterlaceEngine engine;
+  WorkingSetPool working_sets_;
   bool has_mmx;
   bool has_sse;
   RequestedParams requested_params;
-  DeinterlaceEngine::AllocateFn allocate_;
 };
 
 }  // namespace vantrel

@@ -4,9 +4,8 @@
 
 namespace vantrel {
 
-bool IsPlanar420(int pixel_type) {
-  return (pixel_type & VideoInfo::CS_YV12) == VideoInfo::CS_YV12 ||
-         (pixel_type & VideoInfo::CS_I420) == VideoInfo::CS_I420;
+static bool IsPlanar420(int pixel_type) {
+  return pixel_type == VideoInfo::CS_YV12 || pixel_type == VideoInfo::CS_I420;
 }
 
 template <typename Ptr>
@@ -17,7 +16,7 @@ static FrameView MakeView(const PVideoFrame& frame, int pixel_type, Ptr pointer_
     view.plane_count = 1;
     return view;
   }
-  const bool i420 = (pixel_type & VideoInfo::CS_I420) == VideoInfo::CS_I420;
+  const bool i420 = pixel_type == VideoInfo::CS_I420;
   const int order[3] = {PLANAR_Y, i420 ? PLANAR_U : PLANAR_V, i420 ? PLANAR_V : PLANAR_U};
   for (int i = 0; i < 3; ++i) {
     const int plane = order[i];

@@ -24,8 +24,6 @@ struct FrameView {
   int plane_count = 0;  // 1 for packed frames, 3 for planar ones
 };
 
-bool IsPlanar420(int pixel_type);
-
 // Views of a host frame. The read view of a frame is never written through.
 FrameView ReadView(const PVideoFrame& frame, int pixel_type);
 FrameView WriteView(const PVideoFrame& frame, int pixel_type);

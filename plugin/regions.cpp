@@ -41,21 +41,24 @@ void ApplyRegions(const RegionList& list, uint8_t* out, ptrdiff_t out_pitch, int
   }
 }
 
-static AVSValue AppendFromArgs(const AVSValue& args, uint8_t kind) {
-  // A call that leaves out a corner describes no rectangle: nothing to add.
-  if (args[1].Defined() && args[2].Defined() && args[3].Defined()) {
-    AppendRegion(ProcessRegionList(), kind, args[0].AsInt(0), args[1].AsInt(0), args[2].AsInt(0),
-                 args[3].AsInt(0));
+// A call that leaves out a corner describes no rectangle: the script is told
+// rather than left with a region that silently does nothing.
+static AVSValue AppendFromArgs(const AVSValue& args, uint8_t kind, const char* function,
+                               IScriptEnvironment* env) {
+  if (!args[1].Defined() || !args[2].Defined() || !args[3].Defined()) {
+    env->ThrowError("%s: needs four numbers x1, y1, x2, y2", function);
   }
+  AppendRegion(ProcessRegionList(), kind, args[0].AsInt(0), args[1].AsInt(0), args[2].AsInt(0),
+               args[3].AsInt(0));
   return AVSValue(true);
 }
 
-AVSValue ApplyAddRegion(AVSValue args, void*, IScriptEnvironment*) {
-  return AppendFromArgs(args, kAddRegion);
+AVSValue ApplyAddRegion(AVSValue args, void*, IScriptEnvironment* env) {
+  return AppendFromArgs(args, kAddRegion, "VTDeinterlace_AddRegion", env);
 }
 
-AVSValue ApplySubRegion(AVSValue args, void*, IScriptEnvironment*) {
-  return AppendFromArgs(args, kSubRegion);
+AVSValue ApplySubRegion(AVSValue args, void*, IScriptEnvironment* env) {
+  return AppendFromArgs(args, kSubRegion, "VTDeinterlace_SubRegion", env);
 }
 
 }  // namespace vantrel

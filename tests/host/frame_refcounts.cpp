@@ -1,5 +1,5 @@
 // Frame and buffer reference counts as plugins see them through the inline
-// handle code, and the environment slots that depend on them.
+// handle code.
 #include <gtest/gtest.h>
 
 #include "host/environment.h"
@@ -65,55 +65,6 @@ TEST(HostFrameRefcounts, WritePointerCountsWritesOnTheBuffer) {
   EXPECT_EQ(frame->GetFrameBuffer()->GetSequenceNumber(), before + 1);
   frame->GetReadPtr();
   EXPECT_EQ(frame->GetFrameBuffer()->GetSequenceNumber(), before + 1);
-}
-
-TEST(HostFrameRefcounts, SubframeSharesTheBufferAndBlocksWrites) {
-  Environment env;
-  PVideoFrame frame = env.NewVideoFrame(Yv12(64, 32));
-  {
-    PVideoFrame view = env.Subframe(frame, frame->GetPitch(), frame->GetPitch() * 2,
-                                    frame->GetRowSize(), frame->GetHeight() / 2);
-    EXPECT_EQ(view->GetFrameBuffer(), frame->GetFrameBuffer());
-    EXPECT_EQ(BufferRefs(frame), 2);
-    EXPECT_EQ(view->GetReadPtr(), frame->GetReadPtr() + frame->GetPitch());
-    EXPECT_EQ(view->GetHeight(PLANAR_U), 0);  // a packed view
-    EXPECT_FALSE(frame->IsWritable());
-    EXPECT_FALSE(view->IsWritable());
-  }
-  EXPECT_TRUE(frame->IsWritable());
-}
-
-TEST(HostFrameRefcounts, SubframeOutsideTheBufferIsRefused) {
-  Environment env;
-  PVideoFrame frame = env.NewVideoFrame(Yv12(64, 32));
-  EXPECT_THROW(env.Subframe(frame, 0, 64, 64, 100), HostError);
-  EXPECT_THROW(env.Subframe(frame, -1, 64, 64, 1), HostError);
-  EXPECT_THROW(env.Subframe(frame, 0, 32, 64, 2), HostError);  // pitch below row size
-  EXPECT_THROW(env.SubframePlanar(frame, 0, 64, 64, 32, 0, 1 << 20, 32), HostError);
-  EXPECT_THROW(env.Subframe(PVideoFrame(), 0, 64, 64, 1), HostError);
-  EXPECT_EQ(BufferRefs(frame), 1);  // refused views took nothing
-}
-
-TEST(HostFrameRefcounts, MakeWritableCopiesOnlyASharedFrame) {
-  for (FrameLayout layout : {FrameLayout::kContiguous, FrameLayout::kHostLike}) {
-    Environment env(layout);
-    PVideoFrame frame = env.NewVideoFrame(Yv12(32, 16));
-    std::vector<BYTE> bytes(TightSize(*frame));
-    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<BYTE>(i * 7);
-    CopyIn(frame, bytes);
-    VideoFrame* original = frame.get();
-    EXPECT_FALSE(env.MakeWritable(&frame));
-    EXPECT_EQ(frame.get(), original);
-
-    PVideoFrame held = frame;
-    EXPECT_TRUE(env.MakeWritable(&frame));
-    EXPECT_NE(frame.get(), original);
-    EXPECT_TRUE(frame->IsWritable());
-    EXPECT_EQ(FrameRefs(held), 1);
-    EXPECT_EQ(CopyOut(*frame), bytes);
-    EXPECT_EQ(frame->GetOffset(PLANAR_V) < frame->GetOffset(PLANAR_U),
-              held->GetOffset(PLANAR_V) < held->GetOffset(PLANAR_U));
-  }
 }
 
 }  // namespace

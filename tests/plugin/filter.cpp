@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <thread>
 
 #include "harness.h"
 #include "plugin/frame_view.h"
@@ -132,16 +133,26 @@ void* CountedAllocate(size_t bytes) {
   return std::malloc(bytes);
 }
 
+// A sub region that never fits: the scratch luma planes are taken on every
+// frame, and the picture stays what the engine made.
+void AddUnfittingRegion() { AppendRegion(ProcessRegionList(), kSubRegion, 0, 0, INT32_MAX, 1); }
+
+EngineParams WithMode(int mode) {
+  EngineParams p;
+  p.mode = mode;
+  return p;
+}
+
 TEST(PluginFilter, AnAllocationFailureReturnsTheSourceUnprocessed) {
-  // Two scratch buffers (taken only when regions exist: this one never fits,
-  // so it changes no picture), the engine's nine, and the padded frames'
-  // blocks: fail each one in turn.
-  AppendRegion(ProcessRegionList(), kSubRegion, 0, 0, INT32_MAX, 1);
+  // Two scratch buffers, the engine's nine, and the padded frames' blocks:
+  // fail each one in turn, then let the same filter recover.
+  AddUnfittingRegion();
   Environment env(FrameLayout::kHostLike);
   const VideoInfo vi = MakeInfo(VideoInfo::CS_YV12, 64, 48);
   const PClip source = test::MemoryClip(vi);
   const std::vector<BYTE> in = test::FrameOf(source, env);
   for (int mode : {3, 4}) {
+    const std::vector<BYTE> processed = test::EngineResult(in, 64, 48, WithMode(mode));
     for (int allowed = 0; allowed < 13; ++allowed) {
       RequestedParams r;
       r.mode = mode;
@@ -153,10 +164,63 @@ TEST(PluginFilter, AnAllocationFailureReturnsTheSourceUnprocessed) {
       if (g_allowed_allocations < 0) {
         EXPECT_EQ(out, in) << "mode " << mode << " failing allocation " << allowed;
       } else {
-        EngineParams p;
-        p.mode = mode;
-        EXPECT_EQ(out, test::EngineResult(in, 64, 48, p)) << mode;
+        EXPECT_EQ(out, processed) << mode;
       }
+      g_allowed_allocations = 100;
+      EXPECT_EQ(test::FrameOf(clip, env), processed) << "mode " << mode << " after " << allowed;
+    }
+  }
+}
+
+TEST(PluginFilter, AThousandFramesAllocateNothingAfterTheFirst) {
+  AddUnfittingRegion();
+  Environment env(FrameLayout::kHostLike);  // the engine's blocks are gathered too
+  const VideoInfo vi = MakeInfo(VideoInfo::CS_YV12, 64, 48, 1000);
+  const PClip source = test::MemoryClip(vi);
+  for (int mode : {3, 4}) {
+    RequestedParams r;
+    r.mode = mode;
+    auto* filter = new DeinterlaceFilter(source, r, CpuFeatures{true, true});
+    const PClip clip(filter);
+    filter->SetAllocator(CountedAllocate);
+    g_allowed_allocations = 1000;
+    test::FrameOf(clip, env, 0);
+    const int after_first = g_allowed_allocations;
+    for (int n = 1; n < 1000; ++n) clip->GetFrame(n, &env);
+    EXPECT_EQ(g_allowed_allocations, after_first) << "mode " << mode;
+    // The engine kept from frame to frame gives what a fresh one gives.
+    EXPECT_EQ(test::FrameOf(clip, env, 999),
+              test::EngineResult(test::FrameOf(source, env, 999), 64, 48, WithMode(mode)));
+  }
+}
+
+TEST(PluginFilter, ThreadsSharingOneFilterGetTheSerialFrames) {
+  AddUnfittingRegion();
+  Environment env(FrameLayout::kHostLike);
+  const int frames = 24;
+  const VideoInfo vi = MakeInfo(VideoInfo::CS_YV12, 96, 64, frames);
+  const PClip source = test::MemoryClip(vi);
+  for (int mode : {3, 4}) {
+    RequestedParams r;
+    r.mode = mode;
+    std::vector<std::vector<BYTE>> serial;
+    const PClip alone = test::Filter(source, r);
+    for (int n = 0; n < frames; ++n) serial.push_back(test::FrameOf(alone, env, n));
+
+    const PClip shared = test::Filter(source, r);
+    std::vector<std::vector<BYTE>> got[2];
+    auto pull = [&](int t) {
+      for (int i = 0; i < frames; ++i) {
+        const int n = t == 0 ? i : frames - 1 - i;  // the two meet in the middle
+        got[t].push_back(test::FrameOf(shared, env, n));
+      }
+    };
+    std::thread other(pull, 1);
+    pull(0);
+    other.join();
+    for (int i = 0; i < frames; ++i) {
+      EXPECT_EQ(got[0][i], serial[i]) << "mode " << mode << " frame " << i;
+      EXPECT_EQ(got[1][i], serial[frames - 1 - i]) << "mode " << mode << " frame " << i;
     }
   }
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "harness.h"
+#include "host/host_error.h"
 #include "host/plugin_loader.h"
 
 namespace vantrel {
@@ -133,22 +134,102 @@ TEST(PluginLibrary, RegionsApplyToEveryFilterWhoeverAddedThem) {
       << "chroma stays processed";
 }
 
-TEST(PluginLibrary, FullListAndIncompleteCallsChangeNothing) {
+// The message of the script error a call raises, or "" when it raises none.
+template <typename Call>
+std::string ScriptError(Call call) {
+  try {
+    call();
+  } catch (const host::HostError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+TEST(PluginLibrary, IncompleteCallsAreScriptErrorsAndAFullListChangesNothing) {
   Loaded lib;
   ASSERT_TRUE(lib.load.ok) << lib.load.error;
   const PClip source = test::MemoryClip(MakeInfo(VideoInfo::CS_YV12, 32, 32));
-  // Omitted corners describe no rectangle.
-  EXPECT_TRUE(lib.Region("VTDeinterlace_SubRegion", {AVSValue(0), AVSValue(0), AVSValue(32)})
-                  .AsBool(false));
-  EXPECT_TRUE(lib.Region("VTDeinterlace_SubRegion", {AVSValue(0)}).AsBool(false));
+  for (const char* name : {"VTDeinterlace_SubRegion", "VTDeinterlace_AddRegion"}) {
+    for (size_t given : {1, 3}) {
+      std::vector<AVSValue> args{AVSValue(0), AVSValue(0), AVSValue(32)};
+      args.resize(given);
+      EXPECT_EQ(ScriptError([&] { lib.Region(name, args); }),
+                std::string(name) + ": needs four numbers x1, y1, x2, y2");
+    }
+  }
   const auto untouched = test::FrameOf(lib.Deinterlace(source), lib.env);
-  EXPECT_NE(untouched, test::FrameOf(source, lib.env));
+  EXPECT_NE(untouched, test::FrameOf(source, lib.env)) << "no region was added";
   for (int i = 0; i < 100; ++i)
     lib.Region("VTDeinterlace_AddRegion", {AVSValue(0), AVSValue(0), AVSValue(1), AVSValue(1)});
   EXPECT_TRUE(lib.Region("VTDeinterlace_SubRegion",
                          {AVSValue(0), AVSValue(0), AVSValue(32), AVSValue(32)})
                   .AsBool(false));
   EXPECT_EQ(test::FrameOf(lib.Deinterlace(source), lib.env), untouched);
+}
+
+TEST(PluginLibrary, OtherPixelTypesAreRefusedNamingFormatAndConversion) {
+  Environment env;
+  AvisynthPluginInit2(&env);
+  auto refusal = [&](int pixel_type) {
+    const PClip source = test::MemoryClip(MakeInfo(pixel_type, 64, 48));
+    return ScriptError([&] { env.CallPositional("VantrelDeinterlace", {AVSValue(source)}); });
+  };
+  const std::string to_yv12 = "ConvertToYV12(interlaced=true)";
+  struct Case {
+    uint32_t pixel_type;
+    const char* name;
+    std::string conversion;
+  };
+  const Case cases[] = {
+      {0xA0000308, "YV16", to_yv12},
+      {0xA000030B, "YV24", to_yv12},
+      {0xA0000309, "YV411", to_yv12},
+      {0xA0000109, "YUV9", to_yv12},
+      {0xE0000000, "Y8", to_yv12},
+      {0x88000008, "YUVA420", to_yv12},
+      {0x90000001, "RGBP", to_yv12},
+      {0x90000002, "RGBAP", to_yv12},
+      {0xA0050008, "YUV420P10", "ConvertBits(8)"},
+      {0xA0020008, "YUV420PS", "ConvertBits(8)"},
+      {0xA001030B, "YUV444P16", "ConvertBits(8)." + to_yv12},
+      {0x50010001, "RGB48", "ConvertBits(8)." + to_yv12},
+      {0xE0020000, "Y32", "ConvertBits(8)." + to_yv12},
+      {0x88060308, "YUVA422P12", "ConvertBits(8)." + to_yv12},
+      {0x12345678, "pixel type 0x12345678", to_yv12},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(refusal(int(c.pixel_type)),
+              std::string("VantrelDeinterlace: ") + c.name + " is not supported; convert with " +
+                  c.conversion);
+  }
+  // Every format of the newer hosts is refused by its name, whatever its bits
+  // share with the five.
+  using VI = VideoInfo;
+  for (int family : {VI::CS_GENERIC_YUV420, VI::CS_GENERIC_YUV422, VI::CS_GENERIC_YUV444,
+                     VI::CS_GENERIC_Y, VI::CS_GENERIC_RGBP, VI::CS_GENERIC_RGBAP,
+                     VI::CS_GENERIC_YUVA420, VI::CS_GENERIC_YUVA422, VI::CS_GENERIC_YUVA444,
+                     VI::CS_BGR24, VI::CS_BGR32}) {
+    for (int bits : {VI::CS_Sample_Bits_8, VI::CS_Sample_Bits_10, VI::CS_Sample_Bits_12,
+                     VI::CS_Sample_Bits_14, VI::CS_Sample_Bits_16, VI::CS_Sample_Bits_32}) {
+      const int pixel_type = family | bits;
+      if ((family == VI::CS_BGR24 || family == VI::CS_BGR32) && bits != VI::CS_Sample_Bits_16 &&
+          bits != VI::CS_Sample_Bits_8) {
+        continue;  // packed RGB exists at 8 and 16 bits only
+      }
+      const bool known = bits == VI::CS_Sample_Bits_8 &&
+                         (family == VI::CS_GENERIC_YUV420 || family == VI::CS_BGR24 ||
+                          family == VI::CS_BGR32);
+      const std::string error = refusal(pixel_type);
+      if (known) {
+        EXPECT_EQ(error, "") << std::hex << pixel_type;
+      } else {
+        EXPECT_NE(error.find(" is not supported; convert with "), std::string::npos) << error;
+        EXPECT_EQ(error.find("0x"), std::string::npos) << error;
+      }
+    }
+  }
+  EXPECT_EQ(refusal(VI::CS_YUY2), "");
+  EXPECT_EQ(refusal(VI::CS_I420), "");
 }
 
 TEST(PluginLibrary, SubRegionShowsTheSourceOverANoticeButPackedFramesIgnoreIt) {

@@ -1,0 +1,225 @@
+// vantrel.Deinterlace as VapourSynth runs it: libvantrel-vs.so loaded into a
+// stand-in core, its frames against the tool's on the same clips.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <thread>
+
+#include "cli/tool_harness.h"
+#include "stand_in_core.h"
+
+namespace vantrel {
+namespace {
+
+using test::FrameBytes;
+using test::StandInCore;
+using Args = std::map<std::string, int64_t>;
+
+StandInCore& Core() {
+  static StandInCore core(VANTREL_VS_PLUGIN_PATH);
+  return core;
+}
+
+struct Clip {
+  std::string path;
+  int width, height;
+  std::vector<FrameBytes> frames;
+};
+
+Clip MakeClip(const std::string& name, int width, int height, int count) {
+  Clip c{test::MakeClip(name, width, height, count), width, height, {}};
+  const size_t bytes = size_t(width) * height * 3 / 2;
+  for (const std::string& f : test::ParseY4m(test::ReadFile(c.path), bytes).frames) {
+    c.frames.emplace_back(f.begin(), f.end());
+  }
+  EXPECT_EQ(c.frames.size(), size_t(count));
+  return c;
+}
+
+const Clip& Sd() {
+  static const Clip clip = MakeClip("vs_sd.y4m", 720, 576, 3);
+  return clip;
+}
+
+// Neither side a multiple of 16: the frames are padded inside.
+const Clip& Odd() {
+  static const Clip clip = MakeClip("vs_odd.y4m", 200, 142, 4);
+  return clip;
+}
+
+VSNode* Deinterlace(const Clip& clip, const Args& args, std::string* error,
+                    std::vector<int> field_based = {}, uint32_t format = pfYUV420P8) {
+  VSNode* source =
+      Core().Source(format, clip.width, clip.height, clip.frames, std::move(field_based));
+  return Core().Invoke(source, args, error);
+}
+
+std::vector<FrameBytes> AllFrames(VSNode* node) {
+  std::vector<FrameBytes> frames;
+  for (int n = 0; n < StandInCore::Info(node).numFrames; ++n) {
+    std::string error;
+    auto f = Core().GetFrame(node, n, &error);
+    EXPECT_TRUE(f) << "frame " << n << ": " << error;
+    frames.push_back(f ? *f : FrameBytes{});
+  }
+  return frames;
+}
+
+std::vector<FrameBytes> Frames(const Clip& clip, const Args& args,
+                               std::vector<int> field_based = {}) {
+  std::string error;
+  VSNode* node = Deinterlace(clip, args, &error, std::move(field_based));
+  EXPECT_TRUE(node) << error;
+  if (!node) return {};
+  auto frames = AllFrames(node);
+  StandInCore::Free(node);
+  return frames;
+}
+
+TEST(VapourSynth, RegistersDeinterlaceWithTheToolsVersion) {
+  const test::PluginInfo& p = Core().plugin();
+  EXPECT_EQ(p.name_space, "vantrel");
+  EXPECT_EQ(p.function, "Deinterlace");
+  EXPECT_EQ(p.return_type, "clip:vnode;");
+  EXPECT_EQ(p.api_version, kVSApiVersion);
+  EXPECT_NE(p.identifier.find('.'), std::string::npos) << p.identifier;
+
+  const std::string out = test::TempPath("version.txt");
+  ASSERT_EQ(test::Tool("--version > " + out).exit_code, 0);
+  int major = -1, minor = -1;
+  ASSERT_EQ(std::sscanf(test::ReadFile(out).c_str(), "vantrel %d.%d", &major, &minor), 2);
+  EXPECT_EQ(p.version, VSMakeVersion(major, minor));
+}
+
+TEST(VapourSynth, FramesEqualTheToolsWithTheSameOptions) {
+  struct Case {
+    const Clip& clip;
+    Args args;
+    std::string tool_args;
+  };
+  const Case cases[] = {
+      {Sd(), {}, ""},
+      {Sd(), {{"mode", 3}, {"comb_threshold", 24}}, "--mode 3 --comb-threshold 24"},
+      {Sd(), {{"mode", 2}, {"field", 1}}, "--mode 2 --keep top"},
+      {Odd(), {}, ""},
+      {Odd(), {{"search_range", 8}, {"match_threshold", 2048}},
+       "--search-range 8 --match-threshold 2048"},
+      {Odd(), {{"mode", 1}, {"field", 1}}, "--mode 1 --keep top"},
+      {Odd(), {{"double_rate", 1}, {"field", 1}}, "--double-rate --field-order tff"},
+      {Odd(),
+       {{"double_rate", 1}, {"field", 0}, {"mode", 3}},
+       "--double-rate --field-order bff --mode 3"},
+  };
+  for (const Case& c : cases) {
+    const std::string out = test::TempPath("vs_tool.y4m");
+    const test::Run run = test::Tool("--quiet " + c.tool_args + " " + c.clip.path + " " + out);
+    EXPECT_EQ(run.exit_code, 0) << c.tool_args << ": " << run.err;
+    if (run.exit_code) continue;
+    const auto tool = test::ParseY4m(test::ReadFile(out), c.clip.frames[0].size()).frames;
+    const auto frames = Frames(c.clip, c.args);
+    ASSERT_EQ(frames.size(), tool.size()) << c.tool_args;
+    for (size_t n = 0; n < frames.size(); ++n) {
+      EXPECT_TRUE(frames[n] == FrameBytes(tool[n].begin(), tool[n].end()))
+          << c.clip.width << "x" << c.clip.height << " '" << c.tool_args << "' frame " << n;
+    }
+  }
+}
+
+TEST(VapourSynth, FieldComesFromEachFramesFieldBasedAndDoubleRateHalvesDurations) {
+  const std::vector<int> field_based = {2, 1, 0, -1};  // TFF, BFF, progressive, not set
+  const auto top = Frames(Odd(), {{"field", 1}});
+  const auto bottom = Frames(Odd(), {{"field", 0}});
+  ASSERT_EQ(top.size(), 4u);
+  ASSERT_NE(top[0], bottom[0]);
+
+  const auto single = Frames(Odd(), {}, field_based);
+  ASSERT_EQ(single.size(), 4u);
+  EXPECT_EQ(single[0], top[0]);
+  for (size_t n = 1; n < 4; ++n) EXPECT_EQ(single[n], bottom[n]) << n;
+
+  std::string error;
+  VSNode* node = Deinterlace(Odd(), {{"double_rate", 1}}, &error, field_based);
+  ASSERT_TRUE(node) << error;
+  const VSVideoInfo& vi = StandInCore::Info(node);
+  EXPECT_EQ(vi.numFrames, 8);
+  EXPECT_EQ(vi.fpsNum, 50);
+  EXPECT_EQ(vi.fpsDen, 1);
+  for (int n = 0; n < 8; ++n) {
+    std::map<std::string, int64_t> props;
+    const auto f = Core().GetFrame(node, n, &error, &props);
+    ASSERT_TRUE(f) << error;
+    // Frame 0 is top field first: top, then bottom; the others the reverse.
+    const bool keeps_top = (n / 2 == 0) == (n % 2 == 0);
+    EXPECT_EQ(*f, keeps_top ? top[size_t(n / 2)] : bottom[size_t(n / 2)]) << n;
+    EXPECT_EQ(props["_FieldBased"], 0) << n;
+    EXPECT_EQ(props["_DurationNum"], 1) << n;
+    EXPECT_EQ(props["_DurationDen"], 50) << n;
+  }
+  StandInCore::Free(node);
+}
+
+TEST(VapourSynth, ScriptErrorsNameTheArgumentOrFormatAndWhatToDo) {
+  struct Case {
+    Args args;
+    uint32_t format;
+    std::vector<std::string> expected;
+  };
+  const uint32_t yuv422 = VSVideoFormatId(cfYUV, stInteger, 8, 1, 0);
+  const uint32_t yuv420p10 = VSVideoFormatId(cfYUV, stInteger, 10, 1, 1);
+  const uint32_t rgb24 = VSVideoFormatId(cfRGB, stInteger, 8, 0, 0);
+  // 200 x 142 is padded to 208 x 144, so search_range reaches 144.
+  const Case cases[] = {
+      {{{"mode", -1}}, pfYUV420P8, {"mode=-1", "0 to 4"}},
+      {{{"mode", 5}}, pfYUV420P8, {"mode=5", "0 to 4"}},
+      {{{"search_range", 145}}, pfYUV420P8, {"search_range=145", "0 to 144"}},
+      {{{"search_range", -1}}, pfYUV420P8, {"search_range=-1", "0 to 144"}},
+      {{{"comb_threshold", 256}}, pfYUV420P8, {"comb_threshold=256", "0 to 255"}},
+      {{{"match_threshold", 65536}}, pfYUV420P8, {"match_threshold=65536", "0 to 65535"}},
+      {{{"match_threshold", int64_t(1) << 32}}, pfYUV420P8, {"match_threshold=4294967296"}},
+      {{{"field", 2}}, pfYUV420P8, {"field=2", "-1 to 1"}},
+      {{{"double_rate", 2}}, pfYUV420P8, {"double_rate=2", "0 to 1"}},
+      {{}, yuv422, {"YUV422P8", "SeparateFields", "resize.Bicubic(format=vs.YUV420P8"}},
+      {{}, yuv420p10, {"YUV420P10", "core.resize.Bicubic(clip, format=vs.YUV420P8)"}},
+      {{}, rgb24, {"RGB24", "matrix_s"}},
+  };
+  for (const Case& c : cases) {
+    std::string error;
+    VSNode* node = Deinterlace(Odd(), c.args, &error, {}, c.format);
+    EXPECT_EQ(node, nullptr);
+    StandInCore::Free(node);
+    EXPECT_EQ(error.rfind("Deinterlace: ", 0), 0u) << error;
+    for (const std::string& e : c.expected) EXPECT_NE(error.find(e), std::string::npos) << error;
+  }
+  std::string error;
+  VSNode* node = Deinterlace(Odd(), {{"search_range", 144}, {"mode", 0}}, &error);
+  EXPECT_TRUE(node) << error;
+  StandInCore::Free(node);
+}
+
+TEST(VapourSynth, FramesAreTheSameWhenThreadsRequestThemAtOnce) {
+  std::string error;
+  VSNode* node = Deinterlace(Odd(), {{"double_rate", 1}}, &error, {2, 1, 2, 1});
+  ASSERT_TRUE(node) << error;
+  const int mode = StandInCore::Mode(node);
+  EXPECT_TRUE(mode == fmParallel || mode == fmParallelRequests) << mode;
+  const auto expected = AllFrames(node);
+  const int count = int(expected.size());
+  std::vector<std::vector<FrameBytes>> seen(4, std::vector<FrameBytes>(expected.size()));
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 2 * count; ++i) {
+        const int n = (i + t * 3) % count;
+        std::string e;
+        auto f = Core().GetFrame(node, n, &e);
+        if (f) seen[size_t(t)][size_t(n)] = std::move(*f);
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  for (int t = 0; t < 4; ++t) EXPECT_EQ(seen[size_t(t)], expected) << "thread " << t;
+  StandInCore::Free(node);
+}
+
+}  // namespace
+}  // namespace vantrel

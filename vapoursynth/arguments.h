@@ -1,0 +1,29 @@
+// What a script gives vantrel.Deinterlace, checked before any filter exists:
+// VapourSynth users expect a script error, not a silent default.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "sdk/vapoursynth4.h"
+
+namespace vantrel::vs {
+
+struct Arguments {
+  // Left out unless given, so the filter's own defaults apply.
+  std::optional<int32_t> mode, search_range, comb_threshold, match_threshold;
+  int field = -1;  // -1: from each frame's _FieldBased; 0: bottom; 1: top
+  bool double_rate = false;
+};
+
+// Empty when the filter can take the clip; otherwise why not and how to
+// convert it.
+std::string ClipError(const VSVideoInfo& vi, const VSAPI* vsapi);
+
+// Reads the optional arguments for frames of width x height (before padding).
+// False with a message naming the argument and its range.
+bool ReadArguments(const VSMap* in, const VSAPI* vsapi, int width, int height,
+                   Arguments* arguments, std::string* error);
+
+}  // namespace vantrel::vs
