@@ -107,14 +107,17 @@ uint32_t FullCost(const uint8_t* candidate, const uint8_t* reference, ptrdiff_t 
   return uint32_t(hn::GetLane(hn::SumOfLanes(d32, sum)));
 }
 
-// The reference block's column pairs: r[l][2p] | r[l][2p + 1] << 16.
+// The reference block's column pairs: r[l][2p] | r[l][2p + 1] << 16, the
+// 32-bit lanes of a line widened to 16 bits (every target is little-endian).
 template <int kCols, int kLines>
 struct ReferencePairs {
   explicit ReferencePairs(const uint8_t* reference, ptrdiff_t stride) {
+    const hn::CappedTag<uint16_t, kCols> d16;
+    const hn::Rebind<uint8_t, decltype(d16)> d8;
     for (int l = 0; l < kLines; ++l) {
-      for (int p = 0; p < kCols / 2; ++p) {
-        const uint8_t* r = reference + l * stride + 2 * p;
-        pair[l][p] = int32_t(r[0] | r[1] << 16);
+      for (size_t x = 0; x < kCols; x += hn::Lanes(d16)) {
+        hn::StoreU(hn::PromoteTo(d16, hn::LoadU(d8, reference + l * stride + x)), d16,
+                   reinterpret_cast<uint16_t*>(pair[l]) + x);
       }
     }
   }
