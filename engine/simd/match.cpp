@@ -107,6 +107,21 @@ uint32_t FullCost(const uint8_t* candidate, const uint8_t* reference, ptrdiff_t 
   return uint32_t(hn::GetLane(hn::SumOfLanes(d32, sum)));
 }
 
+// The complete cost of one candidate when it may be below best, else its
+// first line's sum (which is not): most candidates are ruled out there.
+template <int kCols, int kLines>
+uint32_t CostBelow(const uint8_t* candidate, const uint8_t* reference, ptrdiff_t stride,
+                   uint32_t best) {
+  auto sum = LineSquares<kCols>(candidate, reference);
+  const hn::DFromV<decltype(sum)> d32;
+  const uint32_t first = uint32_t(hn::GetLane(hn::SumOfLanes(d32, sum)));
+  if (first >= best) return first;
+  for (int l = 1; l < kLines; ++l) {
+    sum = hn::Add(sum, LineSquares<kCols>(candidate + l * stride, reference + l * stride));
+  }
+  return uint32_t(hn::GetLane(hn::SumOfLanes(d32, sum)));
+}
+
 // The reference block's column pairs: r[l][2p] | r[l][2p + 1] << 16, the
 // 32-bit lanes of a line widened to 16 bits (every target is little-endian).
 template <int kCols, int kLines>
@@ -189,7 +204,8 @@ WindowBest Scan(const uint8_t* candidate, ptrdiff_t row_step, const uint8_t* ref
   if (cols < 8) {  // too narrow for a group: one candidate at a time
     for (int32_t i = 0; i < rows; ++i) {
       for (int32_t j = 0; j < cols; ++j) {
-        const uint32_t cost = FullCost<kCols, kLines>(candidate + i * row_step + j, reference, stride);
+        const uint32_t cost =
+            CostBelow<kCols, kLines>(candidate + i * row_step + j, reference, stride, best.cost);
         if (cost < best.cost) best = {cost, i, j};
       }
     }
@@ -223,7 +239,7 @@ WindowBest Scan(const uint8_t* candidate, ptrdiff_t row_step, const uint8_t* ref
       }
     }
     for (; j < cols; ++j) {
-      const uint32_t cost = FullCost<kCols, kLines>(line_of(i) + j, reference, stride);
+      const uint32_t cost = CostBelow<kCols, kLines>(line_of(i) + j, reference, stride, best.cost);
       if (cost < best.cost) best = {cost, i, j};
     }
   };
