@@ -216,10 +216,10 @@ WindowBest Scan(const uint8_t* candidate, ptrdiff_t row_step, const uint8_t* ref
   // Groups of 16 candidates (8 with 128-bit vectors), then of 8, then single
   // candidates. Wider groups lose more to the early exit than they gain: on
   // AVX-512 the 32-candidate group scanned a 33 x 17 window more slowly.
-  // Groups of 16 in a row take their first line two at a time, since that
-  // is where most of them end (one check instead of two); the second one's
-  // check against a best the first may since have lowered only lets it go
-  // on longer.
+  // Groups of 16 in a row take their first line side by side, where most of
+  // them end: both sums and both checks come before the first branch. That
+  // the second is checked against a best the first may then lower only lets
+  // it go on longer.
   const hn::CappedTag<int16_t, 16> d16;
   using Sums16 = GroupSums<decltype(d16), kCols, kLines>;
   const int32_t n = int32_t(hn::Lanes(d16));
