@@ -5,13 +5,20 @@
 # reading do not count). Within a round every command runs once, in turn;
 # the tables give the median over the rounds.
 #   bash bench/compare.sh [BUILD_DIR] [ROUNDS] [FRAMES]
+# BEFORE=OTHER_BUILD_DIR adds that build's vantrel to every round, for
+# before/after figures measured side by side.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 rounds=${2:-5}
 frames=${3:-200}
+before=${BEFORE:-}
 command -v ffmpeg >/dev/null || sh tools/install-deps.sh
 [ -x "$build/vantrel" ] || make BUILD="$build" build >/dev/null
+if [ -n "$before" ] && [ ! -x "$before/vantrel" ]; then
+  printf 'compare.sh: %s/vantrel does not exist (BEFORE names a build folder)\n' "$before" >&2
+  exit 1
+fi
 work="$build/compare"
 mkdir -p "$work"
 log() { printf '%s\n' "$*" >&2; }
@@ -22,11 +29,16 @@ ff() { ffmpeg -nostdin -loglevel error -y -sws_flags bicubic+accurate_rnd+bitexa
 
 # clip NAME INPUT-ARGS FILTERS: FRAMES interlaced frames woven from twice as
 # many consecutive source frames (the source loops when it is shorter).
+# Written under another name first, so that an interrupted run leaves no
+# short clip behind to be taken for a whole one.
 clip() {
   local out="$work/${1// /-}-$frames.y4m"
-  # shellcheck disable=SC2086 # the input arguments are words on purpose
-  [ -s "$out" ] || ff $2 -vf "$3,format=yuv420p,interlace=scan=tff:lowpass=off" \
-    -frames:v "$frames" -f yuv4mpegpipe "$out"
+  if [ ! -s "$out" ]; then
+    # shellcheck disable=SC2086 # the input arguments are words on purpose
+    ff $2 -vf "$3,format=yuv420p,interlace=scan=tff:lowpass=off" \
+      -frames:v "$frames" -f yuv4mpegpipe "$out.part"
+    mv "$out.part" "$out"
+  fi
   echo "$out"
 }
 
@@ -46,13 +58,15 @@ if [ -n "$(fetch_package python3-imageio "$images/cockatoo.mp4")" ]; then
 fi
 
 methods=("vantrel mode 3" "vantrel mode 4" "vantrel mode 4, 2 threads" "ffmpeg bwdif" "ffmpeg w3fdif")
+[ -z "$before" ] || methods+=("before: mode 3" "before: mode 4" "before: mode 4, 2 threads")
 # command METHOD CLIP FRAME-LIMIT
 command_for() {
-  local in=$2 n=$3
+  local in=$2 n=$3 tool=$build/vantrel
+  case $1 in before:*) tool=$before/vantrel ;; esac
   case $1 in
-    "vantrel mode 3") echo "$build/vantrel --quiet --threads 1 --mode 3 --pad --frames $n $in /dev/null" ;;
-    "vantrel mode 4") echo "$build/vantrel --quiet --threads 1 --mode 4 --pad --frames $n $in /dev/null" ;;
-    "vantrel mode 4, 2 threads") echo "$build/vantrel --quiet --threads 2 --mode 4 --pad --frames $n $in /dev/null" ;;
+    *"mode 3") echo "$tool --quiet --threads 1 --mode 3 --pad --frames $n $in /dev/null" ;;
+    *"mode 4") echo "$tool --quiet --threads 1 --mode 4 --pad --frames $n $in /dev/null" ;;
+    *"mode 4, 2 threads") echo "$tool --quiet --threads 2 --mode 4 --pad --frames $n $in /dev/null" ;;
     "ffmpeg bwdif") echo "ffmpeg -nostdin -loglevel error -threads 1 -filter_threads 1 -i $in -vf bwdif=mode=0:parity=bff -frames:v $n -f null -" ;;
     "ffmpeg w3fdif") echo "ffmpeg -nostdin -loglevel error -threads 1 -filter_threads 1 -i $in -vf w3fdif=mode=frame:parity=bff -frames:v $n -f null -" ;;
   esac
@@ -80,9 +94,14 @@ done
 median() { tr ' ' '\n' <<<"$1" | grep . | sort -n | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
 declare -A fps
 for key in "${!net[@]}"; do
-  fps[$key]=$(awk -v us="$(median "${net[$key]}")" -v n="$frames" 'BEGIN {printf "%.0f", (n - 1) / (us / 1e6)}')
+  # A run too short to tell from its one-frame run has no figure.
+  fps[$key]=$(awk -v us="$(median "${net[$key]}")" -v n="$frames" \
+    'BEGIN {if (us > 0) printf "%.0f", (n - 1) / (us / 1e6); else print "-"}')
 done
-ratio() { awk -v a="${fps[$1]}" -v b="${fps[$2]}" 'BEGIN {printf "%.2f", a / b}'; }
+ratio() {
+  awk -v a="${fps[$1]}" -v b="${fps[$2]}" \
+    'BEGIN {if (a + 0 > 0 && b + 0 > 0) printf "%.2f", a / b; else print "-"}'
+}
 
 echo "# Speed: net fps over $frames frames, median of $rounds alternating rounds"
 echo "# CPU: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $(nproc) cores; $(ffmpeg -version | head -n 1 | cut -d' ' -f1-3)"
@@ -105,5 +124,19 @@ for c in "${!clip_names[@]}"; do
     "$(ratio "$c,vantrel mode 4, 2 threads" "$c,vantrel mode 4") |"
 done
 echo
+if [ -n "$before" ]; then
+  echo "Speed-up over $before/vantrel (ratio of fps, measured in the same rounds):"
+  echo
+  echo "| clip | mode 3 | mode 4 | mode 4, 2 threads |"
+  echo "|---|---:|---:|---:|"
+  for c in "${!clip_names[@]}"; do
+    row="| ${clip_names[$c]} |"
+    for m in "mode 3" "mode 4" "mode 4, 2 threads"; do
+      row+=" $(ratio "$c,vantrel $m" "$c,before: $m") |"
+    done
+    echo "$row"
+  done
+  echo
+fi
 echo "Commands (a second run of each with --frames 1 / -frames:v 1 is subtracted):"
 for m in "${methods[@]}"; do echo "    $(command_for "$m" CLIP.y4m "$frames")"; done

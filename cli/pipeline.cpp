@@ -47,7 +47,8 @@ class Pipeline {
       std::lock_guard<std::mutex> lock(m_);
       input_done_ = true;
     }
-    cv_.notify_all();
+    jobs_cv_.notify_all();
+    done_cv_.notify_all();
     for (std::thread& t : workers) t.join();
     writer.join();
     if (result_.error.empty() && !read_error_.empty()) result_.error = read_error_;
@@ -65,7 +66,7 @@ class Pipeline {
     for (int64_t n = 0; o_.max_frames < 0 || n < o_.max_frames; ++n) {
       {
         std::unique_lock<std::mutex> lock(m_);
-        cv_.wait(lock, [&] { return in_flight_ + int64_t(per_frame_) <= max_in_flight_ || stop_; });
+        space_cv_.wait(lock, [&] { return in_flight_ + int64_t(per_frame_) <= max_in_flight_ || stop_; });
         if (stop_) return;
       }
       // Ctrl-C: no more frames; those already read are still written.
@@ -108,7 +109,11 @@ class Pipeline {
         in_flight_ += int64_t(per_frame_);
         jobs_queued_ += int64_t(per_frame_);
       }
-      cv_.notify_all();
+      if (per_frame_ == 1) {
+        jobs_cv_.notify_one();
+      } else {
+        jobs_cv_.notify_all();
+      }
     }
   }
 
@@ -119,7 +124,7 @@ class Pipeline {
       Job job;
       {
         std::unique_lock<std::mutex> lock(m_);
-        cv_.wait(lock, [&] { return !jobs_.empty() || input_done_ || stop_; });
+        jobs_cv_.wait(lock, [&] { return !jobs_.empty() || input_done_ || stop_; });
         if (stop_ || jobs_.empty()) return;
         job = std::move(jobs_.front());
         jobs_.pop_front();
@@ -134,7 +139,7 @@ class Pipeline {
         std::lock_guard<std::mutex> lock(m_);
         done_.emplace(job.n, std::move(r));
       }
-      cv_.notify_all();
+      done_cv_.notify_one();
     }
   }
 
@@ -144,7 +149,7 @@ class Pipeline {
       Result r;
       {
         std::unique_lock<std::mutex> lock(m_);
-        cv_.wait(lock, [&] { return done_.count(n) || (input_done_ && n == jobs_queued_); });
+        done_cv_.wait(lock, [&] { return done_.count(n) || (input_done_ && n == jobs_queued_); });
         if (!done_.count(n)) return;
         r = std::move(done_[n]);
         done_.erase(n);
@@ -161,7 +166,7 @@ class Pipeline {
         std::lock_guard<std::mutex> lock(m_);
         --in_flight_;
       }
-      cv_.notify_all();
+      space_cv_.notify_one();
     }
   }
 
@@ -186,7 +191,9 @@ class Pipeline {
       stop_ = true;
     }
     CancelReads();
-    cv_.notify_all();
+    jobs_cv_.notify_all();
+    space_cv_.notify_all();
+    done_cv_.notify_all();
   }
 
   bool Stopped() {
@@ -201,7 +208,11 @@ class Pipeline {
   const int64_t max_in_flight_;
 
   std::mutex m_;
-  std::condition_variable cv_;
+  // Each waiter on its own condition, so that an event wakes only those it
+  // concerns: the workers (jobs), the writer (results), the reader (room).
+  std::condition_variable jobs_cv_;
+  std::condition_variable done_cv_;
+  std::condition_variable space_cv_;
   std::deque<Job> jobs_;
   std::map<int64_t, Result> done_;
   int64_t in_flight_ = 0;

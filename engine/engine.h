@@ -67,6 +67,10 @@ class DeinterlaceEngine {
   const EngineDsp& Dsp() const { return dsp_; }
   // Lets tests make allocations fail on demand.
   void SetAllocator(AllocateFn allocate) { allocate_ = allocate; }
+  // Off, the motion search scans every window in full from its starting
+  // best, as the tests' reference; on (the default), it skips what cannot
+  // change a repaired block.
+  void SetSearchShortcuts(bool on) { search_shortcuts_ = on; }
 
   struct FreeDeleter {
     void operator()(void* p) const;
@@ -86,9 +90,12 @@ class DeinterlaceEngine {
   void RepairBlock(uint32_t b, int32_t search_range);
   void SearchCoarse(uint32_t b, int32_t rh, int32_t rv);
   void SearchFine(uint32_t b, int32_t rh, int32_t rv);
+  uint32_t CoarseStart() const;
+  uint32_t FineStart() const;
 
   EngineDsp dsp_;
   AllocateFn allocate_;
+  bool search_shortcuts_ = true;
   EngineParams params;
 
   uint8_t* src_y = nullptr;

@@ -7,6 +7,56 @@
 
 namespace vantrel {
 
+namespace {
+
+// A window of candidates as the scan kernels take it: candidate (row, col)
+// at first + row * row_step + col.
+struct Window {
+  const uint8_t* first;
+  ptrdiff_t row_step;
+  const uint8_t* reference;
+  ptrdiff_t stride;
+  int32_t rows;
+  int32_t cols;
+};
+
+// Lowers `start` to one above the complete cost of candidate (row, col)
+// when that is below it (and the candidate lies in the window). The scan
+// that starts there still ends on the first strict minimum with its
+// complete cost: the seed itself qualifies, and so does any earlier
+// candidate that costs as little.
+uint32_t Seed(BlockCostFn cost, const Window& w, int32_t row, int32_t col, uint32_t start) {
+  if (row < 0 || row >= w.rows || col < 0 || col >= w.cols) return start;
+  const uint32_t c = cost(w.first + row * w.row_step + col, w.reference, int32_t(start), w.stride);
+  return c < start ? c + 1 : start;
+}
+
+WindowBest Scan(ScanWindowFn scan, const Window& w, uint32_t start) {
+  // Nothing can cost less than 0.
+  if (start == 0) return {0, 0, 0};
+  return scan(w.first, w.row_step, w.reference, w.stride, w.rows, w.cols, start);
+}
+
+}  // namespace
+
+// A block is repaired only when its fine cost ends below match_threshold,
+// and a coarse result counts only when four times its cost does; other
+// records are read by nothing but the neighbour test, which needs a cost
+// below the threshold too. So the scans may start at the threshold instead
+// of above every possible cost: a block that ends up repaired gets the
+// same vector and cost, one that does not may keep another record.
+uint32_t DeinterlaceEngine::CoarseStart() const {
+  if (!search_shortcuts_) return kCoarseStartBest;
+  // The smallest best whose four-fold is not below the threshold.
+  const uint64_t cap = (uint64_t(uint32_t(params.match_threshold)) + 3) / 4;
+  return uint32_t(std::min<uint64_t>(kCoarseStartBest, cap));
+}
+
+uint32_t DeinterlaceEngine::FineStart() const {
+  if (!search_shortcuts_) return kFineStartBest;
+  return std::min(kFineStartBest, uint32_t(params.match_threshold));
+}
+
 void DeinterlaceEngine::SearchCoarse(uint32_t b, int32_t rh, int32_t rv) {
   const int32_t X = chroma_block_origin[b].x;
   const int32_t Y = chroma_block_origin[b].y;
@@ -15,10 +65,19 @@ void DeinterlaceEngine::SearchCoarse(uint32_t b, int32_t rh, int32_t rv) {
   const int32_t i_min = std::max(Y - rv, 0) - Y;
   const int32_t i_max = std::min(Y + rv, int32_t(decimated_height) - 4) - Y;
   const ptrdiff_t pitch = chroma_width;
-  const uint8_t* first = decimated_src.get() + (Y + i_min) * pitch + (X + j_min);
-  const WindowBest best =
-      dsp_.match.scan_coarse_window(first, pitch, decimated_dst.get() + chroma_block_offset[b], pitch,
-                              i_max - i_min + 1, j_max - j_min + 1, kCoarseStartBest);
+  const Window w{decimated_src.get() + (Y + i_min) * pitch + (X + j_min), pitch,
+                 decimated_dst.get() + chroma_block_offset[b], pitch, i_max - i_min + 1,
+                 j_max - j_min + 1};
+  uint32_t start = CoarseStart();
+  if (search_shortcuts_) {
+    start = Seed(dsp_.match.block_cost_coarse, w, -i_min, -j_min, start);
+    if (b % blocks_x != 0) {
+      const BlockMatch& left = block_match[b - 1];
+      start = Seed(dsp_.match.block_cost_coarse, w, (left.dy >> 2) - i_min, (left.dx >> 1) - j_min,
+                   start);
+    }
+  }
+  const WindowBest best = Scan(dsp_.match.scan_coarse_window, w, start);
   block_match[b] = {4 * best.cost, 2 * (j_min + best.col), 4 * (i_min + best.row)};
 }
 
@@ -34,10 +93,24 @@ void DeinterlaceEngine::SearchFine(uint32_t b, int32_t rh, int32_t rv) {
   // top) would take candidates from the kept field, so keep to even lines.
   if (i_min & 1) ++i_min;
   const ptrdiff_t pitch = width;
-  const uint8_t* first = src_y + (Y + i_min) * pitch + (X + j_min);
-  const WindowBest best =
-      dsp_.match.scan_fine_window(first, 2 * pitch, dst_y + block_offset[b], 2 * pitch,
-                            (i_max - i_min) / 2 + 1, j_max - j_min + 1, kFineStartBest);
+  const Window w{src_y + (Y + i_min) * pitch + (X + j_min), 2 * pitch, dst_y + block_offset[b],
+                 2 * pitch, (i_max - i_min) / 2 + 1, j_max - j_min + 1};
+  uint32_t start = FineStart();
+  if (search_shortcuts_) {
+    // The centre (the coarse vector or no motion), no motion, the left
+    // block's vector: candidates that often win, so the scan starts tight.
+    const auto seed = [&](int32_t i, int32_t j) {
+      if ((i - i_min) & 1) return;
+      start = Seed(dsp_.match.block_cost, w, (i - i_min) >> 1, j - j_min, start);
+    };
+    seed(0, 0);
+    if (match.dx != 0 || match.dy != 0) seed(-match.dy, -match.dx);
+    if (b % blocks_x != 0) {
+      const BlockMatch& left = block_match[b - 1];
+      seed(left.dy - match.dy, left.dx - match.dx);
+    }
+  }
+  const WindowBest best = Scan(dsp_.match.scan_fine_window, w, start);
   match.dx += j_min + best.col;
   match.dy += i_min + 2 * best.row;
   match.cost = best.cost;

@@ -102,13 +102,15 @@ Bytes CopyOf(const std::vector<uint8_t>& v) {
   return p;
 }
 
-// Runs one frame with the kernels of `target` (0: scalar); returns the bytes
-// of the frame that holds the result.
+// Runs one frame with the kernels of `target` (0: scalar), the motion
+// search with or without its shortcuts; returns the bytes of the frame that
+// holds the result.
 std::vector<uint8_t> RunAtTarget(const Case& c, const std::vector<uint8_t>& picture,
-                                 uint32_t target, uint8_t out_fill) {
+                                 uint32_t target, uint8_t out_fill, bool shortcuts = true) {
   EngineDsp dsp;
   InitEngineDsp(&dsp, target);
   DeinterlaceEngine engine(dsp);
+  engine.SetSearchShortcuts(shortcuts);
   const size_t bytes = picture.size();
   Bytes src = CopyOf(picture);
   Bytes out(new uint8_t[bytes]);
@@ -164,6 +166,8 @@ void Run(const uint8_t* data, size_t size) {
     // Every output byte is written: a different stale output changes nothing.
     FUZZ_CHECK(kTarget, RunAtTarget(c, picture, 0, 0xFF) == reference,
                "mode 4 left part of its output unwritten");
+    FUZZ_CHECK(kTarget, RunAtTarget(c, picture, 0, 0x00, false) == reference,
+               "the search's shortcuts changed the frame");
   }
   if (EngineAcceptsSize(c.width, c.height)) CheckKeptField(c, picture, reference);
   const uint32_t targets = CompiledTargets() & DetectCpuTargets();

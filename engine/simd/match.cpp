@@ -107,32 +107,50 @@ uint32_t FullCost(const uint8_t* candidate, const uint8_t* reference, ptrdiff_t 
   return uint32_t(hn::GetLane(hn::SumOfLanes(d32, sum)));
 }
 
-// The reference block's column pairs: r[l][2p] | r[l][2p + 1] << 16.
+// The complete cost of one candidate when it may be below best, else its
+// first line's sum (which is not): most candidates are ruled out there.
+template <int kCols, int kLines>
+uint32_t CostBelow(const uint8_t* candidate, const uint8_t* reference, ptrdiff_t stride,
+                   uint32_t best) {
+  auto sum = LineSquares<kCols>(candidate, reference);
+  const hn::DFromV<decltype(sum)> d32;
+  const uint32_t first = uint32_t(hn::GetLane(hn::SumOfLanes(d32, sum)));
+  if (first >= best) return first;
+  for (int l = 1; l < kLines; ++l) {
+    sum = hn::Add(sum, LineSquares<kCols>(candidate + l * stride, reference + l * stride));
+  }
+  return uint32_t(hn::GetLane(hn::SumOfLanes(d32, sum)));
+}
+
+// The reference block's column pairs: r[l][2p] | r[l][2p + 1] << 16, the
+// 32-bit lanes of a line widened to 16 bits (every target is little-endian).
 template <int kCols, int kLines>
 struct ReferencePairs {
   explicit ReferencePairs(const uint8_t* reference, ptrdiff_t stride) {
+    const hn::CappedTag<uint16_t, kCols> d16;
+    const hn::Rebind<uint8_t, decltype(d16)> d8;
     for (int l = 0; l < kLines; ++l) {
-      for (int p = 0; p < kCols / 2; ++p) {
-        const uint8_t* r = reference + l * stride + 2 * p;
-        pair[l][p] = int32_t(r[0] | r[1] << 16);
+      for (size_t x = 0; x < kCols; x += hn::Lanes(d16)) {
+        hn::StoreU(hn::PromoteTo(d16, hn::LoadU(d8, reference + l * stride + x)), d16,
+                   reinterpret_cast<uint16_t*>(pair[l]) + x);
       }
     }
   }
   int32_t pair[kLines][kCols / 2];
 };
 
-// Complete costs of candidates 0 .. Lanes(d16) - 1 at `candidate`: 2k in
-// even[k], 2k + 1 in odd[k]. False, storing nothing, as soon as none of them
-// can beat best (checked after every line, the last too).
+// Running sums of candidates 0 .. Lanes(d16) - 1 at `candidate`, a line at
+// a time: 2k in the even sums' lane k, 2k + 1 in the odd ones'.
 template <class D16, int kCols, int kLines>
-HWY_INLINE bool GroupCosts(D16 d16, const uint8_t* candidate, ptrdiff_t stride,
-                           const ReferencePairs<kCols, kLines>& ref, int32_t best,
-                           int32_t* even, int32_t* odd) {
-  const hn::Rebind<uint8_t, D16> d8;
-  const hn::RepartitionToWide<D16> d32;
-  const auto best_v = hn::Set(d32, best);
-  auto even0 = hn::Zero(d32), even1 = hn::Zero(d32), odd0 = hn::Zero(d32), odd1 = hn::Zero(d32);
-  for (int l = 0; l < kLines; ++l) {
+struct GroupSums {
+  using D32 = hn::RepartitionToWide<D16>;
+  GroupSums(const uint8_t* candidate_, ptrdiff_t stride_,
+            const ReferencePairs<kCols, kLines>& ref_)
+      : candidate(candidate_), stride(stride_), ref(ref_) {}
+  HWY_INLINE void AddLine(int l) {
+    const D16 d16;
+    const hn::Rebind<uint8_t, D16> d8;
+    const D32 d32;
     const uint8_t* line = candidate + l * stride;
     for (int p = 0; p < kCols / 2; ++p) {
       // lane pair k: (c[2k + 2p], c[2k + 2p + 1]), then the same one column on
@@ -142,14 +160,32 @@ HWY_INLINE bool GroupCosts(D16 d16, const uint8_t* candidate, ptrdiff_t stride,
       even0 = hn::ReorderWidenMulAccumulate(d32, de, de, even0, even1);  // sum += d^2 + d'^2
       odd0 = hn::ReorderWidenMulAccumulate(d32, dd, dd, odd0, odd1);
     }
-    const auto e = hn::RearrangeToOddPlusEven(even0, even1);
-    const auto o = hn::RearrangeToOddPlusEven(odd0, odd1);
-    if (hn::AllFalse(d32, hn::Or(hn::Lt(e, best_v), hn::Lt(o, best_v)))) return false;
   }
-  hn::StoreU(hn::RearrangeToOddPlusEven(even0, even1), d32, even);
-  hn::StoreU(hn::RearrangeToOddPlusEven(odd0, odd1), d32, odd);
-  return true;
-}
+  // Whether some running sum is below best (a candidate that is not can
+  // never win).
+  HWY_INLINE bool AnyBelow(int32_t best) const {
+    const D32 d32;
+    const auto best_v = hn::Set(d32, best);
+    return !hn::AllFalse(d32, hn::Or(hn::Lt(hn::RearrangeToOddPlusEven(even0, even1), best_v),
+                                     hn::Lt(hn::RearrangeToOddPlusEven(odd0, odd1), best_v)));
+  }
+  // The lines from `l` on, checked after each: false, storing nothing, as
+  // soon as none can beat best; else the complete costs.
+  HWY_INLINE bool Finish(int l, int32_t best, int32_t* even, int32_t* odd) {
+    for (; l < kLines; ++l) {
+      AddLine(l);
+      if (!AnyBelow(best)) return false;
+    }
+    const D32 d32;
+    hn::StoreU(hn::RearrangeToOddPlusEven(even0, even1), d32, even);
+    hn::StoreU(hn::RearrangeToOddPlusEven(odd0, odd1), d32, odd);
+    return true;
+  }
+  const uint8_t* candidate;
+  ptrdiff_t stride;
+  const ReferencePairs<kCols, kLines>& ref;
+  hn::VFromD<D32> even0 = hn::Zero(D32()), even1 = even0, odd0 = even0, odd1 = even0;
+};
 
 // The best as a signed lane value: sums never reach 2^31, so a larger
 // unsigned best compares like INT32_MAX.
@@ -168,7 +204,8 @@ WindowBest Scan(const uint8_t* candidate, ptrdiff_t row_step, const uint8_t* ref
   if (cols < 8) {  // too narrow for a group: one candidate at a time
     for (int32_t i = 0; i < rows; ++i) {
       for (int32_t j = 0; j < cols; ++j) {
-        const uint32_t cost = FullCost<kCols, kLines>(candidate + i * row_step + j, reference, stride);
+        const uint32_t cost =
+            CostBelow<kCols, kLines>(candidate + i * row_step + j, reference, stride, best.cost);
         if (cost < best.cost) best = {cost, i, j};
       }
     }
@@ -176,27 +213,52 @@ WindowBest Scan(const uint8_t* candidate, ptrdiff_t row_step, const uint8_t* ref
   }
   const ReferencePairs<kCols, kLines> ref(reference, stride);
   int32_t even[8], odd[8];
-  for (int32_t i = 0; i < rows; ++i) {
-    const uint8_t* line = candidate + i * row_step;
-    int32_t j = 0;
-    // Groups of 16 candidates (8 with 128-bit vectors), then of 8. Wider
-    // groups lose more to the early exit than they gain: on AVX-512 the
-    // 32-candidate group scanned a 33 x 17 window more slowly.
-    const auto groups = [&](auto d16) {
-      for (const int32_t n = int32_t(hn::Lanes(d16)); j + n <= cols; j += n) {
-        if (!GroupCosts(d16, line + j, stride, ref, BestLane(best.cost), even, odd)) continue;
-        for (int32_t k = 0; k < n / 2; ++k) {
-          if (uint32_t(even[k]) < best.cost) best = {uint32_t(even[k]), i, j + 2 * k};
-          if (uint32_t(odd[k]) < best.cost) best = {uint32_t(odd[k]), i, j + 2 * k + 1};
-        }
+  // Groups of 16 candidates (8 with 128-bit vectors), then of 8, then single
+  // candidates. Wider groups lose more to the early exit than they gain: on
+  // AVX-512 the 32-candidate group scanned a 33 x 17 window more slowly.
+  // Groups of 16 in a row take their first line side by side, where most of
+  // them end: both sums and both checks come before the first branch. That
+  // the second is checked against a best the first may then lower only lets
+  // it go on longer.
+  const hn::CappedTag<int16_t, 16> d16;
+  using Sums16 = GroupSums<decltype(d16), kCols, kLines>;
+  const int32_t n = int32_t(hn::Lanes(d16));
+  const auto line_of = [&](int32_t i) { return candidate + i * row_step; };
+  const auto pick = [&](int32_t i, int32_t at, int32_t width) {
+    for (int32_t k = 0; k < width / 2; ++k) {
+      if (uint32_t(even[k]) < best.cost) best = {uint32_t(even[k]), i, at + 2 * k};
+      if (uint32_t(odd[k]) < best.cost) best = {uint32_t(odd[k]), i, at + 2 * k + 1};
+    }
+  };
+  // Row i from column j on, past its groups of 16.
+  const auto rest = [&](int32_t i, int32_t j) {
+    if (HWY_MAX_BYTES > 16) {
+      for (; j + 8 <= cols; j += 8) {
+        GroupSums<hn::CappedTag<int16_t, 8>, kCols, kLines> a(line_of(i) + j, stride, ref);
+        if (a.Finish(0, BestLane(best.cost), even, odd)) pick(i, j, 8);
       }
-    };
-    groups(hn::CappedTag<int16_t, 16>());
-    if (HWY_MAX_BYTES > 16) groups(hn::CappedTag<int16_t, 8>());
+    }
     for (; j < cols; ++j) {
-      const uint32_t cost = FullCost<kCols, kLines>(line + j, reference, stride);
+      const uint32_t cost = CostBelow<kCols, kLines>(line_of(i) + j, reference, stride, best.cost);
       if (cost < best.cost) best = {cost, i, j};
     }
+  };
+  for (int32_t i = 0; i < rows; ++i) {
+    int32_t j = 0;
+    for (; j + 2 * n <= cols; j += 2 * n) {
+      Sums16 a(line_of(i) + j, stride, ref), b(line_of(i) + j + n, stride, ref);
+      a.AddLine(0);
+      b.AddLine(0);
+      const bool a_live = a.AnyBelow(BestLane(best.cost));
+      const bool b_live = b.AnyBelow(BestLane(best.cost));
+      if (a_live && a.Finish(1, BestLane(best.cost), even, odd)) pick(i, j, n);
+      if (b_live && b.Finish(1, BestLane(best.cost), even, odd)) pick(i, j + n, n);
+    }
+    for (; j + n <= cols; j += n) {
+      Sums16 a(line_of(i) + j, stride, ref);
+      if (a.Finish(0, BestLane(best.cost), even, odd)) pick(i, j, n);
+    }
+    rest(i, j);
   }
   return best;
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "engine/engine.h"
 #include "engine_view.h"
@@ -164,6 +165,7 @@ TEST(EngineRepair, WindowsStayInsideThePlaneAtEveryEdge) {
 
 TEST(EngineRepair, ZeroThresholdRepairsNothing) {
   RepairBench t(64, 64, 8);
+  t.e.SetSearchShortcuts(false);  // the records of the full search
   t.PlantVector(5, 8, 4);
   t.engine.params().match_threshold = 0;
   t.Prepare();
@@ -173,6 +175,52 @@ TEST(EngineRepair, ZeroThresholdRepairsNothing) {
   // With no coarse result accepted the fine search is centred on the block.
   EXPECT_EQ(t.engine.match(5).cost, 0u);
   EXPECT_EQ(t.engine.match(5).dx, 8);
+}
+
+// The search's shortcuts may change only the records of blocks that are not
+// repaired: every frame equals the full search's, every repaired block gets
+// the full search's record, and every other record fails the neighbour test
+// in both. Thresholds and ranges at their ends, blocks at every edge.
+TEST(EngineRepair, ShortcutsRepairExactlyAsTheFullSearch) {
+  int repaired = 0;
+  for (auto size : {std::pair<uint32_t, uint32_t>{16, 16}, {48, 32}, {96, 64}, {176, 144}}) {
+    const uint32_t w = size.first, h = size.second;
+    const Frame pictures[] = {test::WovenMotion(w, h, 5, 4, 21),
+                              test::WovenMotion(w, h, -7, 2, 22, test::Motion::kPan),
+                              test::WovenMotion(w, h, 13, -10, 23)};
+    for (const Frame& in : pictures) {
+      for (const int32_t threshold : {0, 1, 300, 8192, 65535}) {
+        for (const int32_t range : {0, 1, 2, 3, 4, 5, 7, 16, 17, 32}) {
+          EngineParams p;
+          p.match_threshold = threshold;
+          p.search_range = range;
+          DeinterlaceEngine full(ScalarEngineDsp()), fast;
+          full.SetSearchShortcuts(false);
+          ASSERT_TRUE(full.Init(w, h));
+          ASSERT_TRUE(fast.Init(w, h));
+          Frame full_src = in, full_out(w, h), fast_src = in, fast_out(w, h);
+          full.Process(full_src.y(), full_out.y(), &p);
+          fast.Process(fast_src.y(), fast_out.y(), &p);
+          const std::string what = std::to_string(w) + "x" + std::to_string(h) + " threshold " +
+                                   std::to_string(threshold) + " range " + std::to_string(range);
+          ASSERT_EQ(fast_out.bytes, full_out.bytes) << what;
+          const test::EngineView a(full), b(fast);
+          for (uint32_t k = 0; k < a.block_count(); ++k) {
+            const BlockMatch want = a.match(k), got = b.match(k);
+            if (want.cost < uint32_t(threshold) && a.score(k) > kRepairScore) {
+              ++repaired;
+              ASSERT_EQ(got.cost, want.cost) << what << " block " << k;
+              ASSERT_EQ(got.dx, want.dx) << what << " block " << k;
+              ASSERT_EQ(got.dy, want.dy) << what << " block " << k;
+            } else {
+              ASSERT_TRUE(got.cost >= uint32_t(threshold) || got.cost == 0) << what << " block " << k;
+            }
+          }
+        }
+      }
+    }
+  }
+  EXPECT_GT(repaired, 1000);
 }
 
 }  // namespace
