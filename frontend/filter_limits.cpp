@@ -24,7 +24,7 @@ ArgumentRange RangeOf(Argument argument, int32_t width, int32_t height) {
 
 RectFit FitOf(const Rect& r, int32_t width, int32_t height, int32_t frame_width,
               int32_t frame_height) {
-  if (r.x1 > r.x2 || r.y1 >= r.y2 || r.x1 == r.x2) return RectFit::kEmpty;
+  if (r.x1 >= r.x2 || r.y1 >= r.y2) return RectFit::kEmpty;
   if (r.x1 < 0 || r.y1 < 0 || r.x2 > frame_width || r.y2 > frame_height) return RectFit::kOutside;
   if (r.x1 >= width || r.y1 >= height) return RectFit::kPaddingOnly;
   if (r.x2 > width || r.y2 > height) return RectFit::kPartlyOutside;
