@@ -25,25 +25,12 @@ log() { printf '%s\n' "$*" >&2; }
 # shellcheck source=bench/packages.sh
 . bench/packages.sh
 
-ff() { ffmpeg -nostdin -loglevel error -y -sws_flags bicubic+accurate_rnd+bitexact "$@"; }
-
-# clip NAME INPUT-ARGS FILTERS: FRAMES interlaced frames woven from twice as
-# many consecutive source frames (the source loops when it is shorter).
-# Written under another name first, so that an interrupted run leaves no
-# short clip behind to be taken for a whole one.
-clip() {
-  local out="$work/${1// /-}-$frames.y4m"
-  if [ ! -s "$out" ]; then
-    # shellcheck disable=SC2086 # the input arguments are words on purpose
-    ff $2 -vf "$3,format=yuv420p,interlace=scan=tff:lowpass=off" \
-      -frames:v "$frames" -f yuv4mpegpipe "$out.part"
-    mv "$out.part" "$out"
-  fi
-  echo "$out"
-}
-
+# add_clip NAME INPUT-ARGS FILTERS: a clip of FRAMES frames (weave_clip).
 declare -a clip_names=() clip_files=()
-add_clip() { clip_names+=("$1"); clip_files+=("$(clip "$@")"); }
+add_clip() {
+  clip_names+=("$1")
+  clip_files+=("$(weave_clip "$work/${1// /-}-$frames.y4m" "$frames" "$2" "$3")")
+}
 scroll="scroll=h=0.004:v=0.002"
 add_clip "synthetic 720x576" "-f lavfi -i testsrc2=size=720x576:rate=50" "$scroll"
 add_clip "synthetic 1920x1080" "-f lavfi -i testsrc2=size=1920x1080:rate=50" "$scroll"

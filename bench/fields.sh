@@ -17,16 +17,8 @@ log() { printf '%s\n' "$*" >&2; }
 # shellcheck source=bench/packages.sh
 . bench/packages.sh
 
-# clip NAME FRAMES INPUT-ARGS FILTERS: interlaced frames woven from twice as
-# many source frames (the source loops when it is shorter).
-clip() {
-  local out="$work/fields-$1-$2.y4m"
-  # shellcheck disable=SC2086 # the input arguments are words on purpose
-  [ -s "$out" ] || ffmpeg -nostdin -loglevel error -y -sws_flags bicubic+accurate_rnd+bitexact \
-    $3 -vf "$4,format=yuv420p,interlace=scan=tff:lowpass=off" -frames:v "$2" \
-    -f yuv4mpegpipe "$out"
-  echo "$out"
-}
+# clip NAME FRAMES INPUT-ARGS FILTERS (weave_clip)
+clip() { weave_clip "$work/fields-$1-$2.y4m" "$2" "$3" "$4"; }
 
 declare -a names=() files=()
 names+=("synthetic 720x576, 500 frames")

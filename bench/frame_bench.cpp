@@ -45,8 +45,9 @@ double ThreadSeconds() {
   return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
 }
 
-// Times Init + Process + Release, as the filter runs them for every frame;
-// the fresh copy of the source that modes 0-3 need is not timed.
+// Times Process on an engine sized once, as the filter keeps its engine from
+// frame to frame; the fresh copy of the source that modes 0-3 need is not
+// timed.
 void BM_Frame(benchmark::State& state) {
   const int mode = int(state.range(0));
   const uint32_t w = uint32_t(state.range(1)), h = uint32_t(state.range(2));
@@ -61,14 +62,16 @@ void BM_Frame(benchmark::State& state) {
   const std::vector<uint8_t> source = MakeFrame(w, h, content);
   std::vector<uint8_t> work(source.size()), out(source.size());
   DeinterlaceEngine engine(dsp);
+  if (!engine.Init(w, h)) {
+    state.SkipWithError("no memory for the engine");
+    return;
+  }
   EngineParams params;
   params.mode = mode;
   for (auto _ : state) {
     work = source;  // modes 0-3 overwrite their input
     const double start = ThreadSeconds();
-    engine.Init(w, h);
     uint8_t* result = engine.Process(work.data(), out.data(), &params);
-    engine.Release();
     benchmark::DoNotOptimize(result);
     benchmark::ClobberMemory();
     state.SetIterationTime(ThreadSeconds() - start);

@@ -1,5 +1,6 @@
 # Sourced by the benchmark scripts: camera clips from Debian packages, taken
-# without installing anything. Needs $work (the scripts' work folder) and log().
+# without installing anything, and the interlaced clips woven from sources.
+# Needs $work (the scripts' work folder) and log().
 
 # Downloads a Debian package into $work/debs (not installing it) and keeps
 # it, so later runs use the same version; then extracts the given files into
@@ -24,4 +25,21 @@ fetch_package() {
   fi
   dpkg-deb --fsys-tarfile "$deb" | tar -x -C "$work/pkg" "${@/#/.}"
   dpkg-deb -f "$deb" Version
+}
+
+# weave_clip OUT FRAMES INPUT-ARGS FILTERS: FRAMES interlaced frames woven
+# from twice as many consecutive source frames (the source loops when it is
+# shorter), kept in OUT for later runs. Written under another name first, so
+# that an interrupted run leaves no short clip behind to be taken for a whole
+# one. Prints OUT.
+weave_clip() {
+  local out=$1
+  if [ ! -s "$out" ]; then
+    # shellcheck disable=SC2086 # the input arguments are words on purpose
+    ffmpeg -nostdin -loglevel error -y -sws_flags bicubic+accurate_rnd+bitexact $3 \
+      -vf "$4,format=yuv420p,interlace=scan=tff:lowpass=off" -frames:v "$2" \
+      -f yuv4mpegpipe "$out.part"
+    mv "$out.part" "$out"
+  fi
+  echo "$out"
 }

@@ -29,7 +29,7 @@ trap 'rm -f "$csv"' EXIT
 
 # One row per mode, size and content; one column per SIMD target this CPU
 # runs, and the best one's speed-up over scalar.
-echo "Whole frames (ms per frame: Init + Process + Release)"
+echo "Whole frames (ms per frame: Process on an engine sized once)"
 awk -F, '
   /^"BM_Frame\// {
     split($1, part, "/")

@@ -131,7 +131,7 @@ class Pipeline {
       }
       Result r;
       r.field = job.field;
-      FilterChain& chain = s_.fields[job.field].chains[thread];
+      frontend::FilterChain& chain = s_.fields[job.field].chains[thread];
       if (chain.source.Feed(int(job.n), &job.input, &r.error)) {
         chain.filter.GetFrame(int(job.n), &r.output, &r.error);
       }

@@ -166,10 +166,6 @@ bool Call(host::ScriptHost& h, const std::string& name, const std::vector<host::
   return false;
 }
 
-host::Value IntOrOmitted(const std::optional<int32_t>& v) {
-  return v ? host::Value::Int(*v) : host::Value::Omitted();
-}
-
 bool AddRegions(const Options& o, const Session& s, FieldFilters* field, std::string* error) {
   for (const RegionOption& r : o.regions) {
     frontend::Rect rect{r.x1, r.y1, r.x2, r.y2};
@@ -188,22 +184,16 @@ bool AddRegions(const Options& o, const Session& s, FieldFilters* field, std::st
 
 bool BuildFilters(const Options& o, const Session& s, FieldFilters* field, std::string* error) {
   if (!AddRegions(o, s, field, error)) return false;
+  using frontend::IntOrOmitted;
+  const std::vector<host::Value> args = {
+      IntOrOmitted(o.mode),           IntOrOmitted(o.search_range),
+      IntOrOmitted(o.comb_threshold), IntOrOmitted(o.match_threshold),
+      IntOrOmitted(o.pixel_threshold),
+      o.use_comb_mask ? host::Value::Bool(true) : host::Value::Omitted(),
+      o.no_output_reference ? host::Value::Bool(false) : host::Value::Omitted()};
   for (int t = 0; t < s.threads; ++t) {
-    FilterChain chain;
-    if (!field->host->NewFedSource(s.format, &chain.source, error)) return false;
-    host::Value result;
-    const std::vector<host::Value> args = {
-        host::Value::Of(chain.source.clip()), IntOrOmitted(o.mode), IntOrOmitted(o.search_range),
-        IntOrOmitted(o.comb_threshold),       IntOrOmitted(o.match_threshold),
-        IntOrOmitted(o.pixel_threshold),
-        o.use_comb_mask ? host::Value::Bool(true) : host::Value::Omitted(),
-        o.no_output_reference ? host::Value::Bool(false) : host::Value::Omitted()};
-    if (!Call(*field->host, "VantrelDeinterlace", args, &result, error)) return false;
-    if (result.kind() != host::Value::Kind::kClip) {
-      *error = "the plugin's VantrelDeinterlace did not return a clip; is --plugin a Vantrel library?";
-      return false;
-    }
-    chain.filter = result.AsClip();
+    frontend::FilterChain chain;
+    if (!frontend::NewFilterChain(*field->host, s.format, args, &chain, error)) return false;
     field->chains.push_back(std::move(chain));
   }
   return true;

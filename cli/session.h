@@ -9,23 +9,18 @@
 
 #include "cli/frame_io.h"
 #include "cli/options.h"
+#include "frontend/filter_chain.h"
 #include "frontend/placement.h"
 #include "host/script_host.h"
 
 namespace vantrel::cli {
-
-// One fed source and the filter built on it; driven by one thread.
-struct FilterChain {
-  host::FedSource source;
-  host::Clip filter;
-};
 
 // The filters that keep one field: a plugin instance of their own (the
 // region list is per instance) and a chain per thread.
 struct FieldFilters {
   frontend::Field keep = frontend::Field::kBottom;
   std::unique_ptr<host::ScriptHost> host;
-  std::vector<FilterChain> chains;
+  std::vector<frontend::FilterChain> chains;
 };
 
 struct Session {

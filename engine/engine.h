@@ -64,6 +64,8 @@ class DeinterlaceEngine {
   uint8_t* Process(uint8_t* src, uint8_t* out, const EngineParams* params);
 
   bool Ready() const { return block_offset != nullptr; }
+  // True when the engine holds buffers for frames of w x h.
+  bool SizedFor(uint32_t w, uint32_t h) const { return Ready() && width == w && height == h; }
   const EngineDsp& Dsp() const { return dsp_; }
   // Lets tests make allocations fail on demand.
   void SetAllocator(AllocateFn allocate) { allocate_ = allocate; }

@@ -126,12 +126,7 @@ bool DeinterlaceFilter::RunEngine(WorkingSet& set, const FrameView& in,
                                   const FrameView& out) const {
   const PlaneView& luma = in.planes[0];
   const uint32_t width = uint32_t(luma.row_size), height = uint32_t(luma.height);
-  if (set.engine_width != width || set.engine_height != height) {
-    set.engine_width = set.engine_height = 0;
-    if (!set.engine.Init(width, height)) return false;
-    set.engine_width = width;
-    set.engine_height = height;
-  }
+  if (!set.engine.SizedFor(width, height) && !set.engine.Init(width, height)) return false;
   const EngineParams params = BuildEngineParams(requested_params, luma.row_size, luma.height);
   const size_t block_bytes = BlockBytes(in);
   const bool out_contiguous = IsContiguous(out);

@@ -45,7 +45,6 @@ class DeinterlaceFilter : public GenericVideoFilter {
   ~DeinterlaceFilter() override = default;
 
   const RequestedParams& GetRequestedParams() const { return requested_params; }
-  CpuFeatures GetCpuFeatures() const { return CpuFeatures{has_mmx, has_sse}; }
   // Lets tests count the buffer allocations or make them fail on demand.
   void SetAllocator(AllocateFn allocate) { working_sets_.SetAllocator(allocate); }
 

@@ -32,9 +32,6 @@ struct WorkingSet {
   // The pool's allocator, for the scratch buffers and the engine alike.
   AllocateFn allocate = nullptr;
   DeinterlaceEngine engine;
-  // The frame size the engine is sized for; 0 x 0 while it holds nothing.
-  uint32_t engine_width = 0;
-  uint32_t engine_height = 0;
   ScratchBuffer source_luma;
   ScratchBuffer processed_luma;
   ScratchBuffer in_block;

@@ -29,16 +29,7 @@ bool ChainPool::Open(const host::VideoFormat& format, std::vector<host::Value> f
 // Called with mutex_ held; the new chain joins the idle ones.
 bool ChainPool::AddChain(std::string* error) {
   auto chain = std::make_unique<FilterChain>();
-  if (!host_->NewFedSource(format_, &chain->source, error)) return false;
-  std::vector<host::Value> args = {host::Value::Of(chain->source.clip())};
-  args.insert(args.end(), filter_args_.begin(), filter_args_.end());
-  host::Value result;
-  if (!host_->Call("VantrelDeinterlace", args, &result, error)) return false;
-  if (result.kind() != host::Value::Kind::kClip) {
-    *error = "the plugin's VantrelDeinterlace returned no clip";
-    return false;
-  }
-  chain->filter = result.AsClip();
+  if (!frontend::NewFilterChain(*host_, format_, filter_args_, chain.get(), error)) return false;
   idle_.push_back(chain.get());
   chains_.push_back(std::move(chain));
   return true;

@@ -1,6 +1,7 @@
 // The plugin's filter, linked into this library and run through the stand-in
-// host, once per thread: one filter object is not reentrant, and VapourSynth
-// asks for several frames of one clip at once.
+// host: VapourSynth asks for several frames of one clip at once, and each
+// thread that does takes a chain no other thread holds (a fed source answers
+// for one frame at a time), made when every chain is taken.
 #pragma once
 
 #include <memory>
@@ -8,14 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "frontend/filter_chain.h"
 #include "host/script_host.h"
 
 namespace vantrel::vs {
 
-struct FilterChain {
-  host::FedSource source;
-  host::Clip filter;
-};
+using frontend::FilterChain;
 
 class ChainPool {
  public:

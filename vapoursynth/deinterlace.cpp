@@ -7,6 +7,7 @@
 #include <numeric>
 #include <string>
 
+#include "frontend/filter_chain.h"
 #include "frontend/placement.h"
 #include "vapoursynth/arguments.h"
 #include "vapoursynth/chain_pool.h"
@@ -178,10 +179,6 @@ const VSFrame* GetFrame(int n, int reason, void* instance, void**, VSFrameContex
 
 void FreeFilter(void* instance, VSCore*, const VSAPI*) { delete static_cast<Filter*>(instance); }
 
-host::Value IntOrOmitted(const std::optional<int32_t>& v) {
-  return v ? host::Value::Int(*v) : host::Value::Omitted();
-}
-
 bool DoubleRate(VSVideoInfo* vi, std::string* error) {
   if (vi->numFrames > INT_MAX / 2) {
     *error = "Deinterlace: double_rate=True would give more than " + std::to_string(INT_MAX) +
@@ -216,6 +213,7 @@ VSNode* Build(const VSMap* in, VSNode* node, VSCore* core, const VSAPI* vsapi,
   f->format.height = frontend::PadTo16(f->height);
   f->format.frame_count = vsapi->getVideoInfo(node)->numFrames;
   const Arguments& a = f->args;
+  using frontend::IntOrOmitted;
   if (!f->chains.Open(f->format,
                       {IntOrOmitted(a.mode), IntOrOmitted(a.search_range),
                        IntOrOmitted(a.comb_threshold), IntOrOmitted(a.match_threshold)},
