@@ -91,36 +91,26 @@ TEST(CliTool, RegionsChangeExactlyTheirRectangle) {
   EXPECT_EQ(b.frames[0].substr(size_t(W) * H), a.frames[0].substr(size_t(W) * H)) << "chroma";
 }
 
+const std::string& Clip1080() {
+  static const std::string path = test::MakeClip("1080.y4m", 1920, 1080, 2);
+  return path;
+}
+
 // 1080 lines used to come out as the filter's notice, with exit 0.
-TEST(CliTool, SizesThatAreNotMultiplesOf16ArePaddedUnlessNoticesAreAsked) {
+TEST(CliTool, SizesThatAreNotMultiplesOf16ArePadded) {
   const int w = 1920, h = 1080;
-  const std::string clip = test::MakeClip("1080.y4m", w, h, 2);
   const size_t frame = size_t(w) * h * 3 / 2;
   const std::string out = TempPath("1080out.y4m"), padded = TempPath("1080pad.y4m");
-  const test::Run run = Tool(clip + " " + out);
+  const test::Run run = Tool(Clip1080() + " " + out);
   ASSERT_EQ(run.exit_code, 0) << run.err;
   EXPECT_EQ(run.err, "");
-  ASSERT_EQ(Tool("--pad " + clip + " " + padded).exit_code, 0);
+  ASSERT_EQ(Tool("--pad " + Clip1080() + " " + padded).exit_code, 0);
   EXPECT_EQ(ReadFile(out), ReadFile(padded));
-  const test::Y4m in = ParseY4m(ReadFile(clip), frame), p = ParseY4m(ReadFile(out), frame);
+  const test::Y4m in = ParseY4m(ReadFile(Clip1080()), frame), p = ParseY4m(ReadFile(out), frame);
   ASSERT_EQ(p.frames.size(), 2u);
   for (int line = 1; line < h; line += 2)
     ASSERT_EQ(p.frames[0].compare(size_t(line) * w, w, in.frames[0], size_t(line) * w, w), 0);
   EXPECT_NE(p.frames[0], in.frames[0]);
-
-  // Without padding the filter would only draw its notice: refused, unless asked for.
-  const std::string noticed = TempPath("1080notice.y4m");
-  std::remove(noticed.c_str());
-  const test::Run refused = Tool("--no-pad " + clip + " " + noticed);
-  EXPECT_EQ(refused.exit_code, 2);
-  EXPECT_NE(refused.err.find("1920x1080"), std::string::npos) << refused.err;
-  EXPECT_NE(refused.err.find("--show-notices"), std::string::npos) << refused.err;
-  EXPECT_EQ(ReadFile(noticed), "");
-  ASSERT_EQ(Tool("--no-pad --show-notices " + clip + " " + noticed).exit_code, 0);
-  const test::Y4m n = ParseY4m(ReadFile(noticed), frame);
-  ASSERT_EQ(n.frames.size(), 2u);
-  EXPECT_NE(n.frames[0], in.frames[0]);
-  EXPECT_EQ(n.frames[0].substr(size_t(w) * h), in.frames[0].substr(size_t(w) * h));
 }
 
 TEST(CliTool, PaddingEqualsDeinterlacingAPaddedFrameAndCropping) {
@@ -160,21 +150,34 @@ TEST(CliTool, PaddingEqualsDeinterlacingAPaddedFrameAndCropping) {
   }
 }
 
-// Packed frames used to come out as the filter's notice, with exit 0.
-TEST(CliTool, PackedRawFramesAreRefusedUnlessNoticesAreAsked) {
-  const std::string raw = TempPath("yuy2.raw"), out = TempPath("yuy2o.raw");
-  test::WriteFile(raw, std::string(size_t(64) * 2 * 48 * 2, '\x80'));
-  std::remove(out.c_str());
-  const test::Run refused = Tool("--raw 64x48 --pixel-type yuy2 " + raw + " " + out);
-  EXPECT_EQ(refused.exit_code, 2);
-  EXPECT_NE(refused.err.find("yuy2"), std::string::npos) << refused.err;
-  EXPECT_NE(refused.err.find("scale=interl=1,format=yuv420p"), std::string::npos) << refused.err;
-  EXPECT_EQ(ReadFile(out), "");
-  const test::Run run = Tool("--show-notices --raw 64x48 --pixel-type yuy2 " + raw + " " + out);
-  ASSERT_EQ(run.exit_code, 0) << run.err;
-  const std::string bytes = ReadFile(out);
-  ASSERT_EQ(bytes.size(), size_t(64) * 2 * 48 * 2);
-  EXPECT_NE(bytes.find('\xff'), std::string::npos);
+// Frames the filter would only draw its notice on used to be written with
+// exit 0: refused before any frame, unless the notices are asked for.
+TEST(CliTool, FramesTheFilterWouldNotDeinterlaceAreRefusedUnlessNoticesAreAsked) {
+  const std::string yuy2 = TempPath("yuy2.raw");
+  test::WriteFile(yuy2, std::string(size_t(64) * 2 * 48 * 2, '\x80'));
+  struct Case {
+    std::string args, input;
+    std::vector<std::string> said;
+  };
+  const Case cases[] = {
+      {"--no-pad", Clip1080(), {"1920x1080", "--show-notices"}},
+      {"--raw 64x48 --pixel-type yuy2", yuy2, {"yuy2", "scale=interl=1,format=yuv420p"}},
+  };
+  for (const Case& c : cases) {
+    const std::string out = TempPath("notice_out");
+    std::remove(out.c_str());
+    const test::Run refused = Tool(c.args + " " + c.input + " " + out);
+    EXPECT_EQ(refused.exit_code, 2) << c.args;
+    for (const std::string& s : c.said) {
+      EXPECT_NE(refused.err.find(s), std::string::npos) << refused.err;
+    }
+    EXPECT_EQ(ReadFile(out), "") << c.args;
+    const test::Run run = Tool("--show-notices " + c.args + " " + c.input + " " + out);
+    ASSERT_EQ(run.exit_code, 0) << c.args << ": " << run.err;
+    const std::string in = ReadFile(c.input), noticed = ReadFile(out);
+    EXPECT_EQ(noticed.size(), in.size()) << c.args;
+    EXPECT_NE(noticed, in) << c.args << ": no notice drawn";
+  }
 }
 
 // A frame read into memory upside down, plane by plane: lines i and h-1-i swap.

@@ -89,7 +89,7 @@ TEST(CliToolErrors, UsageErrorsReadNoFrame) {
   test::WriteFile(good, test::kSmallHeader + test::SmallFrames(1));
   std::remove(out.c_str());
   for (const char* args : {"--mode x", "--add-region 1,2,3", "--bogus", "--threads",
-                           "--raw 721x576 --pixel-type i420", "--keep middle"}) {
+                           "--raw 721x576 --pixel-type i420"}) {
     const test::Run run = Tool(std::string(args) + " " + good + " " + out);
     EXPECT_EQ(run.exit_code, 2) << args;
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;

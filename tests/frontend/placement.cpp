@@ -45,8 +45,6 @@ TEST(FrontendPlacement, PaddedPicturesAndTheirUpsideDownTwins) {
 
   EXPECT_EQ(PadTo16(1080), 1088);
   EXPECT_EQ(PadTo16(1920), 1920);
-  EXPECT_EQ(FieldsInTimeOrder(FieldOrder::kTopFirst)[0], Field::kTop);
-  EXPECT_EQ(FieldsInTimeOrder(FieldOrder::kBottomFirst)[0], Field::kBottom);
 }
 
 }  // namespace
