@@ -215,11 +215,15 @@ WindowBest Scan(const uint8_t* candidate, ptrdiff_t row_step, const uint8_t* ref
   if (start_best > 0x7FFFFFFFu && rows > 0 && cols > 0) {
     best.cost = FullCost<kCols, 1>(candidate, reference, stride);
   }
-  if (cols < 8) {  // too narrow for a group: one candidate at a time
+  // Too narrow for a group: one candidate at a time, each summed in full.
+  // Mostly the narrow windows around a good coarse match, where most
+  // candidates pass their first line: a branch there costs more than the
+  // lines it can skip.
+  if (cols < 8) {
     for (int32_t i = 0; i < rows; ++i) {
       for (int32_t j = 0; j < cols; ++j) {
         const uint32_t cost =
-            CostBelow<kCols, kLines>(candidate + i * row_step + j, reference, stride, best.cost);
+            FullCost<kCols, kLines>(candidate + i * row_step + j, reference, stride);
         if (cost < best.cost) best = {cost, i, j};
       }
     }
