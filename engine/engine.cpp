@@ -143,10 +143,12 @@ bool DeinterlaceEngine::DeinterlaceAdaptive() {
 
 void DeinterlaceEngine::ProcessMotion() {
   const bool frame_combed = DeinterlaceAdaptive();
+  std::memset(block_match.get(), 0, size_t(block_count) * sizeof(BlockMatch));
+  // A frame combed throughout searches no block: nothing reads the
+  // decimated planes then.
+  if (frame_combed) return;
   DecimatePlane(dsp_, decimated_src.get(), src_y, width, height);
   DecimatePlane(dsp_, decimated_dst.get(), dst_y, width, height);
-  std::memset(block_match.get(), 0, size_t(block_count) * sizeof(BlockMatch));
-  if (frame_combed) return;
   for (uint32_t b = 0; b < block_count; ++b) {
     if (block_comb_score[b] > kRepairScore) RepairBlock(b, params.search_range);
   }

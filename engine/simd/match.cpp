@@ -169,17 +169,31 @@ struct GroupSums {
     return !hn::AllFalse(d32, hn::Or(hn::Lt(hn::RearrangeToOddPlusEven(even0, even1), best_v),
                                      hn::Lt(hn::RearrangeToOddPlusEven(odd0, odd1), best_v)));
   }
-  // The lines from `l` on, checked after each: false, storing nothing, as
-  // soon as none can beat best; else the complete costs.
-  HWY_INLINE bool Finish(int l, int32_t best, int32_t* even, int32_t* odd) {
+  // The lines from `l` on, checked after each: false as soon as none can
+  // beat best; true when the sums are the complete costs.
+  HWY_INLINE bool Finish(int l, int32_t best) {
     for (; l < kLines; ++l) {
       AddLine(l);
       if (!AnyBelow(best)) return false;
     }
-    const D32 d32;
-    hn::StoreU(hn::RearrangeToOddPlusEven(even0, even1), d32, even);
-    hn::StoreU(hn::RearrangeToOddPlusEven(odd0, odd1), d32, odd);
     return true;
+  }
+  // After Finish: the group's first strict minimum, when it is below best,
+  // becomes the best (candidate k of the group at column at + k of `row`).
+  HWY_INLINE void Pick(int32_t row, int32_t at, WindowBest& best) const {
+    const D32 d32;
+    const auto even = hn::RearrangeToOddPlusEven(even0, even1);
+    const auto odd = hn::RearrangeToOddPlusEven(odd0, odd1);
+    // Costs stay below 2^31, so signed lanes order them as unsigned ones.
+    const auto low = hn::MinOfLanes(d32, hn::Min(even, odd));
+    const uint32_t cost = uint32_t(hn::GetLane(low));
+    if (cost >= best.cost) return;
+    // The first candidate at that cost: 2k of the even sums or 2k + 1 of the
+    // odd ones, whichever comes first.
+    const intptr_t e = hn::FindFirstTrue(d32, hn::Eq(even, low));
+    const intptr_t o = hn::FindFirstTrue(d32, hn::Eq(odd, low));
+    const bool even_first = e >= 0 && (o < 0 || e <= o);
+    best = {cost, row, at + int32_t(even_first ? 2 * e : 2 * o + 1)};
   }
   const uint8_t* candidate;
   ptrdiff_t stride;
@@ -201,18 +215,21 @@ WindowBest Scan(const uint8_t* candidate, ptrdiff_t row_step, const uint8_t* ref
   if (start_best > 0x7FFFFFFFu && rows > 0 && cols > 0) {
     best.cost = FullCost<kCols, 1>(candidate, reference, stride);
   }
-  if (cols < 8) {  // too narrow for a group: one candidate at a time
+  // Too narrow for a group: one candidate at a time, each summed in full.
+  // Mostly the narrow windows around a good coarse match, where most
+  // candidates pass their first line: a branch there costs more than the
+  // lines it can skip.
+  if (cols < 8) {
     for (int32_t i = 0; i < rows; ++i) {
       for (int32_t j = 0; j < cols; ++j) {
         const uint32_t cost =
-            CostBelow<kCols, kLines>(candidate + i * row_step + j, reference, stride, best.cost);
+            FullCost<kCols, kLines>(candidate + i * row_step + j, reference, stride);
         if (cost < best.cost) best = {cost, i, j};
       }
     }
     return best;
   }
   const ReferencePairs<kCols, kLines> ref(reference, stride);
-  int32_t even[8], odd[8];
   // Groups of 16 candidates (8 with 128-bit vectors), then of 8, then single
   // candidates. Wider groups lose more to the early exit than they gain: on
   // AVX-512 the 32-candidate group scanned a 33 x 17 window more slowly.
@@ -224,18 +241,12 @@ WindowBest Scan(const uint8_t* candidate, ptrdiff_t row_step, const uint8_t* ref
   using Sums16 = GroupSums<decltype(d16), kCols, kLines>;
   const int32_t n = int32_t(hn::Lanes(d16));
   const auto line_of = [&](int32_t i) { return candidate + i * row_step; };
-  const auto pick = [&](int32_t i, int32_t at, int32_t width) {
-    for (int32_t k = 0; k < width / 2; ++k) {
-      if (uint32_t(even[k]) < best.cost) best = {uint32_t(even[k]), i, at + 2 * k};
-      if (uint32_t(odd[k]) < best.cost) best = {uint32_t(odd[k]), i, at + 2 * k + 1};
-    }
-  };
   // Row i from column j on, past its groups of 16.
   const auto rest = [&](int32_t i, int32_t j) {
     if (HWY_MAX_BYTES > 16) {
       for (; j + 8 <= cols; j += 8) {
         GroupSums<hn::CappedTag<int16_t, 8>, kCols, kLines> a(line_of(i) + j, stride, ref);
-        if (a.Finish(0, BestLane(best.cost), even, odd)) pick(i, j, 8);
+        if (a.Finish(0, BestLane(best.cost))) a.Pick(i, j, best);
       }
     }
     for (; j < cols; ++j) {
@@ -251,12 +262,12 @@ WindowBest Scan(const uint8_t* candidate, ptrdiff_t row_step, const uint8_t* ref
       b.AddLine(0);
       const bool a_live = a.AnyBelow(BestLane(best.cost));
       const bool b_live = b.AnyBelow(BestLane(best.cost));
-      if (a_live && a.Finish(1, BestLane(best.cost), even, odd)) pick(i, j, n);
-      if (b_live && b.Finish(1, BestLane(best.cost), even, odd)) pick(i, j + n, n);
+      if (a_live && a.Finish(1, BestLane(best.cost))) a.Pick(i, j, best);
+      if (b_live && b.Finish(1, BestLane(best.cost))) b.Pick(i, j + n, best);
     }
     for (; j + n <= cols; j += n) {
       Sums16 a(line_of(i) + j, stride, ref);
-      if (a.Finish(0, BestLane(best.cost), even, odd)) pick(i, j, n);
+      if (a.Finish(0, BestLane(best.cost))) a.Pick(i, j, best);
     }
     rest(i, j);
   }
