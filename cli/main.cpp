@@ -1,4 +1,4 @@
-// vantrel: deinterlaces YUV4MPEG2 or raw video through the Vantrel plugin.
+// vantrel: deinterlaces YUV4MPEG2 or raw video with the Vantrel filter.
 
 #include <csignal>
 #include <cstdint>
@@ -10,7 +10,7 @@
 #include "cli/options.h"
 #include "cli/pipeline.h"
 #include "cli/session.h"
-#include "frontend/version.h"
+#include "core/version.h"
 
 namespace {
 
@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.version) {
-    std::printf("vantrel %s\n", vantrel::frontend::kVersion);
+    std::printf("vantrel %s\n", vantrel::kVersion);
     return 0;
   }
   // A closed output pipe is reported by write() and ends the run cleanly.
@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
   for (const std::string& line : Warnings(options, session)) {
     if (!quiet) std::fprintf(stderr, "vantrel: warning: %s\n", line.c_str());
   }
-  if (!StartRun(options, argv[0], &session, &error)) return Fail(error);
+  if (!StartRun(options, &session, &error)) return Fail(error);
 
   const bool show = options.progress == Options::Progress::kOn ||
                     (options.progress == Options::Progress::kAuto && isatty(STDERR_FILENO));

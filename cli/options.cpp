@@ -8,6 +8,12 @@
 
 namespace vantrel::cli {
 
+std::string OptionName(const ParamInfo& info) {
+  std::string name = std::string("--") + info.name;
+  for (char& c : name) c = c == '_' ? '-' : c;
+  return name;
+}
+
 bool ParseInt32(const std::string& text, int32_t* value) {
   if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
   errno = 0;
@@ -45,10 +51,9 @@ struct Spec {
   Kind kind;
 };
 
+// The filter's integer arguments are named after the parameter table.
 const Spec kSpecs[] = {
-    {"--mode", Kind::kValue},          {"--search-range", Kind::kValue},
-    {"--comb-threshold", Kind::kValue}, {"--match-threshold", Kind::kValue},
-    {"--pixel-threshold", Kind::kValue}, {"--use-comb-mask", Kind::kFlag},
+    {"--use-comb-mask", Kind::kFlag},
     {"--no-output-reference", Kind::kFlag}, {"--add-region", Kind::kValue},
     {"--sub-region", Kind::kValue},     {"--raw", Kind::kValue},
     {"--pixel-type", Kind::kValue},     {"--pad", Kind::kFlag},
@@ -57,11 +62,21 @@ const Spec kSpecs[] = {
     {"--field-order", Kind::kValue},
     {"--threads", Kind::kValue},        {"--frames", Kind::kValue},
     {"--progress", Kind::kFlag},        {"--quiet", Kind::kFlag},
-    {"--plugin", Kind::kValue},         {"--help", Kind::kFlag},
+    {"--help", Kind::kFlag},
     {"-h", Kind::kFlag},                {"--version", Kind::kFlag},
 };
 
+// The filter argument an option names, or null.
+const ParamInfo* FilterArgument(const std::string& name) {
+  for (const ParamInfo& info : kParams) {
+    if (name == OptionName(info)) return &info;
+  }
+  return nullptr;
+}
+
 const Spec* FindSpec(const std::string& name) {
+  static const Spec kFilterValue{"", Kind::kValue};
+  if (FilterArgument(name)) return &kFilterValue;
   for (const Spec& s : kSpecs)
     if (name == s.name) return &s;
   return nullptr;
@@ -80,21 +95,18 @@ struct Given {
 bool Apply(const std::string& name, const std::string& value, Options* o, std::string* error,
            Given* given) {
   int32_t v = 0;
-  auto integer = [&](std::optional<int32_t>* field) {
-    if (!ParseInt32(value, &v)) {
+  if (const ParamInfo* argument = FilterArgument(name)) {
+    if (!ParseInt32(value, &(o->filter.*argument->field))) {
       *error = BadValue(name, value, "an integer");
       return false;
     }
-    *field = v;
     return true;
-  };
-  if (name == "--mode") return integer(&o->mode);
-  if (name == "--search-range") return integer(&o->search_range);
-  if (name == "--comb-threshold") return integer(&o->comb_threshold);
-  if (name == "--match-threshold") return integer(&o->match_threshold);
-  if (name == "--pixel-threshold") return integer(&o->pixel_threshold);
-  if (name == "--use-comb-mask") return o->use_comb_mask = true;
-  if (name == "--no-output-reference") return o->no_output_reference = true;
+  }
+  if (name == "--use-comb-mask") return o->filter.use_comb_mask = true;
+  if (name == "--no-output-reference") {
+    o->filter.use_output_reference = false;
+    return true;
+  }
   if (name == "--add-region" || name == "--sub-region") {
     RegionOption r{name == "--add-region", 0, 0, 0, 0};
     if (!ParseRegion(value, &r)) {
@@ -122,7 +134,7 @@ bool Apply(const std::string& name, const std::string& value, Options* o, std::s
   if (name == "--keep") {
     given->keep = true;
     if (value == "top" || value == "bottom") {
-      o->keep = value == "top" ? frontend::Field::kTop : frontend::Field::kBottom;
+      o->keep = value == "top" ? Field::kTop : Field::kBottom;
       return true;
     }
     *error = BadValue(name, value, "top or bottom (the even or the odd lines)");
@@ -131,8 +143,7 @@ bool Apply(const std::string& name, const std::string& value, Options* o, std::s
   if (name == "--double-rate") return o->double_rate = true;
   if (name == "--field-order") {
     if (value == "tff" || value == "bff") {
-      o->field_order = value == "tff" ? frontend::FieldOrder::kTopFirst
-                                      : frontend::FieldOrder::kBottomFirst;
+      o->field_order = value == "tff" ? FieldOrder::kTopFirst : FieldOrder::kBottomFirst;
       return true;
     }
     *error = BadValue(name, value, "tff or bff (top or bottom field first)");
@@ -160,10 +171,6 @@ bool Apply(const std::string& name, const std::string& value, Options* o, std::s
   }
   if (name == "--quiet") {
     o->progress = Options::Progress::kQuiet;
-    return true;
-  }
-  if (name == "--plugin") {
-    o->plugin = value;
     return true;
   }
   if (name == "--help" || name == "-h") return o->help = true;
@@ -246,7 +253,7 @@ bool ParseOptions(int argc, const char* const* argv, Options* o, std::string* er
 const char* UsageText() {
   return R"(Usage: vantrel [options] INPUT OUTPUT
 
-Deinterlaces 8-bit 4:2:0 video with the Vantrel plugin. INPUT and OUTPUT are
+Deinterlaces 8-bit 4:2:0 video with the Vantrel filter. INPUT and OUTPUT are
 files or - for standard input and output, YUV4MPEG2 unless --raw is given.
 Example:
   ffmpeg -i in.mkv -f yuv4mpegpipe - | vantrel - - | ffmpeg -i - out.mkv
@@ -290,8 +297,6 @@ Input and output:
 Running:
   --threads N            frames processed in parallel (default: one per core)
   --progress / --quiet   force the progress line on / print nothing but errors
-  --plugin PATH          the plugin library (default: libvantrel.so next to
-                         vantrel, else in ../lib/avisynth/ from there)
   --help, --version
 )";
 }

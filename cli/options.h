@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "cli/raw_io.h"
-#include "frontend/placement.h"
+#include "core/params.h"
+#include "core/placement.h"
 
 namespace vantrel::cli {
 
@@ -20,12 +21,9 @@ struct RegionOption {
 struct Options {
   std::string input;
   std::string output;
-  std::string plugin;  // empty: the library next to the executable
 
-  // Filter arguments: left out unless given, so the filter's defaults apply.
-  std::optional<int32_t> mode, search_range, comb_threshold, match_threshold, pixel_threshold;
-  bool use_comb_mask = false;
-  bool no_output_reference = false;
+  // The filter's arguments as given (its defaults where none was).
+  RequestedParams filter;
   std::vector<RegionOption> regions;
 
   // Raw frames instead of YUV4MPEG2: their type and layout.
@@ -36,9 +34,9 @@ struct Options {
 
   bool pad = true;  // 4:2:0 sizes that are not multiples of 16
   bool show_notices = false;
-  frontend::Field keep = frontend::Field::kBottom;
+  Field keep = Field::kBottom;
   bool double_rate = false;
-  std::optional<frontend::FieldOrder> field_order;  // else the stream's, else top first
+  std::optional<FieldOrder> field_order;  // else the stream's, else top first
   int threads = 0;         // 0: one per core
   int64_t max_frames = -1; // -1: all
   enum class Progress { kAuto, kOn, kQuiet } progress = Progress::kAuto;
@@ -49,6 +47,9 @@ struct Options {
 
 // Parses argv; false with a message (naming the option and what to do).
 bool ParseOptions(int argc, const char* const* argv, Options* options, std::string* error);
+
+// "--search-range" for the search range, and so on.
+std::string OptionName(const ParamInfo& info);
 
 // Strict decimal integer in the int32 range, sign allowed.
 bool ParseInt32(const std::string& text, int32_t* value);

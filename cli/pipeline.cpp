@@ -6,41 +6,38 @@
 #include <mutex>
 #include <thread>
 
+#include "cli/frame_buffers.h"
 #include "cli/interrupt.h"
-#include "frontend/placement.h"
+#include "core/placement.h"
 
 namespace vantrel::cli {
 
 namespace {
 
-using frontend::Field;
-
-// Output frame n keeps the field of s.fields[field].
+// Output frame n keeps the field of s.fields[field]. Both fields of a frame
+// read the same input: each sees it placed for its own field.
 struct Job {
   int64_t n;
   size_t field;
-  host::WritableFrame input;
+  std::shared_ptr<FrameBuffer> input;
 };
 
 struct Result {
   size_t field;
-  host::Frame output;
+  std::shared_ptr<FrameBuffer> output;
   std::string error;
 };
-
-host::ConstPlaneView ReadOnly(const host::PlaneView& p) {
-  return {p.data, p.pitch, p.row_size, p.height};
-}
 
 class Pipeline {
  public:
   Pipeline(Session& s, const Options& o, Progress& p)
       : s_(s), o_(o), progress_(p), per_frame_(s.fields.size()),
-        max_in_flight_(int64_t(per_frame_) * (2 * s.threads + 2)) {}
+        max_in_flight_(int64_t(per_frame_) * (2 * s.threads + 2)),
+        buffers_(s.format, s.width, s.height) {}
 
   RunResult Run() {
     std::vector<std::thread> workers;
-    for (int t = 0; t < s_.threads; ++t) workers.emplace_back([this, t] { Work(size_t(t)); });
+    for (int t = 0; t < s_.threads; ++t) workers.emplace_back([this] { Work(); });
     std::thread writer([this] { Write(); });
     Read();
     {
@@ -57,12 +54,11 @@ class Pipeline {
   }
 
  private:
-  // Reads frames straight into new host frames, placed for the first field
-  // kept; a second field gets a flipped copy.
+  // Reads each frame straight into a frame buffer, upright, and pads it.
   void Read() {
     FrameReader& reader = *s_.reader;
     const FrameFormat& file = reader.format();
-    const bool padded = s_.format.width != file.width || s_.format.height != file.height;
+    const bool padded = s_.width != file.width || s_.height != file.height;
     for (int64_t n = 0; o_.max_frames < 0 || n < o_.max_frames; ++n) {
       {
         std::unique_lock<std::mutex> lock(m_);
@@ -71,19 +67,14 @@ class Pipeline {
       }
       // Ctrl-C: no more frames; those already read are still written.
       if (InterruptSignal()) return;
-      std::vector<host::WritableFrame> frames(per_frame_);
-      for (size_t k = 0; k < per_frame_; ++k) {
-        std::string error;
-        if (!s_.fields[k].host->NewFrame(s_.format, &frames[k], &error)) {
-          read_error_ = "cannot allocate a frame: " + error;
-          return;
-        }
+      std::shared_ptr<FrameBuffer> frame = buffers_.Take();
+      if (!frame) {
+        read_error_ = "not enough memory for frame " + std::to_string(n);
+        return;
       }
-      const Field keep = s_.fields[0].keep;
       PlaneOut planes[3];
       for (int i = 0; i < file.plane_count; ++i) {
-        const auto lines = frontend::PictureIn(frames[0].plane(PlaneOf(i)), keep);
-        planes[i] = {lines.data, lines.pitch};
+        planes[i] = {frame->view.planes[i].data, frame->view.planes[i].pitch};
       }
       const ReadStatus status = reader.Read(planes, file.plane_count);
       if (status == ReadStatus::kEnd) return;
@@ -93,18 +84,12 @@ class Pipeline {
         return;
       }
       for (int i = 0; i < file.plane_count && padded; ++i) {
-        frontend::FillPadding(frames[0].plane(PlaneOf(i)), file.planes[i].row_bytes,
-                              file.planes[i].rows, keep);
-      }
-      for (size_t k = 1; k < per_frame_; ++k) {
-        for (int p = 0; p < frames[0].plane_count(); ++p) {
-          frontend::CopyFlipped(ReadOnly(frames[0].plane(p)), frames[k].plane(p));
-        }
+        FillPadding(frame->view.planes[i], file.planes[i].row_bytes, file.planes[i].rows);
       }
       {
         std::lock_guard<std::mutex> lock(m_);
         for (size_t k = 0; k < per_frame_; ++k) {
-          jobs_.push_back({n * int64_t(per_frame_) + int64_t(k), k, std::move(frames[k])});
+          jobs_.push_back({n * int64_t(per_frame_) + int64_t(k), k, frame});
         }
         in_flight_ += int64_t(per_frame_);
         jobs_queued_ += int64_t(per_frame_);
@@ -117,9 +102,7 @@ class Pipeline {
     }
   }
 
-  int PlaneOf(int file_plane) const { return s_.plane_of_file_plane[size_t(file_plane)]; }
-
-  void Work(size_t thread) {
+  void Work() {
     for (;;) {
       Job job;
       {
@@ -129,12 +112,7 @@ class Pipeline {
         job = std::move(jobs_.front());
         jobs_.pop_front();
       }
-      Result r;
-      r.field = job.field;
-      frontend::FilterChain& chain = s_.fields[job.field].chains[thread];
-      if (chain.source.Feed(int(job.n), &job.input, &r.error)) {
-        chain.filter.GetFrame(int(job.n), &r.output, &r.error);
-      }
+      Result r = Deinterlace(job);
       {
         std::lock_guard<std::mutex> lock(m_);
         done_.emplace(job.n, std::move(r));
@@ -143,8 +121,22 @@ class Pipeline {
     }
   }
 
+  Result Deinterlace(Job& job) {
+    Result r;
+    r.field = job.field;
+    const int64_t frame = job.n / int64_t(per_frame_);
+    r.output = buffers_.Take();
+    const FieldOutput& field = s_.fields[job.field];
+    if (!r.output ||
+        s_.filter->Process(s_.format, Placed(job.input->view, field.keep),
+                           Placed(r.output->view, field.keep), field.regions) != FrameResult::kDone) {
+      r.error = "frame " + std::to_string(frame) + ": not enough memory to deinterlace it";
+    }
+    job.input.reset();
+    return r;
+  }
+
   void Write() {
-    const FrameFormat& file = s_.reader->format();
     for (int64_t n = 0;; ++n) {
       Result r;
       {
@@ -154,12 +146,12 @@ class Pipeline {
         r = std::move(done_[n]);
         done_.erase(n);
       }
-      if (!r.error.empty() || !WriteFrame(r.output, file, s_.fields[r.field].keep)) {
-        if (!r.error.empty()) result_.error = "frame " + std::to_string(n) + ": " + r.error;
+      if (!r.error.empty() || !WriteFrame(*r.output)) {
+        if (!r.error.empty()) result_.error = r.error;
         Stop();
         return;
       }
-      r.output = host::Frame();
+      r.output.reset();
       progress_.FrameDone();
       ++result_.frames_written;
       {
@@ -170,11 +162,12 @@ class Pipeline {
     }
   }
 
-  bool WriteFrame(const host::Frame& frame, const FrameFormat& file, Field keep) {
+  // The filter wrote the picture upright whichever field it kept.
+  bool WriteFrame(const FrameBuffer& frame) {
+    const FrameFormat& file = s_.reader->format();
     PlaneIn planes[3];
     for (int i = 0; i < file.plane_count; ++i) {
-      const auto lines = frontend::PictureIn(frame.plane(PlaneOf(i)), keep);
-      planes[i] = {lines.data, lines.pitch};
+      planes[i] = {frame.view.planes[i].data, frame.view.planes[i].pitch};
     }
     const WriteStatus status = s_.writer->WriteFrame(planes, file.plane_count);
     if (status == WriteStatus::kOk) return true;
@@ -206,6 +199,7 @@ class Pipeline {
   Progress& progress_;
   const size_t per_frame_;  // output frames per input frame
   const int64_t max_in_flight_;
+  FrameBuffers buffers_;
 
   std::mutex m_;
   // Each waiter on its own condition, so that an event wakes only those it

@@ -69,6 +69,15 @@ bool ParsePixelType(std::string_view name, PixelType* type, std::string* error) 
 
 const char* RawTypeName(PixelType type) { return InfoOf(type).name; }
 
+PixelFormat FilterFormat(PixelType type) {
+  switch (type) {
+    case PixelType::kYUY2: return PixelFormat::kYuy2;
+    case PixelType::kRGB24: return PixelFormat::kRgb24;
+    case PixelType::kRGB32: return PixelFormat::kRgb32;
+    default: return PixelFormat::kYuv420;
+  }
+}
+
 bool ParseFrameSize(std::string_view text, int32_t* width, int32_t* height, std::string* error) {
   const size_t x = text.find_first_of("xX");
   if (x == std::string_view::npos) {

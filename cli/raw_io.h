@@ -6,13 +6,17 @@
 #include <string_view>
 
 #include "cli/frame_io.h"
-#include "host/pixel_type.h"
+#include "core/frame_view.h"
 
 namespace vantrel::cli {
 
 // Frame sizes in bytes: i420/yv12 W*H*3/2 (W and H even, planes Y U V or
 // Y V U), yuy2 W*2*H (W even), rgb24 W*3*H, rgb32 W*4*H (one plane each).
-using PixelType = host::PixelType;
+enum class PixelType { kI420, kYV12, kYUY2, kRGB24, kRGB32 };
+
+// The filter's format of the frames: I420 and YV12 both store the planes in
+// the order the filter takes them (luma, then the chroma plane stored first).
+PixelFormat FilterFormat(PixelType type);
 
 // "i420", "yv12", "yuy2", "rgb24" or "rgb32", in any case.
 bool ParsePixelType(std::string_view name, PixelType* type, std::string* error);

@@ -1,5 +1,5 @@
 // Everything one run of the tool sets up before the first frame: the input
-// and output streams, the plugin, and the filter chains. It is set up in
+// and output streams, the filter and the fields it keeps. It is set up in
 // three steps, so that each kind of failure has its own exit code.
 #pragma once
 
@@ -9,28 +9,28 @@
 
 #include "cli/frame_io.h"
 #include "cli/options.h"
-#include "frontend/filter_chain.h"
-#include "frontend/placement.h"
-#include "host/script_host.h"
+#include "core/deinterlacer.h"
+#include "core/placement.h"
 
 namespace vantrel::cli {
 
-// The filters that keep one field: a plugin instance of their own (the
-// region list is per instance) and a chain per thread.
-struct FieldFilters {
-  frontend::Field keep = frontend::Field::kBottom;
-  std::unique_ptr<host::ScriptHost> host;
-  std::vector<frontend::FilterChain> chains;
+// One output frame per input frame keeps this field, with the regions placed
+// for the frame as the filter then sees it (upside down for the top field).
+struct FieldOutput {
+  Field keep = Field::kBottom;
+  RegionList regions;
 };
 
 struct Session {
   std::unique_ptr<FrameReader> reader;
   std::unique_ptr<FrameWriter> writer;
-  host::VideoFormat format;  // what the filter sees (padded unless --no-pad)
-  // For each file plane (in file order), the frame plane it belongs to.
-  std::vector<int> plane_of_file_plane;
+  // What the filter sees: the frames' format and size (padded unless --no-pad).
+  PixelFormat format = PixelFormat::kYuv420;
+  int32_t width = 0;
+  int32_t height = 0;
   // Every input frame gives one output frame per entry, in this order.
-  std::vector<FieldFilters> fields;
+  std::vector<FieldOutput> fields;
+  std::unique_ptr<Deinterlacer> filter;
   int threads = 1;
 };
 
@@ -45,8 +45,8 @@ bool CheckRun(const Options& options, const Session& session, std::string* error
 // One line each for values the filter will not use as given.
 std::vector<std::string> Warnings(const Options& options, const Session& session);
 
-// Loads the plugin, adds the regions, builds the filters and opens the
-// output; false with a message saying what failed and what to do.
-bool StartRun(const Options& options, const char* argv0, Session* session, std::string* error);
+// Builds the filter and the region lists and opens the output; false with a
+// message saying what failed.
+bool StartRun(const Options& options, Session* session, std::string* error);
 
 }  // namespace vantrel::cli

@@ -1,30 +1,27 @@
-// The filter through the stand-in host. The input picks the pixel type, the
-// size (any the host can make, from 1 x 1 up, not only multiples of 16), the
-// frame layout, the script's arguments (any 32-bit value), the processor,
-// the region list (negative, inverted, oversized and more than fit) and an
+// The filter core on frames of any layout. The input picks the format, the
+// size (from 1 x 1 up, not only multiples of 16), the layout (pitches past the
+// row, planes apart, upside down), the arguments (any 32-bit value), the
+// region list (negative, inverted, oversized and more than fit) and an
 // allocation that fails. The output must be the engine's result with the
-// regions applied, the source when an allocation failed, or the source with
-// notice ink (0 or 255 luma) for frames the filter does not process; the
-// source frame must never change and nothing outside the planes may be hit.
-// A second request to the same filter must give the engine's result.
+// regions applied, or the source with notice ink (0 or 255) for frames the
+// filter does not deinterlace; a failed allocation must be reported; the
+// input must never change and nothing outside the planes may be hit. A
+// second request to the same filter must give the same result.
 #include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "engine/engine.h"
+#include "core/deinterlacer.h"
 #include "fuzz/fuzz_input.h"
-#include "host/environment.h"
-#include "host/frame_planes.h"
-#include "host/source_clips.h"
-#include "plugin/filter.h"
-#include "plugin/regions.h"
 
 namespace vantrel::fuzz {
 namespace {
 
 constexpr const char* kTarget = "filter";
-using Bytes = std::vector<BYTE>;
+using Bytes = std::vector<uint8_t>;
 
 // The allocator handed to the filter: fails the n-th request from now.
 int64_t g_allocations_until_failure = -1;
@@ -38,26 +35,70 @@ void* FailingAllocate(size_t bytes) {
   return std::malloc(bytes);
 }
 
-constexpr int kPixelTypes[] = {VideoInfo::CS_YV12, VideoInfo::CS_I420, VideoInfo::CS_YUY2,
-                               VideoInfo::CS_BGR24, VideoInfo::CS_BGR32};
+constexpr PixelFormat kFormats[] = {PixelFormat::kYuv420, PixelFormat::kYuy2,
+                                    PixelFormat::kRgb24, PixelFormat::kRgb32};
 
-bool IsPlanar(int pixel_type) {
-  return pixel_type == VideoInfo::CS_YV12 || pixel_type == VideoInfo::CS_I420;
-}
+struct Shape {
+  PixelFormat format;
+  int32_t width, height;
+};
 
-VideoInfo PickFormat(FuzzInput& in) {
-  VideoInfo vi{};
-  vi.pixel_type = kPixelTypes[in.Byte() % 5];
+Shape PickShape(FuzzInput& in) {
+  Shape s{kFormats[in.Byte() % 4], 0, 0};
   const bool aligned = in.Bool();
-  vi.width = aligned ? 16 * int(in.Range(1, 16)) : int(in.Range(1, 300));
-  vi.height = aligned ? 16 * int(in.Range(1, 16)) : int(in.Range(1, 300));
-  if (IsPlanar(vi.pixel_type) || vi.pixel_type == VideoInfo::CS_YUY2) vi.width += vi.width & 1;
-  if (IsPlanar(vi.pixel_type)) vi.height += vi.height & 1;
-  vi.fps_numerator = 25;
-  vi.fps_denominator = 1;
-  vi.num_frames = 2;
-  return vi;
+  s.width = aligned ? 16 * int32_t(in.Range(1, 16)) : int32_t(in.Range(1, 300));
+  s.height = aligned ? 16 * int32_t(in.Range(1, 16)) : int32_t(in.Range(1, 300));
+  if (s.format != PixelFormat::kRgb24 && s.format != PixelFormat::kRgb32) s.width += s.width & 1;
+  if (s.format == PixelFormat::kYuv420) s.height += s.height & 1;
+  return s;
 }
+
+// Each plane in an allocation of its own with guard bytes past every line.
+class Frame {
+ public:
+  Frame(const Shape& s, int32_t extra_pitch, bool upside_down) {
+    const FrameView tight = PlaneShapes(s.format, s.width, s.height);
+    view_.plane_count = tight.plane_count;
+    for (int i = 0; i < tight.plane_count; ++i) {
+      PlaneView p = tight.planes[i];
+      p.pitch = p.row_size + extra_pitch;
+      memory_[i] = Bytes(size_t(p.pitch) * size_t(p.height), 0xA5);
+      p.data = memory_[i].data();
+      view_.planes[i] = upside_down ? UpsideDown(p) : p;
+    }
+  }
+  const FrameView& view() const { return view_; }
+  Bytes Tight() const {
+    Bytes out;
+    for (int i = 0; i < view_.plane_count; ++i) {
+      const PlaneView& p = view_.planes[i];
+      for (int32_t y = 0; y < p.height; ++y) out.insert(out.end(), p.Line(y), p.Line(y) + p.row_size);
+    }
+    return out;
+  }
+  void Fill(const Bytes& tight) {
+    size_t k = 0;
+    for (int i = 0; i < view_.plane_count; ++i) {
+      const PlaneView& p = view_.planes[i];
+      for (int32_t y = 0; y < p.height; ++y, k += size_t(p.row_size)) {
+        std::memcpy(p.Line(y), &tight[k], size_t(p.row_size));
+      }
+    }
+  }
+  bool GuardsIntact() const {
+    for (int i = 0; i < view_.plane_count; ++i) {
+      const PlaneView& p = view_.planes[i];
+      for (int32_t y = 0; y < p.height; ++y)
+        for (ptrdiff_t x = p.row_size; x < (p.pitch < 0 ? -p.pitch : p.pitch); ++x)
+          if (p.Line(y)[x] != 0xA5) return false;
+    }
+    return true;
+  }
+
+ private:
+  FrameView view_;
+  Bytes memory_[3];
+};
 
 int32_t PickCoordinate(FuzzInput& in, int extent) {
   switch (in.Byte() % 8) {
@@ -71,17 +112,17 @@ int32_t PickCoordinate(FuzzInput& in, int extent) {
   }
 }
 
-void PickRegions(FuzzInput& in, const VideoInfo& vi, int row_size) {
-  RegionList& list = ProcessRegionList();
-  list.count = 0;
+RegionList PickRegions(FuzzInput& in, int32_t row_size, int32_t height) {
+  RegionList list;
   const uint8_t many = in.Byte();
   const int count = many >= 250 ? int(in.Range(90, 120)) : many % 6;
   for (int i = 0; i < count; ++i) {
     const uint8_t kind = in.Bool() ? kAddRegion : kSubRegion;
-    const int32_t x1 = PickCoordinate(in, row_size), y1 = PickCoordinate(in, vi.height);
-    const int32_t x2 = PickCoordinate(in, row_size), y2 = PickCoordinate(in, vi.height);
+    const int32_t x1 = PickCoordinate(in, row_size), y1 = PickCoordinate(in, height);
+    const int32_t x2 = PickCoordinate(in, row_size), y2 = PickCoordinate(in, height);
     AppendRegion(list, kind, x1, y1, x2, y2);
   }
+  return list;
 }
 
 RequestedParams PickParams(FuzzInput& in) {
@@ -103,7 +144,7 @@ RequestedParams PickParams(FuzzInput& in) {
   return r;
 }
 
-Bytes PickPicture(FuzzInput& in, size_t bytes, int row_size) {
+Bytes PickPicture(FuzzInput& in, size_t bytes, int32_t row_size) {
   Bytes picture(bytes);
   const uint8_t kind = in.Byte() % 4;
   Noise noise(in.U32());
@@ -117,7 +158,7 @@ Bytes PickPicture(FuzzInput& in, size_t bytes, int row_size) {
       case 2: {
         // Woven motion: a bar that moved between the two fields.
         const size_t sx = x + ((y & 1) ? 0 : size_t(shift));
-        picture[i] = BYTE(((sx / 8) & 1 ? a : b) ^ (noise.Next() & 3));
+        picture[i] = uint8_t(((sx / 8) & 1 ? a : b) ^ (noise.Next() & 3));
         break;
       }
       default: picture[i] = in.rest_size() ? in.rest()[i % in.rest_size()] : a; break;
@@ -126,108 +167,85 @@ Bytes PickPicture(FuzzInput& in, size_t bytes, int row_size) {
   return picture;
 }
 
-// Tight Y, U, V -> the engine's block (chroma in the frame's memory order)
-// and back again (the swap is its own inverse).
-Bytes SwapChroma(const Bytes& yuv, size_t luma, bool v_first) {
-  if (!v_first) return yuv;
-  const size_t chroma = (yuv.size() - luma) / 2;
-  Bytes out(yuv);
-  std::memcpy(&out[luma], &yuv[luma + chroma], chroma);
-  std::memcpy(&out[luma + chroma], &yuv[luma], chroma);
-  return out;
-}
-
-Bytes EngineResult(const Bytes& yuv, const VideoInfo& vi, const RequestedParams& requested) {
-  const size_t luma = size_t(vi.width) * size_t(vi.height);
-  const bool v_first = vi.pixel_type == VideoInfo::CS_YV12;
-  Bytes block = SwapChroma(yuv, luma, v_first);
-  Bytes out(block.size());
+// The engine alone on tight planes, then the regions as they are defined.
+Bytes Expected(const Bytes& picture, const Shape& s, const RequestedParams& requested,
+               const RegionList& regions) {
+  Bytes src = picture, out(picture.size());
   DeinterlaceEngine engine;
-  FUZZ_CHECK(kTarget, engine.Init(uint32_t(vi.width), uint32_t(vi.height)), "engine refused");
-  const EngineParams params = BuildEngineParams(requested, vi.width, vi.height);
-  const uint8_t* result = engine.Process(block.data(), out.data(), &params);
-  return SwapChroma(result == out.data() ? out : block, luma, v_first);
-}
-
-void ApplyRegionsTo(Bytes& out, const Bytes& source, const Bytes& processed, int row_size,
-                    int height) {
-  const RegionList& list = ProcessRegionList();
-  for (int i = 0; i < list.count; ++i) {
-    const Region& r = list.regions[i];
+  FUZZ_CHECK(kTarget, engine.Init(uint32_t(s.width), uint32_t(s.height)), "engine refused");
+  const FrameView a = BlockView(s.format, src.data(), s.width, s.height);
+  const FrameView b = BlockView(s.format, out.data(), s.width, s.height);
+  engine.Process(EnginePlanes(a), EnginePlanes(b),
+                 BuildEngineParams(requested, s.width, s.height));
+  const Bytes processed = out;
+  for (int i = 0; i < regions.count; ++i) {
+    const Region& r = regions.regions[i];
     const bool fits = r.x1 >= 0 && r.y1 >= 0 && r.x1 <= r.x2 && r.y1 < r.y2 &&
-                      r.x2 <= row_size && r.y2 <= height;
+                      r.x2 <= s.width && r.y2 <= s.height;
     if (!fits) continue;
-    const Bytes& from = r.kind == kSubRegion ? source : processed;
+    const Bytes& from = r.kind == kSubRegion ? picture : processed;
     for (int32_t y = r.y1; y < r.y2; ++y) {
-      const size_t at = size_t(y) * size_t(row_size) + size_t(r.x1);
+      const size_t at = size_t(y) * size_t(s.width) + size_t(r.x1);
       std::memcpy(&out[at], &from[at], size_t(r.x2 - r.x1));
     }
   }
+  return out;
 }
 
-// Frames the filter does not process keep the source except under the ink.
-void CheckNotice(const Bytes& out, const Bytes& source, const VideoInfo& vi, int row_size) {
-  const size_t luma = size_t(row_size) * size_t(vi.height);
+// Frames the filter does not deinterlace keep the source except under the ink.
+void CheckNotice(const Bytes& out, const Bytes& source, const Shape& s) {
+  const size_t luma = size_t(s.width) * size_t(s.height);
   for (size_t i = 0; i < out.size(); ++i) {
     if (out[i] == source[i]) continue;
     const bool ink = out[i] == 0 || out[i] == 255;
-    const bool luma_byte = IsPlanar(vi.pixel_type) ? i < luma
-                           : vi.pixel_type == VideoInfo::CS_YUY2 ? (i % 2) == 0
-                                                                 : true;
+    const bool luma_byte = s.format == PixelFormat::kYuv420 ? i < luma
+                           : s.format == PixelFormat::kYuy2 ? (i % 2) == 0
+                                                            : true;
     FUZZ_CHECK(kTarget, ink && luma_byte, "byte " + std::to_string(i) + " changed outside ink");
   }
 }
 
 void Run(const uint8_t* data, size_t size) {
   FuzzInput in(data, size);
-  const VideoInfo vi = PickFormat(in);
-  const int row_size = vi.BytesFromPixels(vi.width);
-  const auto layout = in.Bool() ? host::FrameLayout::kHostLike : host::FrameLayout::kContiguous;
+  const Shape shape = PickShape(in);
+  const int32_t extra_pitch = in.Bool() ? int32_t(in.Range(1, 70)) : 0;
+  const bool upside_down = in.Bool();
   const RequestedParams requested = PickParams(in);
-  const CpuFeatures cpu = in.Byte() < 240 ? CpuFeatures{true, true}
-                                          : CpuFeatures{in.Bool(), in.Bool()};
-  PickRegions(in, vi, row_size);
+  const int32_t row_size = int32_t(BlockBytes(shape.format, shape.width, 1));
+  const RegionList regions = PickRegions(in, row_size, shape.height);
   const uint8_t failure = in.Byte();
-  g_allocations_until_failure = failure < 200 ? -1 : failure % 8;
+  g_allocations_until_failure = failure < 200 ? -1 : failure % 12;
   g_allocation_failed = false;
 
-  host::Environment env(layout);
-  auto* fed = new host::FedSourceClip(vi);
-  const PClip source(fed);
-  PVideoFrame input = env.NewVideoFrame(vi);
-  const size_t bytes = host::TightSize(*input);
-  const Bytes picture = PickPicture(in, bytes, row_size);
-  host::CopyIn(input, picture);
-  fed->Feed(0, input);
-
-  auto* filter = new DeinterlaceFilter(source, requested, cpu);
-  const PClip clip(filter);
-  filter->SetAllocator(FailingAllocate);
-  const PVideoFrame output = clip->GetFrame(0, &env);
-  FUZZ_CHECK(kTarget, host::CopyOut(*input) == picture, "the source frame changed");
-  if (layout == host::FrameLayout::kHostLike) {
-    FUZZ_CHECK(kTarget, host::OutsidePlanesIntact(*output), "written outside the planes");
+  Frame input(shape, extra_pitch, upside_down), output(shape, extra_pitch + 3, upside_down);
+  const Bytes picture =
+      PickPicture(in, BlockBytes(shape.format, shape.width, shape.height), row_size);
+  input.Fill(picture);
+  Deinterlacer core(requested, FailingAllocate);
+  const FrameResult result = core.Process(shape.format, input.view(), output.view(), regions);
+  FUZZ_CHECK(kTarget, input.Tight() == picture, "the input frame changed");
+  FUZZ_CHECK(kTarget, input.GuardsIntact() && output.GuardsIntact(), "written outside the planes");
+  FUZZ_CHECK(kTarget, (result == FrameResult::kNoMemory) == g_allocation_failed,
+             "a failed allocation was not reported, or one was reported that did not fail");
+  g_allocations_until_failure = -1;
+  if (result != FrameResult::kDone) {
+    FUZZ_CHECK(kTarget,
+               core.Process(shape.format, input.view(), output.view(), regions) ==
+                   FrameResult::kDone,
+               "the filter did not recover from a failed allocation");
   }
-  if (!cpu.has_mmx || !cpu.has_sse) return;
-  const Bytes out = host::CopyOut(*output);
-  const bool processed = IsPlanar(vi.pixel_type) && row_size % 16 == 0 && vi.height % 16 == 0;
-  if (!processed) {
-    CheckNotice(out, picture, vi, row_size);
+  const Bytes out = output.Tight();
+  const bool deinterlaced =
+      shape.format == PixelFormat::kYuv420 && IsDeinterlacedSize(shape.width, shape.height);
+  if (!deinterlaced) {
+    CheckNotice(out, picture, shape);
     return;
   }
-  Bytes expected = EngineResult(picture, vi, requested);
-  const Bytes engine_out = expected;
-  ApplyRegionsTo(expected, picture, engine_out, row_size, vi.height);
-  if (g_allocation_failed) {
-    FUZZ_CHECK(kTarget, out == picture, "a failed allocation did not give back the source");
-  } else {
-    FUZZ_CHECK(kTarget, out == expected, "output differs from the engine with the regions");
-  }
-  // The filter keeps its buffers: the next request reuses them (or retries
-  // the one that failed) and must give the same bytes.
-  g_allocations_until_failure = -1;
-  FUZZ_CHECK(kTarget, host::CopyOut(*clip->GetFrame(0, &env)) == expected,
-             "a second request to the same filter differs");
+  const Bytes expected = Expected(picture, shape, requested, regions);
+  FUZZ_CHECK(kTarget, out == expected, "output differs from the engine with the regions");
+  // The filter keeps its buffers: the next request reuses them.
+  core.Process(shape.format, input.view(), output.view(), regions);
+  FUZZ_CHECK(kTarget, output.Tight() == expected, "a second request to the same filter differs");
 }
 
 std::string Seed(std::initializer_list<uint8_t> bytes) {
@@ -237,7 +255,7 @@ std::string Seed(std::initializer_list<uint8_t> bytes) {
 }  // namespace
 
 std::vector<std::string> Seeds() {
-  // type, aligned, width, height, layout, 7 params, cpu, regions, failure, picture
+  // format, aligned, width, height, pitch, upside down, 7 params, regions, failure, picture
   return {
       Seed({0, 1, 2, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 200, 30, 5}),
       Seed({1, 1, 3, 2, 1, 1, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 0, 0, 0, 0, 0, 1, 0, 2, 7,

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "plugin/filter.h"
+#include "plugin/host_frames.h"
 #include "plugin/pixel_types.h"
 #include "plugin/regions.h"
 #include "sdk/avisynth.h"
@@ -14,15 +15,18 @@ AVSValue ApplyDeinterlace(AVSValue args, void*, IScriptEnvironment* env) {
   const PClip child = args[0].AsClip();
   if (!child) env->ThrowError("VantrelDeinterlace: the first argument must be a clip");
   const int pixel_type = child->GetVideoInfo().pixel_type;
-  if (!IsKnownPixelType(pixel_type)) {
+  if (!FormatOf(pixel_type)) {
     env->ThrowError("%s", UnsupportedPixelTypeMessage(pixel_type).c_str());
   }
-  const EngineParams defaults;
-  auto* filter = new (std::nothrow) DeinterlaceFilter(
-      child, args[1].AsInt(defaults.mode), args[2].AsInt(defaults.search_range),
-      args[3].AsInt(defaults.comb_threshold), args[4].AsInt(defaults.match_threshold),
-      args[5].AsInt(defaults.pixel_threshold), args[6].AsBool(defaults.use_comb_mask),
-      args[7].AsBool(defaults.use_output_reference), env);
+  // The integers follow the clip in the table's order, then the two flags.
+  RequestedParams requested;
+  for (int i = 0; i < kParamCount; ++i) {
+    int32_t& value = requested.*kParams[i].field;
+    value = args[1 + i].AsInt(value);
+  }
+  requested.use_comb_mask = args[1 + kParamCount].AsBool(requested.use_comb_mask);
+  requested.use_output_reference = args[2 + kParamCount].AsBool(requested.use_output_reference);
+  auto* filter = new (std::nothrow) DeinterlaceFilter(child, requested, DetectCpuFeatures());
   if (!filter) env->ThrowError("VantrelDeinterlace: not enough memory to create the filter");
   return AVSValue(static_cast<IClip*>(filter));
 }

@@ -2,34 +2,18 @@
 
 #include <cstdlib>
 
-#include "engine/cpu.h"
-#include "plugin/notice.h"
-#include "plugin/pixel_types.h"
+#include "plugin/host_frames.h"
 #include "plugin/regions.h"
 
 namespace vantrel {
 
-CpuFeatures DetectCpuFeatures() {
-  const CpuBasics cpu = DetectCpuBasics();
+bool PassesProcessorGate(const CpuFeatures& cpu) {
 #if defined(__aarch64__)
   // NEON, the architecture's own baseline, stands in for MMX and SSE.
-  return CpuFeatures{cpu.neon, cpu.neon};
+  return cpu.neon;
 #else
-  return CpuFeatures{cpu.mmx, cpu.sse};
+  return cpu.mmx && cpu.sse;
 #endif
-}
-
-EngineParams BuildEngineParams(const RequestedParams& requested, int row_size, int height) {
-  // Every field starts at its default; pixel_threshold keeps it always.
-  EngineParams p;
-  if (requested.mode >= 0 && requested.mode <= 3) p.mode = requested.mode;
-  const uint32_t smaller = uint32_t(row_size < height ? row_size : height);
-  if (uint32_t(requested.search_range) <= smaller) p.search_range = requested.search_range;
-  if (uint32_t(requested.comb_threshold) <= 255) p.comb_threshold = requested.comb_threshold;
-  if (uint32_t(requested.match_threshold) <= 65535) p.match_threshold = requested.match_threshold;
-  p.use_comb_mask = requested.use_comb_mask;
-  p.use_output_reference = requested.use_output_reference;
-  return p;
 }
 
 DeinterlaceFilter::DeinterlaceFilter(PClip source, int mode, int search_range,
@@ -42,15 +26,10 @@ DeinterlaceFilter::DeinterlaceFilter(PClip source, int mode, int search_range,
                         DetectCpuFeatures()) {}
 
 DeinterlaceFilter::DeinterlaceFilter(PClip source, const RequestedParams& requested,
-                                     CpuFeatures cpu)
-    : GenericVideoFilter(source),
-      working_sets_(std::malloc),
-      has_mmx(cpu.has_mmx),
-      has_sse(cpu.has_sse),
-      requested_params(requested) {}
+                                     const CpuFeatures& cpu)
+    : GenericVideoFilter(source), core_(requested), processes_(PassesProcessorGate(cpu)) {}
 
 static bool SameShape(const FrameView& a, const FrameView& b) {
-  if (a.plane_count != b.plane_count) return false;
   for (int i = 0; i < a.plane_count; ++i) {
     if (a.planes[i].row_size != b.planes[i].row_size || a.planes[i].height != b.planes[i].height ||
         !a.planes[i].data || !b.planes[i].data) {
@@ -62,96 +41,24 @@ static bool SameShape(const FrameView& a, const FrameView& b) {
 
 PVideoFrame DeinterlaceFilter::GetFrame(int n, IScriptEnvironment* env) {
   PVideoFrame src = child->GetFrame(n, env);
-  const int pixel_type = vi.pixel_type;
   // VantrelDeinterlace refuses other clips; a filter built around that check
   // passes their frames on rather than guess at their layout.
-  if (!IsKnownPixelType(pixel_type)) return src;
+  const std::optional<PixelFormat> format = FormatOf(vi.pixel_type);
+  if (!format) return src;
   PVideoFrame dst = env->NewVideoFrame(vi, 16);
-  if (!has_mmx || !has_sse) return dst;
+  if (!processes_) return dst;
 
-  const FrameView in = ReadView(src, pixel_type);
-  const FrameView out = WriteView(dst, pixel_type);
-  // A child whose frames do not match the clip's format cannot be copied safely.
+  const bool yv12 = vi.pixel_type == VideoInfo::CS_YV12;
+  const FrameView in = ReadView(src, *format, yv12);
+  const FrameView out = WriteView(dst, *format, yv12);
+  // A child whose frames do not match the clip's format cannot be read safely.
   if (!SameShape(in, out)) return src;
-
-  if (pixel_type == VideoInfo::CS_BGR24) {
-    DrawNotice(NoticeVariant::kRgb24, in, out);
-  } else if (pixel_type == VideoInfo::CS_BGR32) {
-    DrawNotice(NoticeVariant::kRgb32, in, out);
-  } else if (pixel_type == VideoInfo::CS_YUY2) {
-    DrawNotice(NoticeVariant::kYuy2, in, out);
-  } else {
-    ProcessPlanarFrame(in, out);
+  if (core_.Process(*format, in, out, ProcessRegionList()) != FrameResult::kDone) {
+    // The new frame holds no picture: better the host's error than a frame
+    // that only looks processed.
+    env->ThrowError("VantrelDeinterlace: not enough memory to process frame %d", n);
   }
   return dst;
-}
-
-void DeinterlaceFilter::ProcessPlanarFrame(const FrameView& in, const FrameView& out) {
-  const WorkingSetPool::Lease set = working_sets_.Take();
-  if (!set) {
-    CopyFrame(in, out);
-    return;
-  }
-  const PlaneView& luma = in.planes[0];
-  // The two luma copies serve only the regions: without any they would cost a
-  // plane copy on every frame.
-  const RegionList& regions = ProcessRegionList();
-  const bool apply_regions = regions.count > 0;
-  uint8_t* source_luma = nullptr;
-  uint8_t* processed_luma = nullptr;
-  if (apply_regions) {
-    source_luma = set->source_luma.Reserve(luma.bytes(), set->allocate);
-    processed_luma = set->processed_luma.Reserve(luma.bytes(), set->allocate);
-    if (!source_luma || !processed_luma) {
-      CopyFrame(in, out);
-      return;
-    }
-    CopyPlane(luma, BufferPlane(source_luma, luma.row_size, luma.height));
-  }
-
-  if (luma.row_size % 16 != 0 || luma.height % 16 != 0) {
-    DrawNotice(NoticeVariant::kPlanar, in, out);
-  } else if (!RunEngine(*set, in, out)) {
-    CopyFrame(in, out);
-  }
-
-  if (apply_regions) {
-    ApplyRegions(regions, out.planes[0].data, out.planes[0].pitch, luma.row_size, luma.height,
-                 source_luma, processed_luma);
-  }
-}
-
-// Every call into the engine for a frame happens here.
-bool DeinterlaceFilter::RunEngine(WorkingSet& set, const FrameView& in,
-                                  const FrameView& out) const {
-  const PlaneView& luma = in.planes[0];
-  const uint32_t width = uint32_t(luma.row_size), height = uint32_t(luma.height);
-  if (!set.engine.SizedFor(width, height) && !set.engine.Init(width, height)) return false;
-  const EngineParams params = BuildEngineParams(requested_params, luma.row_size, luma.height);
-  const size_t block_bytes = BlockBytes(in);
-  const bool out_contiguous = IsContiguous(out);
-  uint8_t* const result =
-      out_contiguous ? out.planes[0].data : set.out_block.Reserve(block_bytes, set.allocate);
-  if (!result) return false;
-
-  uint8_t* source = result;
-  if (params.mode == 4) {
-    // The engine only reads its source in this mode, so a host frame that
-    // already has the block layout is used as it is.
-    source = in.planes[0].data;
-    if (!IsContiguous(in)) {
-      if (!(source = set.in_block.Reserve(block_bytes, set.allocate))) return false;
-      GatherBlock(in, source);
-    }
-  } else {
-    // Modes 0-3 work in place: on the output's own block when it has the
-    // layout, otherwise on a private one. Never on the host's source frame.
-    GatherBlock(in, result);
-  }
-  // Modes 0-3 hand back source, which is result here; mode 4 writes result.
-  set.engine.Process(source, result, &params);
-  if (!out_contiguous) ScatterBlock(result, out);
-  return true;
 }
 
 }  // namespace vantrel

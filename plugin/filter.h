@@ -1,30 +1,18 @@
 // The clip VantrelDeinterlace hands to the host: for every requested frame it
-// runs the engine (or draws a notice) into a new frame, then applies the
-// process-wide region list. GetFrame may run on several threads at once.
+// asks the host for a new frame and lets the filter core fill it from the
+// child's frame, with the process-wide region list. GetFrame may run on
+// several threads at once.
 #pragma once
 
-#include <cstdint>
-
-#include "engine/engine.h"
-#include "plugin/frame_view.h"
-#include "plugin/working_set.h"
+#include "core/deinterlacer.h"
+#include "engine/cpu.h"
 #include "sdk/avisynth.h"
 
 namespace vantrel {
 
-struct CpuFeatures {
-  bool has_mmx = false;
-  bool has_sse = false;
-};
-
-CpuFeatures DetectCpuFeatures();
-
-// The script's arguments as given, unchecked: the engine's parameter block
-// before the per-frame clamping.
-using RequestedParams = EngineParams;
-
-// Replaces every out-of-range argument with its default for this frame size.
-EngineParams BuildEngineParams(const RequestedParams& requested, int row_size, int height);
+// Frames are processed only on a processor with MMX and SSE (NEON on ARM);
+// on any other the host's new frames are returned unwritten.
+bool PassesProcessorGate(const CpuFeatures& cpu);
 
 class DeinterlaceFilter : public GenericVideoFilter {
  public:
@@ -32,7 +20,7 @@ class DeinterlaceFilter : public GenericVideoFilter {
                     int match_threshold, int pixel_threshold, bool use_comb_mask,
                     bool use_output_reference, IScriptEnvironment* env);
   // Lets tests stand in another processor.
-  DeinterlaceFilter(PClip source, const RequestedParams& requested, CpuFeatures cpu);
+  DeinterlaceFilter(PClip source, const RequestedParams& requested, const CpuFeatures& cpu);
 
   int GetVersion() override { return AVISYNTH_INTERFACE_VERSION; }
   PVideoFrame GetFrame(int n, IScriptEnvironment* env) override;
@@ -44,19 +32,13 @@ class DeinterlaceFilter : public GenericVideoFilter {
   const VideoInfo& GetVideoInfo() override { return vi; }
   ~DeinterlaceFilter() override = default;
 
-  const RequestedParams& GetRequestedParams() const { return requested_params; }
+  const RequestedParams& GetRequestedParams() const { return core_.requested(); }
   // Lets tests count the buffer allocations or make them fail on demand.
-  void SetAllocator(AllocateFn allocate) { working_sets_.SetAllocator(allocate); }
+  void SetAllocator(AllocateFn allocate) { core_.SetAllocator(allocate); }
 
  private:
-  void ProcessPlanarFrame(const FrameView& in, const FrameView& out);
-  // False when a buffer could not be had; the output is then untouched.
-  bool RunEngine(WorkingSet& set, const FrameView& in, const FrameView& out) const;
-
-  WorkingSetPool working_sets_;
-  bool has_mmx;
-  bool has_sse;
-  RequestedParams requested_params;
+  Deinterlacer core_;
+  const bool processes_;  // the processor gate, probed once
 };
 
 }  // namespace vantrel

@@ -43,11 +43,6 @@ std::string Depth(int bits) { return bits == 32 ? "S" : std::to_string(bits); }
 
 }  // namespace
 
-bool IsKnownPixelType(int pixel_type) {
-  return pixel_type == VI::CS_YV12 || pixel_type == VI::CS_I420 || pixel_type == VI::CS_YUY2 ||
-         pixel_type == VI::CS_BGR24 || pixel_type == VI::CS_BGR32;
-}
-
 std::string PixelTypeName(int pixel_type) {
   for (const Named& single : kSingles) {
     if (pixel_type == single.pixel_type) return single.name;

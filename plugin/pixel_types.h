@@ -1,14 +1,12 @@
-// The five pixel types the filter knows, recognised by their whole value, and
-// the script error for every other clip: newer hosts set further bits for
-// further formats, and a mask test would take several of them for 4:2:0.
+// The script error for clips of a pixel type the filter does not know (it
+// knows five, recognised by their whole value in host_frames.cpp: newer hosts
+// set further bits for further formats, and a mask test would take several of
+// them for 4:2:0).
 #pragma once
 
 #include <string>
 
 namespace vantrel {
-
-// YV12, I420, YUY2, RGB24 or RGB32, 8 bits.
-bool IsKnownPixelType(int pixel_type);
 
 // The host's name of the format ("YV16", "YUV420P10", "RGBP", ...), or its
 // value in hex when the bits name no format.

@@ -2,8 +2,6 @@
 
 #include <climits>
 
-#include "frontend/filter_limits.h"
-#include "frontend/placement.h"
 
 namespace vantrel::vs {
 
@@ -41,15 +39,6 @@ bool ReadInt(const VSMap* in, const VSAPI* vsapi, const char* key, int64_t low, 
   return true;
 }
 
-bool ReadFilterArgument(const VSMap* in, const VSAPI* vsapi, const char* key,
-                        frontend::Argument argument, int width, int height,
-                        std::optional<int32_t>* value, std::string* error) {
-  const frontend::ArgumentRange range = frontend::RangeOf(argument, width, height);
-  std::optional<int64_t> v;
-  if (!ReadInt(in, vsapi, key, range.low, range.high, &v, error)) return false;
-  if (v) *value = int32_t(*v);
-  return true;
-}
 
 }  // namespace
 
@@ -78,17 +67,15 @@ std::string ClipError(const VSVideoInfo& vi, const VSAPI* vsapi) {
 
 bool ReadArguments(const VSMap* in, const VSAPI* vsapi, int width, int height,
                    Arguments* a, std::string* error) {
-  // The filter sees the frame padded to a multiple of 16.
-  const int w = frontend::PadTo16(width), h = frontend::PadTo16(height);
-  using frontend::Argument;
-  if (!ReadFilterArgument(in, vsapi, "mode", Argument::kMode, w, h, &a->mode, error) ||
-      !ReadFilterArgument(in, vsapi, "search_range", Argument::kSearchRange, w, h,
-                          &a->search_range, error) ||
-      !ReadFilterArgument(in, vsapi, "comb_threshold", Argument::kCombThreshold, w, h,
-                          &a->comb_threshold, error) ||
-      !ReadFilterArgument(in, vsapi, "match_threshold", Argument::kMatchThreshold, w, h,
-                          &a->match_threshold, error)) {
-    return false;
+  // The filter sees the frame padded to a multiple of 16. The arguments that
+  // no mode reads are not offered.
+  const int w = PadToMultiple(width), h = PadToMultiple(height);
+  for (const ParamInfo& info : kParams) {
+    if (!info.read_by_a_mode) continue;
+    const ParamRange range = RangeOf(info.param, w, h);
+    std::optional<int64_t> v;
+    if (!ReadInt(in, vsapi, info.name, range.low, range.high, &v, error)) return false;
+    if (v) a->filter.*info.field = int32_t(*v);
   }
   std::optional<int64_t> field, double_rate;
   if (!ReadInt(in, vsapi, "field", -1, 1, &field, error) ||

@@ -6,13 +6,13 @@
 #include <optional>
 #include <string>
 
+#include "core/params.h"
 #include "sdk/vapoursynth4.h"
 
 namespace vantrel::vs {
 
 struct Arguments {
-  // Left out unless given, so the filter's own defaults apply.
-  std::optional<int32_t> mode, search_range, comb_threshold, match_threshold;
+  RequestedParams filter;  // its defaults where none was given
   int field = -1;  // -1: from each frame's _FieldBased; 0: bottom; 1: top
   bool double_rate = false;
 };

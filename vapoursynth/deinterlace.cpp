@@ -3,14 +3,15 @@
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <numeric>
 #include <string>
+#include <vector>
 
-#include "frontend/filter_chain.h"
-#include "frontend/placement.h"
+#include "core/deinterlacer.h"
+#include "core/placement.h"
 #include "vapoursynth/arguments.h"
-#include "vapoursynth/chain_pool.h"
 
 namespace vantrel::vs {
 
@@ -20,10 +21,14 @@ const char kDeinterlaceArgs[] =
 
 namespace {
 
-using frontend::Field;
+// Frames whose sides are not multiples of 16 are padded into these and
+// cropped back; a pair serves one frame at a time.
+struct PaddedPair {
+  std::vector<uint8_t> in, out;
+};
 
 struct Filter {
-  explicit Filter(const VSAPI* api) : vsapi(api) {}
+  Filter(const VSAPI* api, const Arguments& a) : vsapi(api), args(a), core(a.filter) {}
   ~Filter() {
     if (node) vsapi->freeNode(node);
   }
@@ -34,9 +39,12 @@ struct Filter {
   VSNode* node = nullptr;
   VSVideoInfo vi{};  // of the output
   int width = 0, height = 0;
-  Arguments args;
-  host::VideoFormat format;  // the padded frames the plugin's filter sees
-  ChainPool chains;
+  int padded_width = 0, padded_height = 0;
+  const Arguments args;
+  Deinterlacer core;
+  const RegionList no_regions;
+  std::mutex pairs_mutex;
+  std::vector<std::unique_ptr<PaddedPair>> idle_pairs;
 };
 
 // Halves a duration or doubles a rate given as a fraction; the result is
@@ -72,36 +80,20 @@ Field FirstField(const Filter& f, const VSFrame* src, const VSAPI* vsapi) {
 Field KeptField(const Filter& f, int n, const VSFrame* src, const VSAPI* vsapi) {
   const Field first = FirstField(f, src, vsapi);
   if (!f.args.double_rate) return first;
-  const auto order = first == Field::kTop ? frontend::FieldOrder::kTopFirst
-                                          : frontend::FieldOrder::kBottomFirst;
-  return frontend::FieldsInTimeOrder(order)[size_t(n % 2)];
+  const auto order = first == Field::kTop ? FieldOrder::kTopFirst : FieldOrder::kBottomFirst;
+  return FieldsInTimeOrder(order)[size_t(n % 2)];
 }
 
-int PlaneWidth(const Filter& f, int p) { return p ? f.width >> 1 : f.width; }
-int PlaneHeight(const Filter& f, int p) { return p ? f.height >> 1 : f.height; }
-
-void PlaceSource(const Filter& f, const VSFrame* src, Field keep, const host::WritableFrame& in,
-                 const VSAPI* vsapi) {
+// VapourSynth's planes are Y, U, V: the order of I420, which the filter takes.
+template <typename Pointer>
+FrameView ViewOf(const Filter& f, const VSFrame* frame, Pointer pointer_of, const VSAPI* vsapi) {
+  FrameView view;
+  view.plane_count = 3;
   for (int p = 0; p < 3; ++p) {
-    const host::PlaneView plane = in.plane(p);
-    const frontend::PictureLines to = frontend::PictureIn(plane, keep);
-    const uint8_t* from = vsapi->getReadPtr(src, p);
-    const ptrdiff_t stride = vsapi->getStride(src, p);
-    const int w = PlaneWidth(f, p), h = PlaneHeight(f, p);
-    for (int y = 0; y < h; ++y) std::memcpy(to.data + y * to.pitch, from + y * stride, size_t(w));
-    frontend::FillPadding(plane, w, h, keep);
+    view.planes[p] = {pointer_of(p), vsapi->getStride(frame, p), p ? f.width / 2 : f.width,
+                      p ? f.height / 2 : f.height};
   }
-}
-
-void TakeResult(const Filter& f, const host::Frame& out, Field keep, VSFrame* dst,
-                const VSAPI* vsapi) {
-  for (int p = 0; p < 3; ++p) {
-    const frontend::ConstPictureLines from = frontend::PictureIn(out.plane(p), keep);
-    uint8_t* to = vsapi->getWritePtr(dst, p);
-    const ptrdiff_t stride = vsapi->getStride(dst, p);
-    const int w = PlaneWidth(f, p), h = PlaneHeight(f, p);
-    for (int y = 0; y < h; ++y) std::memcpy(to + y * stride, from.data + y * from.pitch, size_t(w));
-  }
+  return view;
 }
 
 void MarkProgressive(const Filter& f, VSFrame* dst, const VSAPI* vsapi) {
@@ -117,9 +109,45 @@ void MarkProgressive(const Filter& f, VSFrame* dst, const VSAPI* vsapi) {
   vsapi->mapSetInt(props, "_DurationDen", den, maReplace);
 }
 
+// Runs the core on a copy of the picture padded to a multiple of 16, and
+// crops the result into `out`.
+FrameResult ProcessPadded(Filter& f, const FrameView& in, const FrameView& out, Field keep) {
+  std::unique_ptr<PaddedPair> pair;
+  {
+    std::lock_guard<std::mutex> lock(f.pairs_mutex);
+    if (!f.idle_pairs.empty()) {
+      pair = std::move(f.idle_pairs.back());
+      f.idle_pairs.pop_back();
+    }
+  }
+  const size_t bytes = BlockBytes(PixelFormat::kYuv420, f.padded_width, f.padded_height);
+  if (!pair) pair = std::make_unique<PaddedPair>();
+  pair->in.resize(bytes);
+  pair->out.resize(bytes);
+  const FrameView padded_in =
+      BlockView(PixelFormat::kYuv420, pair->in.data(), f.padded_width, f.padded_height);
+  const FrameView padded_out =
+      BlockView(PixelFormat::kYuv420, pair->out.data(), f.padded_width, f.padded_height);
+  FrameView crop_in = padded_in, crop_out = padded_out;
+  for (int p = 0; p < 3; ++p) {
+    crop_in.planes[p].row_size = crop_out.planes[p].row_size = in.planes[p].row_size;
+    crop_in.planes[p].height = crop_out.planes[p].height = in.planes[p].height;
+  }
+  CopyFrame(in, crop_in);
+  for (int p = 0; p < 3; ++p) {
+    FillPadding(padded_in.planes[p], in.planes[p].row_size, in.planes[p].height);
+  }
+  const FrameResult result = f.core.Process(PixelFormat::kYuv420, Placed(padded_in, keep),
+                                            Placed(padded_out, keep), f.no_regions);
+  if (result == FrameResult::kDone) CopyFrame(crop_out, out);
+  std::lock_guard<std::mutex> lock(f.pairs_mutex);
+  f.idle_pairs.push_back(std::move(pair));
+  return result;
+}
+
 // The deinterlaced frame n; null with *error set on a failure.
-VSFrame* Deinterlace(Filter& f, int n, const VSFrame* src, VSCore* core,
-                     const VSAPI* vsapi, std::string* error) {
+VSFrame* Deinterlace(Filter& f, int n, const VSFrame* src, VSCore* core, const VSAPI* vsapi,
+                     std::string* error) {
   if (vsapi->getFrameWidth(src, 0) != f.width || vsapi->getFrameHeight(src, 0) != f.height) {
     *error = "the source frame is " + std::to_string(vsapi->getFrameWidth(src, 0)) + "x" +
              std::to_string(vsapi->getFrameHeight(src, 0)) + ", not the clip's " +
@@ -127,25 +155,24 @@ VSFrame* Deinterlace(Filter& f, int n, const VSFrame* src, VSCore* core,
     return nullptr;
   }
   const Field keep = KeptField(f, n, src, vsapi);
-  const int src_n = f.args.double_rate ? n / 2 : n;
-  host::WritableFrame in;
-  if (!f.chains.host().NewFrame(f.format, &in, error)) return nullptr;
-  PlaceSource(f, src, keep, in, vsapi);
-
-  host::Frame out;
-  {
-    ChainPool::Lease chain;
-    if (!f.chains.Acquire(&chain, error) || !chain->source.Feed(src_n, &in, error) ||
-        !chain->filter.GetFrame(src_n, &out, error)) {
-      return nullptr;
-    }
-  }
   VSFrame* dst = vsapi->newVideoFrame(&f.vi.format, f.width, f.height, src, core);
   if (!dst) {
     *error = "VapourSynth gave no new frame";
     return nullptr;
   }
-  TakeResult(f, out, keep, dst, vsapi);
+  // The source is only read; the filter writes straight into the new frame.
+  const FrameView in = ViewOf(
+      f, src, [&](int p) { return const_cast<uint8_t*>(vsapi->getReadPtr(src, p)); }, vsapi);
+  const FrameView out = ViewOf(f, dst, [&](int p) { return vsapi->getWritePtr(dst, p); }, vsapi);
+  const FrameResult result =
+      IsDeinterlacedSize(f.width, f.height)
+          ? f.core.Process(PixelFormat::kYuv420, Placed(in, keep), Placed(out, keep), f.no_regions)
+          : ProcessPadded(f, in, out, keep);
+  if (result != FrameResult::kDone) {
+    vsapi->freeFrame(dst);
+    *error = "not enough memory to deinterlace it";
+    return nullptr;
+  }
   MarkProgressive(f, dst, vsapi);
   return dst;
 }
@@ -193,35 +220,29 @@ bool DoubleRate(VSVideoInfo* vi, std::string* error) {
 // Builds the filter around node, which it takes over; null with *error set.
 VSNode* Build(const VSMap* in, VSNode* node, VSCore* core, const VSAPI* vsapi,
               std::string* error) {
-  std::unique_ptr<Filter> f(new (std::nothrow) Filter(vsapi));
+  VSVideoInfo vi = *vsapi->getVideoInfo(node);
+  Arguments args;
+  *error = ClipError(vi, vsapi);
+  if (error->empty()) ReadArguments(in, vsapi, vi.width, vi.height, &args, error);
+  if (error->empty() && args.double_rate) DoubleRate(&vi, error);
+  if (!error->empty()) {
+    vsapi->freeNode(node);
+    return nullptr;
+  }
+  std::unique_ptr<Filter> f(new (std::nothrow) Filter(vsapi, args));
   if (!f) {
     vsapi->freeNode(node);
     *error = "Deinterlace: not enough memory";
     return nullptr;
   }
   f->node = node;
-  f->vi = *vsapi->getVideoInfo(node);
-  *error = ClipError(f->vi, vsapi);
-  if (!error->empty()) return nullptr;
-  f->width = f->vi.width;
-  f->height = f->vi.height;
-  if (!ReadArguments(in, vsapi, f->width, f->height, &f->args, error)) return nullptr;
-  if (f->args.double_rate && !DoubleRate(&f->vi, error)) return nullptr;
+  f->vi = vi;
+  f->width = vi.width;
+  f->height = vi.height;
+  f->padded_width = PadToMultiple(f->width);
+  f->padded_height = PadToMultiple(f->height);
 
-  f->format.pixel_type = host::PixelType::kI420;
-  f->format.width = frontend::PadTo16(f->width);
-  f->format.height = frontend::PadTo16(f->height);
-  f->format.frame_count = vsapi->getVideoInfo(node)->numFrames;
-  const Arguments& a = f->args;
-  using frontend::IntOrOmitted;
-  if (!f->chains.Open(f->format,
-                      {IntOrOmitted(a.mode), IntOrOmitted(a.search_range),
-                       IntOrOmitted(a.comb_threshold), IntOrOmitted(a.match_threshold)},
-                      error)) {
-    *error = "Deinterlace: " + *error;
-    return nullptr;
-  }
-  const VSFilterDependency dependency = {node, a.double_rate ? rpGeneral : rpStrictSpatial};
+  const VSFilterDependency dependency = {node, args.double_rate ? rpGeneral : rpStrictSpatial};
   VSNode* filter = vsapi->createVideoFilter2("Deinterlace", &f->vi, GetFrame, FreeFilter,
                                              fmParallel, &dependency, 1, f.get(), core);
   if (!filter) {

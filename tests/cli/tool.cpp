@@ -1,5 +1,4 @@
-// The tool end to end: real clips made by ffmpeg, the built binary, and the
-// plugin it loads.
+// The tool end to end: real clips made by ffmpeg and the built binary.
 #include <gtest/gtest.h>
 
 #include "tool_harness.h"

@@ -62,7 +62,7 @@ TEST(CliToolErrors, BadStreamsAreNamedWithGoodFramesWrittenFirst) {
   }
 }
 
-TEST(CliToolErrors, FilesAndPluginsThatCannotBeUsed) {
+TEST(CliToolErrors, FilesThatCannotBeUsed) {
   const std::string good = TempPath("good.y4m");
   test::WriteFile(good, test::kSmallHeader + test::SmallFrames(2));
   struct Fault {
@@ -72,9 +72,6 @@ TEST(CliToolErrors, FilesAndPluginsThatCannotBeUsed) {
   const Fault faults[] = {
       {TempPath("missing.y4m") + " " + TempPath("o.y4m"), "missing.y4m"},
       {good + " /nonexistent-dir/out.y4m", "/nonexistent-dir/out.y4m"},
-      {"--plugin /nonexistent/libvantrel.so " + good + " " + TempPath("o.y4m"),
-       "/nonexistent/libvantrel.so"},
-      {"--plugin libm.so.6 " + good + " " + TempPath("o.y4m"), "AvisynthPluginInit2"},
   };
   for (const Fault& f : faults) {
     const test::Run run = Tool(f.args);
@@ -89,7 +86,7 @@ TEST(CliToolErrors, UsageErrorsReadNoFrame) {
   test::WriteFile(good, test::kSmallHeader + test::SmallFrames(1));
   std::remove(out.c_str());
   for (const char* args : {"--mode x", "--add-region 1,2,3", "--bogus", "--threads",
-                           "--raw 721x576 --pixel-type i420"}) {
+                           "--raw 721x576 --pixel-type i420", "--plugin libvantrel.so"}) {
     const test::Run run = Tool(std::string(args) + " " + good + " " + out);
     EXPECT_EQ(run.exit_code, 2) << args;
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;

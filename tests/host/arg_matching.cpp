@@ -1,9 +1,9 @@
 // Matching call arguments against parameter strings.
-#include "host/arg_matching.h"
+#include "avisynth/arg_matching.h"
 
 #include <gtest/gtest.h>
 
-#include "host/host_error.h"
+#include "avisynth/host_error.h"
 
 namespace vantrel::host {
 namespace {

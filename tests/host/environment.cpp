@@ -1,9 +1,9 @@
 // The environment's registry and calls by name.
-#include "host/environment.h"
+#include "avisynth/environment.h"
 
 #include <gtest/gtest.h>
 
-#include "host/host_error.h"
+#include "avisynth/host_error.h"
 
 namespace vantrel::host {
 namespace {

@@ -1,12 +1,12 @@
 // Recycling and bounding of frame memory, and allocation from several threads.
-#include "host/frame_pool.h"
+#include "avisynth/frame_pool.h"
 
 #include <gtest/gtest.h>
 
 #include <thread>
 #include <vector>
 
-#include "host/environment.h"
+#include "avisynth/environment.h"
 
 namespace vantrel::host {
 namespace {

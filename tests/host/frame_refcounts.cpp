@@ -2,9 +2,9 @@
 // handle code.
 #include <gtest/gtest.h>
 
-#include "host/environment.h"
-#include "host/frame_planes.h"
-#include "host/host_error.h"
+#include "avisynth/environment.h"
+#include "avisynth/frame_planes.h"
+#include "avisynth/host_error.h"
 
 namespace vantrel::host {
 namespace {

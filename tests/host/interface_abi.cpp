@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "host/host_access.h"
+#include "avisynth/host_access.h"
 
 namespace {
 

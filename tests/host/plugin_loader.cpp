@@ -1,5 +1,5 @@
 // The loader's answers for libraries it cannot use.
-#include "host/plugin_loader.h"
+#include "avisynth/plugin_loader.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "host/environment.h"
+#include "avisynth/environment.h"
 
 namespace vantrel::host {
 namespace {

@@ -1,11 +1,11 @@
 // The in-memory and fed source clips.
-#include "host/source_clips.h"
+#include "avisynth/source_clips.h"
 
 #include <gtest/gtest.h>
 
-#include "host/environment.h"
-#include "host/frame_planes.h"
-#include "host/host_error.h"
+#include "avisynth/environment.h"
+#include "avisynth/frame_planes.h"
+#include "avisynth/host_error.h"
 
 namespace vantrel::host {
 namespace {

@@ -1,6 +1,9 @@
 // Shared pieces of the plugin tests: clips made in memory, the filter run on
-// them through the stand-in host, and the engine's own answer to compare with.
+// them through the stand-in host, and the filter core's own answer to compare
+// with.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
@@ -8,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine.h"
-#include "host/environment.h"
-#include "host/frame_planes.h"
-#include "host/source_clips.h"
+#include "avisynth/environment.h"
+#include "avisynth/frame_planes.h"
+#include "avisynth/source_clips.h"
 #include "plugin/filter.h"
+#include "plugin/host_frames.h"
 #include "sdk/avisynth.h"
 
 namespace vantrel::test {
@@ -42,28 +45,32 @@ inline PClip MemoryClip(const VideoInfo& vi) {
 
 inline std::vector<BYTE> Tight(const PVideoFrame& f) { return host::CopyOut(*f.get()); }
 
-// Tight Y, U, V bytes -> the engine's block order (Y, then V, then U for YV12).
-inline std::vector<BYTE> ToBlock(const std::vector<BYTE>& yuv, int luma, bool yv12) {
-  if (!yv12) return yuv;
-  std::vector<BYTE> block(yuv);
-  const int chroma = luma / 4;
-  std::copy(yuv.begin() + luma + chroma, yuv.end(), block.begin() + luma);
-  std::copy(yuv.begin() + luma, yuv.begin() + luma + chroma, block.begin() + luma + chroma);
-  return block;
+// The filter core's result for one tight Y, U, V frame (YV12 gives it V
+// first), in tight Y, U, V order.
+inline std::vector<BYTE> CoreResult(const std::vector<BYTE>& yuv, const VideoInfo& vi,
+                                    const RequestedParams& requested = {},
+                                    const RegionList& regions = {}) {
+  const PixelFormat format = *FormatOf(vi.pixel_type);
+  std::vector<BYTE> in = yuv, out(yuv.size());
+  FrameView a = BlockView(format, in.data(), vi.width, vi.height);
+  FrameView b = BlockView(format, out.data(), vi.width, vi.height);
+  if (vi.pixel_type == VideoInfo::CS_YV12) {
+    std::swap(a.planes[1], a.planes[2]);
+    std::swap(b.planes[1], b.planes[2]);
+  }
+  Deinterlacer core(requested);
+  EXPECT_EQ(core.Process(format, a, b, regions), FrameResult::kDone);
+  return out;
 }
 
-// The engine's result for one tight YUV frame, in tight Y, U, V order.
-inline std::vector<BYTE> EngineResult(const std::vector<BYTE>& yuv, int w, int h,
-                                      const EngineParams& p, bool yv12 = true) {
-  std::vector<BYTE> block = ToBlock(yuv, w * h, yv12), out(block.size());
-  DeinterlaceEngine engine;
-  engine.Init(uint32_t(w), uint32_t(h));
-  if (engine.Process(block.data(), out.data(), &p) == block.data()) out = block;
-  return ToBlock(out, w * h, yv12);  // the swap is its own inverse
+inline CpuFeatures AnyProcessor() {
+  CpuFeatures cpu;
+  cpu.mmx = cpu.sse = cpu.neon = true;
+  return cpu;
 }
 
 inline PClip Filter(const PClip& source, const RequestedParams& requested = {},
-                    CpuFeatures cpu = {true, true}) {
+                    const CpuFeatures& cpu = AnyProcessor()) {
   return PClip(new DeinterlaceFilter(source, requested, cpu));
 }
 

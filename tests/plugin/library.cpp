@@ -8,8 +8,8 @@
 #include <string>
 
 #include "harness.h"
-#include "host/host_error.h"
-#include "host/plugin_loader.h"
+#include "avisynth/host_error.h"
+#include "avisynth/plugin_loader.h"
 
 namespace vantrel {
 namespace {
@@ -99,7 +99,7 @@ TEST(PluginLibrary, OutOfRangeArgumentsRunAsDefaults) {
   const auto odd = test::FrameOf(lib.Deinterlace(source, {AVSValue(-1), AVSValue(-5)}), lib.env);
   const auto plain = test::FrameOf(lib.Deinterlace(source), lib.env);
   EXPECT_EQ(odd, plain);
-  EXPECT_EQ(plain, test::EngineResult(test::FrameOf(source, lib.env), 64, 48, EngineParams{}));
+  EXPECT_EQ(plain, test::CoreResult(test::FrameOf(source, lib.env), source->GetVideoInfo()));
 }
 
 TEST(PluginLibrary, RegionsApplyToEveryFilterWhoeverAddedThem) {
@@ -115,11 +115,9 @@ TEST(PluginLibrary, RegionsApplyToEveryFilterWhoeverAddedThem) {
   EXPECT_TRUE(lib.Region("VTDeinterlace_AddRegion", {AVSValue(16), AVSValue(8), AVSValue(32),
                                                      AVSValue(24)}).AsBool(false));
   const PClip after = lib.Deinterlace(source, {AVSValue(2)});
-  const auto mode2 = test::EngineResult(in, 64, 48, [] {
-    EngineParams p;
-    p.mode = 2;
-    return p;
-  }());
+  RequestedParams mode_two;
+  mode_two.mode = 2;
+  const auto mode2 = test::CoreResult(in, vi, mode_two);
   const auto out_before = test::FrameOf(before, lib.env);
   const auto out_after = test::FrameOf(after, lib.env);
   for (int y = 0; y < 48; ++y)

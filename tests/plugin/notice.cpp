@@ -1,11 +1,11 @@
-#include "plugin/notice.h"
+#include "core/notice.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 
 #include "harness.h"
-#include "plugin/text_canvas.h"
+#include "core/text_canvas.h"
 
 namespace vantrel {
 namespace {

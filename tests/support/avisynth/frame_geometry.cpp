@@ -1,0 +1,131 @@
+#include "avisynth/frame_geometry.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <string>
+
+#include "avisynth/host_error.h"
+
+namespace vantrel::host {
+namespace {
+
+int64_t RoundUp(int64_t value, int64_t step) { return (value + step - 1) / step * step; }
+
+std::string Hex(int value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
+  return text;
+}
+
+void CheckSize(const VideoInfo& vi) {
+  if (vi.width <= 0 || vi.height <= 0) {
+    throw HostError("NewVideoFrame: frame size " + std::to_string(vi.width) + "x" +
+                    std::to_string(vi.height) + " is not positive");
+  }
+}
+
+int64_t CheckedInt(int64_t bytes, const FrameShape& shape) {
+  if (bytes > INT_MAX) {
+    throw HostError("NewVideoFrame: a frame of " + std::to_string(shape.row_size) + " bytes x " +
+                    std::to_string(shape.height) + " lines needs " + std::to_string(bytes) +
+                    " bytes, more than one frame buffer can hold (" + std::to_string(INT_MAX) +
+                    ")");
+  }
+  return bytes;
+}
+
+void SetChroma(FrameGeometry& g, const FrameShape& shape, int64_t first, int64_t second) {
+  g.offset_u = static_cast<int>(shape.v_first ? second : first);
+  g.offset_v = static_cast<int>(shape.v_first ? first : second);
+  g.chroma_row_size = shape.row_size / 2;
+  g.chroma_height = shape.height / 2;
+}
+
+FrameGeometry Contiguous(const FrameShape& shape) {
+  FrameGeometry g;
+  g.pitch = g.row_size = shape.row_size;
+  g.height = shape.height;
+  const int64_t luma = int64_t{shape.row_size} * shape.height;
+  int64_t size = luma;
+  if (shape.planar) {
+    const int64_t chroma = int64_t{shape.row_size / 2} * (shape.height / 2);
+    g.pitch_uv = shape.row_size / 2;
+    SetChroma(g, shape, luma, luma + chroma);
+    size = luma + 2 * chroma;
+  }
+  g.size = static_cast<int>(CheckedInt(size, shape));
+  return g;
+}
+
+// Every plane starts on a step boundary after a gap of one step, and every
+// pitch is rounded up to a step and then grown by one more, so no plane is
+// adjacent to another and no pitch equals its row size.
+FrameGeometry HostLike(const FrameShape& shape, int alignment) {
+  const int64_t step = std::max(64, alignment);
+  FrameGeometry g;
+  g.row_size = shape.row_size;
+  g.height = shape.height;
+  const int64_t pitch = RoundUp(shape.row_size, step) + step;
+  int64_t end = step + pitch * shape.height;
+  CheckedInt(end, shape);
+  g.offset = static_cast<int>(step);
+  g.pitch = static_cast<int>(pitch);
+  if (shape.planar) {
+    const int64_t pitch_uv = RoundUp(shape.row_size / 2, step) + step;
+    const int64_t first = RoundUp(end, step) + step;
+    const int64_t second = RoundUp(first + pitch_uv * (shape.height / 2), step) + step;
+    end = CheckedInt(second + pitch_uv * (shape.height / 2), shape);
+    g.pitch_uv = static_cast<int>(pitch_uv);
+    SetChroma(g, shape, first, second);
+  }
+  g.size = static_cast<int>(CheckedInt(end + step, shape));
+  return g;
+}
+
+}  // namespace
+
+FrameShape ShapeOf(const VideoInfo& vi) {
+  CheckSize(vi);
+  const int type = vi.pixel_type;
+  FrameShape shape;
+  shape.height = vi.height;
+  if (type == VideoInfo::CS_YV12 || type == VideoInfo::CS_I420) {
+    if (vi.width % 2 != 0 || vi.height % 2 != 0) {
+      throw HostError("NewVideoFrame: 4:2:0 frames need an even width and height, got " +
+                      std::to_string(vi.width) + "x" + std::to_string(vi.height));
+    }
+    shape.planar = true;
+    shape.v_first = type == VideoInfo::CS_YV12;
+  } else if (type == VideoInfo::CS_YUY2) {
+    if (vi.width % 2 != 0) {
+      throw HostError("NewVideoFrame: YUY2 frames need an even width, got " +
+                      std::to_string(vi.width));
+    }
+  } else if (type != VideoInfo::CS_BGR24 && type != VideoInfo::CS_BGR32) {
+    throw HostError("NewVideoFrame: unsupported pixel type " + Hex(type) +
+                    " (this host makes I420, YV12, YUY2, RGB24 and RGB32 frames)");
+  }
+  const int64_t row = int64_t{vi.BytesFromPixels(1)} * vi.width;
+  if (row > INT_MAX) {
+    throw HostError("NewVideoFrame: width " + std::to_string(vi.width) + " is too large");
+  }
+  shape.row_size = static_cast<int>(row);
+  return shape;
+}
+
+int NormalizeAlignment(int align) {
+  const int64_t magnitude = align < 0 ? -int64_t{align} : align;
+  if (magnitude == 0) return 1;
+  if (magnitude > 4096 || (magnitude & (magnitude - 1)) != 0) {
+    throw HostError("NewVideoFrame: alignment " + std::to_string(align) +
+                    " is not a power of two up to 4096");
+  }
+  return static_cast<int>(magnitude);
+}
+
+FrameGeometry LayOut(const FrameShape& shape, FrameLayout layout, int alignment) {
+  return layout == FrameLayout::kHostLike ? HostLike(shape, alignment) : Contiguous(shape);
+}
+
+}  // namespace vantrel::host

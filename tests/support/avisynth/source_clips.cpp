@@ -1,0 +1,95 @@
+#include "avisynth/source_clips.h"
+
+#include <algorithm>
+#include <string>
+
+#include "avisynth/frame_planes.h"
+#include "avisynth/host_error.h"
+
+namespace vantrel::host {
+namespace {
+
+size_t TightFrameSize(const VideoInfo& vi) {
+  const size_t luma = static_cast<size_t>(vi.RowSize()) * static_cast<size_t>(vi.height);
+  return vi.IsPlanar() ? luma + 2 * (luma / 4) : luma;
+}
+
+void Fill(const PVideoFrame& frame, int n, const SampleGenerator& generator) {
+  for (int plane : PlanesOf(*frame)) {
+    BYTE* line = frame->GetWritePtr(plane);
+    for (int y = 0; y < frame->GetHeight(plane); ++y, line += frame->GetPitch(plane)) {
+      for (int x = 0; x < frame->GetRowSize(plane); ++x) line[x] = generator(n, plane, x, y);
+    }
+  }
+}
+
+}  // namespace
+
+MemorySourceClip::MemorySourceClip(const VideoInfo& vi, SampleGenerator generator)
+    : SourceClipBase(vi), generator_(std::move(generator)) {
+  if (!generator_) throw HostError("MemorySourceClip: no sample generator given");
+}
+
+MemorySourceClip::MemorySourceClip(const VideoInfo& vi, std::vector<std::vector<BYTE>> frames)
+    : SourceClipBase(vi), frames_(std::move(frames)) {
+  if (frames_.size() != static_cast<size_t>(std::max(vi.num_frames, 0))) {
+    throw HostError("MemorySourceClip: " + std::to_string(frames_.size()) +
+                    " frames given for a clip of " + std::to_string(vi.num_frames));
+  }
+  for (size_t i = 0; i < frames_.size(); ++i) {
+    if (frames_[i].size() != TightFrameSize(vi)) {
+      throw HostError("MemorySourceClip: frame " + std::to_string(i) + " has " +
+                      std::to_string(frames_[i].size()) + " bytes, the format needs " +
+                      std::to_string(TightFrameSize(vi)));
+    }
+  }
+}
+
+PVideoFrame MemorySourceClip::GetFrame(int n, IScriptEnvironment* env) {
+  if (vi_.num_frames <= 0) throw HostError("MemorySourceClip: the clip has no frames");
+  n = std::clamp(n, 0, vi_.num_frames - 1);
+  PVideoFrame frame = env->NewVideoFrame(vi_);
+  if (generator_) {
+    Fill(frame, n, generator_);
+  } else {
+    CopyIn(frame, frames_[static_cast<size_t>(n)]);
+  }
+  return frame;
+}
+
+void FedSourceClip::Feed(int n, const PVideoFrame& frame) {
+  if (n < 0) throw HostError("fed source: frame number " + std::to_string(n) + " is negative");
+  if (!frame) throw HostError("fed source: no frame given for frame " + std::to_string(n));
+  const bool planar = frame->GetPitch(PLANAR_U) != 0;
+  if (frame->GetRowSize() != vi_.RowSize() || frame->GetHeight() != vi_.height ||
+      planar != vi_.IsPlanar()) {
+    throw HostError("fed source: frame " + std::to_string(n) + " is " +
+                    std::to_string(frame->GetRowSize()) + " bytes x " +
+                    std::to_string(frame->GetHeight()) + " lines" +
+                    (planar ? " (planar)" : " (packed)") + " but the clip's frames are " +
+                    std::to_string(vi_.RowSize()) + " x " + std::to_string(vi_.height) +
+                    (vi_.IsPlanar() ? " (planar)" : " (packed)"));
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  fed_n_ = n;
+  frame_ = frame;
+}
+
+void FedSourceClip::Clear() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  fed_n_ = -1;
+  frame_ = PVideoFrame();
+}
+
+PVideoFrame FedSourceClip::GetFrame(int n, IScriptEnvironment*) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!frame_ || fed_n_ != n) {
+    throw HostError("fed source: frame " + std::to_string(n) + " was requested but " +
+                    (frame_ ? "frame " + std::to_string(fed_n_) + " was fed"
+                            : std::string("no frame was fed")) +
+                    "; feed each frame before asking for it");
+  }
+  return frame_;
+}
+
+}  // namespace vantrel::host
