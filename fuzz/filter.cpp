@@ -143,10 +143,13 @@ Bytes EngineResult(const Bytes& yuv, const VideoInfo& vi, const RequestedParams&
   Bytes block = SwapChroma(yuv, luma, v_first);
   Bytes out(block.size());
   DeinterlaceEngine engine;
-  FUZZ_CHECK(kTarget, engine.Init(uint32_t(vi.width), uint32_t(vi.height)), "engine refused");
+  const uint32_t w = uint32_t(vi.width), h = uint32_t(vi.height);
+  FUZZ_CHECK(kTarget, engine.Init(w, h), "engine refused");
   const EngineParams params = BuildEngineParams(requested, vi.width, vi.height);
-  const uint8_t* result = engine.Process(block.data(), out.data(), &params);
-  return SwapChroma(result == out.data() ? out : block, luma, v_first);
+  FUZZ_CHECK(kTarget, engine.Process(BlockPlanes(block.data(), w, h), BlockPlanes(out.data(), w, h),
+                                     params),
+             "engine refused the frame");
+  return SwapChroma(out, luma, v_first);
 }
 
 void ApplyRegionsTo(Bytes& out, const Bytes& source, const Bytes& processed, int row_size,
@@ -184,8 +187,12 @@ void Run(const uint8_t* data, size_t size) {
   const int row_size = vi.BytesFromPixels(vi.width);
   const auto layout = in.Bool() ? host::FrameLayout::kHostLike : host::FrameLayout::kContiguous;
   const RequestedParams requested = PickParams(in);
-  const CpuFeatures cpu = in.Byte() < 240 ? CpuFeatures{true, true}
-                                          : CpuFeatures{in.Bool(), in.Bool()};
+  CpuFeatures cpu;
+  cpu.mmx = cpu.sse = true;
+  if (in.Byte() >= 240) {
+    cpu.mmx = in.Bool();
+    cpu.sse = in.Bool();
+  }
   PickRegions(in, vi, row_size);
   const uint8_t failure = in.Byte();
   g_allocations_until_failure = failure < 200 ? -1 : failure % 8;
@@ -208,7 +215,7 @@ void Run(const uint8_t* data, size_t size) {
   if (layout == host::FrameLayout::kHostLike) {
     FUZZ_CHECK(kTarget, host::OutsidePlanesIntact(*output), "written outside the planes");
   }
-  if (!cpu.has_mmx || !cpu.has_sse) return;
+  if (!ProcessorSupported(cpu)) return;
   const Bytes out = host::CopyOut(*output);
   const bool processed = IsPlanar(vi.pixel_type) && row_size % 16 == 0 && vi.height % 16 == 0;
   if (!processed) {

@@ -9,13 +9,12 @@
 
 namespace vantrel {
 
-CpuFeatures DetectCpuFeatures() {
-  const CpuBasics cpu = DetectCpuBasics();
+bool ProcessorSupported(const CpuFeatures& cpu) {
 #if defined(__aarch64__)
   // NEON, the architecture's own baseline, stands in for MMX and SSE.
-  return CpuFeatures{cpu.neon, cpu.neon};
+  return cpu.neon;
 #else
-  return CpuFeatures{cpu.mmx, cpu.sse};
+  return cpu.mmx && cpu.sse;
 #endif
 }
 
@@ -45,8 +44,7 @@ DeinterlaceFilter::DeinterlaceFilter(PClip source, const RequestedParams& reques
                                      CpuFeatures cpu)
     : GenericVideoFilter(source),
       working_sets_(std::malloc),
-      has_mmx(cpu.has_mmx),
-      has_sse(cpu.has_sse),
+      processor_supported_(ProcessorSupported(cpu)),
       requested_params(requested) {}
 
 static bool SameShape(const FrameView& a, const FrameView& b) {
@@ -67,7 +65,7 @@ PVideoFrame DeinterlaceFilter::GetFrame(int n, IScriptEnvironment* env) {
   // passes their frames on rather than guess at their layout.
   if (!IsKnownPixelType(pixel_type)) return src;
   PVideoFrame dst = env->NewVideoFrame(vi, 16);
-  if (!has_mmx || !has_sse) return dst;
+  if (!processor_supported_) return dst;
 
   const FrameView in = ReadView(src, pixel_type);
   const FrameView out = WriteView(dst, pixel_type);
@@ -121,37 +119,15 @@ void DeinterlaceFilter::ProcessPlanarFrame(const FrameView& in, const FrameView&
   }
 }
 
-// Every call into the engine for a frame happens here.
+// Every call into the engine for a frame happens here. The engine reads the
+// host's planes and writes the new frame's where they lie.
 bool DeinterlaceFilter::RunEngine(WorkingSet& set, const FrameView& in,
                                   const FrameView& out) const {
   const PlaneView& luma = in.planes[0];
   const uint32_t width = uint32_t(luma.row_size), height = uint32_t(luma.height);
   if (!set.engine.SizedFor(width, height) && !set.engine.Init(width, height)) return false;
   const EngineParams params = BuildEngineParams(requested_params, luma.row_size, luma.height);
-  const size_t block_bytes = BlockBytes(in);
-  const bool out_contiguous = IsContiguous(out);
-  uint8_t* const result =
-      out_contiguous ? out.planes[0].data : set.out_block.Reserve(block_bytes, set.allocate);
-  if (!result) return false;
-
-  uint8_t* source = result;
-  if (params.mode == 4) {
-    // The engine only reads its source in this mode, so a host frame that
-    // already has the block layout is used as it is.
-    source = in.planes[0].data;
-    if (!IsContiguous(in)) {
-      if (!(source = set.in_block.Reserve(block_bytes, set.allocate))) return false;
-      GatherBlock(in, source);
-    }
-  } else {
-    // Modes 0-3 work in place: on the output's own block when it has the
-    // layout, otherwise on a private one. Never on the host's source frame.
-    GatherBlock(in, result);
-  }
-  // Modes 0-3 hand back source, which is result here; mode 4 writes result.
-  set.engine.Process(source, result, &params);
-  if (!out_contiguous) ScatterBlock(result, out);
-  return true;
+  return set.engine.Process(EnginePlanes(in), EnginePlanes(out), params);
 }
 
 }  // namespace vantrel

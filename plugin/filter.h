@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "engine/cpu.h"
 #include "engine/engine.h"
 #include "plugin/frame_view.h"
 #include "plugin/working_set.h"
@@ -12,12 +13,9 @@
 
 namespace vantrel {
 
-struct CpuFeatures {
-  bool has_mmx = false;
-  bool has_sse = false;
-};
-
-CpuFeatures DetectCpuFeatures();
+// The processor gate: frames are processed only where this holds (MMX and SSE
+// on x86, NEON on ARM).
+bool ProcessorSupported(const CpuFeatures& cpu);
 
 // The script's arguments as given, unchecked: the engine's parameter block
 // before the per-frame clamping.
@@ -54,8 +52,7 @@ class DeinterlaceFilter : public GenericVideoFilter {
   bool RunEngine(WorkingSet& set, const FrameView& in, const FrameView& out) const;
 
   WorkingSetPool working_sets_;
-  bool has_mmx;
-  bool has_sse;
+  bool processor_supported_;
   RequestedParams requested_params;
 };
 

@@ -36,20 +36,9 @@ FrameView WriteView(const PVideoFrame& frame, int pixel_type) {
   return MakeView(frame, pixel_type, [&](int plane) { return frame->GetWritePtr(plane); });
 }
 
-size_t BlockBytes(const FrameView& view) {
-  size_t total = 0;
-  for (int i = 0; i < view.plane_count; ++i) total += view.planes[i].bytes();
-  return total;
-}
-
-bool IsContiguous(const FrameView& view) {
-  const uint8_t* next = view.planes[0].data;
-  for (int i = 0; i < view.plane_count; ++i) {
-    const PlaneView& p = view.planes[i];
-    if (p.data != next || p.pitch != p.row_size) return false;
-    next += p.bytes();
-  }
-  return true;
+FramePlanes EnginePlanes(const FrameView& view) {
+  const auto plane = [&](int i) { return Plane{view.planes[i].data, view.planes[i].pitch}; };
+  return FramePlanes{plane(0), plane(1), plane(2)};
 }
 
 void CopyPlane(const PlaneView& from, const PlaneView& to) {
@@ -69,22 +58,6 @@ void CopyFrame(const FrameView& from, const FrameView& to) {
 
 PlaneView BufferPlane(uint8_t* data, int row_size, int height) {
   return {data, row_size, row_size, height};
-}
-
-void GatherBlock(const FrameView& from, uint8_t* block) {
-  for (int i = 0; i < from.plane_count; ++i) {
-    const PlaneView& p = from.planes[i];
-    CopyPlane(p, BufferPlane(block, p.row_size, p.height));
-    block += p.bytes();
-  }
-}
-
-void ScatterBlock(const uint8_t* block, const FrameView& to) {
-  for (int i = 0; i < to.plane_count; ++i) {
-    const PlaneView& p = to.planes[i];
-    CopyPlane(BufferPlane(const_cast<uint8_t*>(block), p.row_size, p.height), p);
-    block += p.bytes();
-  }
 }
 
 }  // namespace vantrel

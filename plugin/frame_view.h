@@ -1,11 +1,12 @@
-// Frames seen as planes with their own pitches, in the order the engine's
-// working block keeps them: luma, then the chroma plane the classic layout
-// stores first (V for YV12, U for I420), then the other.
+// Frames seen as planes with their own pitches, in the order the engine takes
+// them: luma, then the chroma plane the classic layout stores first (V for
+// YV12, U for I420), then the other.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/planes.h"
 #include "sdk/avisynth.h"
 
 namespace vantrel {
@@ -28,17 +29,12 @@ struct FrameView {
 FrameView ReadView(const PVideoFrame& frame, int pixel_type);
 FrameView WriteView(const PVideoFrame& frame, int pixel_type);
 
-// Bytes of all planes when stored back to back without padding.
-size_t BlockBytes(const FrameView& view);
-
-// True when the planes already lie back to back with pitch equal to row size.
-bool IsContiguous(const FrameView& view);
+// The three planes of a planar view, as the engine takes them.
+FramePlanes EnginePlanes(const FrameView& view);
 
 // Plane-by-plane, line-by-line copies honouring every pitch.
 void CopyPlane(const PlaneView& from, const PlaneView& to);
 void CopyFrame(const FrameView& from, const FrameView& to);
-void GatherBlock(const FrameView& from, uint8_t* block);
-void ScatterBlock(const uint8_t* block, const FrameView& to);
 
 // A plane view over a contiguous buffer.
 PlaneView BufferPlane(uint8_t* data, int row_size, int height);

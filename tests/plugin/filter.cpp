@@ -103,13 +103,13 @@ TEST(PluginFilter, SizesThatAreNotMultiplesOf16GetTheNotice) {
 TEST(PluginFilter, WithoutMmxAndSseNothingIsWritten) {
   Environment env(FrameLayout::kHostLike);  // fresh planes hold the guard byte
   const VideoInfo vi = MakeInfo(VideoInfo::CS_YV12, 64, 48);
-  for (CpuFeatures cpu : {CpuFeatures{true, false}, CpuFeatures{false, true}}) {
+  for (CpuFeatures cpu : {test::X86Cpu(true, false), test::X86Cpu(false, true)}) {
     const PClip filter = test::Filter(test::MemoryClip(vi), {}, cpu);
     const PVideoFrame out = filter->GetFrame(0, &env);
     for (BYTE b : test::Tight(out)) ASSERT_EQ(b, host::kGuardByte);
   }
   const CpuFeatures here = DetectCpuFeatures();
-  EXPECT_TRUE(here.has_mmx && here.has_sse) << "every x86-64 processor reports both";
+  EXPECT_TRUE(here.mmx && here.sse) << "every x86-64 processor reports both";
 }
 
 TEST(PluginFilter, ClipQuestionsPassToTheChild) {
@@ -145,8 +145,8 @@ EngineParams WithMode(int mode) {
 }
 
 TEST(PluginFilter, AnAllocationFailureReturnsTheSourceUnprocessed) {
-  // Two scratch buffers, the engine's nine, and the padded frames' blocks:
-  // fail each one in turn, then let the same filter recover.
+  // Two scratch buffers and the engine's ten: fail each one in turn, then
+  // let the same filter recover.
   AddUnfittingRegion();
   Environment env(FrameLayout::kHostLike);
   const VideoInfo vi = MakeInfo(VideoInfo::CS_YV12, 64, 48);
@@ -157,7 +157,7 @@ TEST(PluginFilter, AnAllocationFailureReturnsTheSourceUnprocessed) {
     for (int allowed = 0; allowed < 13; ++allowed) {
       RequestedParams r;
       r.mode = mode;
-      auto* filter = new DeinterlaceFilter(source, r, CpuFeatures{true, true});
+      auto* filter = new DeinterlaceFilter(source, r, test::X86Cpu(true, true));
       const PClip clip(filter);
       filter->SetAllocator(CountedAllocate);
       g_allowed_allocations = allowed;
@@ -175,13 +175,13 @@ TEST(PluginFilter, AnAllocationFailureReturnsTheSourceUnprocessed) {
 
 TEST(PluginFilter, AThousandFramesAllocateNothingAfterTheFirst) {
   AddUnfittingRegion();
-  Environment env(FrameLayout::kHostLike);  // the engine's blocks are gathered too
+  Environment env(FrameLayout::kHostLike);  // planes apart, as a host has them
   const VideoInfo vi = MakeInfo(VideoInfo::CS_YV12, 64, 48, 1000);
   const PClip source = test::MemoryClip(vi);
   for (int mode : {3, 4}) {
     RequestedParams r;
     r.mode = mode;
-    auto* filter = new DeinterlaceFilter(source, r, CpuFeatures{true, true});
+    auto* filter = new DeinterlaceFilter(source, r, test::X86Cpu(true, true));
     const PClip clip(filter);
     filter->SetAllocator(CountedAllocate);
     g_allowed_allocations = 1000;

@@ -58,12 +58,21 @@ inline std::vector<BYTE> EngineResult(const std::vector<BYTE>& yuv, int w, int h
   std::vector<BYTE> block = ToBlock(yuv, w * h, yv12), out(block.size());
   DeinterlaceEngine engine;
   engine.Init(uint32_t(w), uint32_t(h));
-  if (engine.Process(block.data(), out.data(), &p) == block.data()) out = block;
+  engine.Process(BlockPlanes(block.data(), uint32_t(w), uint32_t(h)),
+                 BlockPlanes(out.data(), uint32_t(w), uint32_t(h)), p);
   return ToBlock(out, w * h, yv12);  // the swap is its own inverse
 }
 
+// A processor with (or without) MMX and SSE.
+inline CpuFeatures X86Cpu(bool mmx, bool sse) {
+  CpuFeatures cpu;
+  cpu.mmx = mmx;
+  cpu.sse = sse;
+  return cpu;
+}
+
 inline PClip Filter(const PClip& source, const RequestedParams& requested = {},
-                    CpuFeatures cpu = {true, true}) {
+                    CpuFeatures cpu = X86Cpu(true, true)) {
   return PClip(new DeinterlaceFilter(source, requested, cpu));
 }
 
