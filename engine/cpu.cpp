@@ -50,12 +50,9 @@ uint64_t ReadXcr0() {
   return (uint64_t(edx) << 32) | eax;
 }
 
-}  // namespace
-
 // Each target needs every feature its code is compiled with (Highway's
 // target attributes), and wide registers need the OS to save their state.
-uint32_t DetectCpuTargets() {
-  const CpuidBits c = ReadCpuid();
+uint32_t TargetsOf(const CpuidBits& c) {
   uint32_t targets = 0;
   if (!HasAll(c.edx1, bit_SSE2) || !HasAll(c.ecx1, bit_SSSE3)) return targets;
   targets |= kTargetSsse3;
@@ -73,29 +70,30 @@ uint32_t DetectCpuTargets() {
   return targets | kTargetAvx3;
 }
 
-CpuBasics DetectCpuBasics() {
+}  // namespace
+
+CpuFeatures DetectCpuFeatures() {
   const CpuidBits c = ReadCpuid();
-  CpuBasics basics;
-  basics.mmx = HasAll(c.edx1, bit_MMX);
-  basics.sse = HasAll(c.edx1, bit_SSE);
-  return basics;
+  CpuFeatures features;
+  features.targets = TargetsOf(c);
+  features.mmx = HasAll(c.edx1, bit_MMX);
+  features.sse = HasAll(c.edx1, bit_SSE);
+  return features;
 }
 
 #elif defined(__aarch64__)
 
 // Advanced SIMD is part of every 64-bit ARM processor.
-uint32_t DetectCpuTargets() { return kTargetNeon; }
-
-CpuBasics DetectCpuBasics() {
-  CpuBasics basics;
-  basics.neon = true;
-  return basics;
+CpuFeatures DetectCpuFeatures() {
+  CpuFeatures features;
+  features.targets = kTargetNeon;
+  features.neon = true;
+  return features;
 }
 
 #else
 
-uint32_t DetectCpuTargets() { return 0; }
-CpuBasics DetectCpuBasics() { return CpuBasics{}; }
+CpuFeatures DetectCpuFeatures() { return CpuFeatures{}; }
 
 #endif
 

@@ -18,23 +18,21 @@ enum SimdTarget : uint32_t {
 constexpr int kTargetCount = 5;
 constexpr uint32_t kAllTargets = (1u << kTargetCount) - 1;
 
-// Every target whose instructions the processor and the OS support (whether
-// or not this build has code for it).
-uint32_t DetectCpuTargets();
-
 // "ssse3", "sse4", "avx2", "avx3", "neon" for one target bit; "scalar" for 0.
 const char* TargetName(uint32_t target);
 
 // The best single target in `targets` (0 when it is empty).
 uint32_t BestTarget(uint32_t targets);
 
-// The processor gate of the plugin: MMX and SSE on x86 (after making sure
-// cpuid exists), NEON on 64-bit ARM.
-struct CpuBasics {
+// What this processor and its OS support: every SIMD target (whether or not
+// this build has code for it), and the basics the plugin asks for before it
+// processes a frame (MMX and SSE on x86, NEON on 64-bit ARM).
+struct CpuFeatures {
+  uint32_t targets = 0;
   bool mmx = false;
   bool sse = false;
   bool neon = false;
 };
-CpuBasics DetectCpuBasics();
+CpuFeatures DetectCpuFeatures();
 
 }  // namespace vantrel

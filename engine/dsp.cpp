@@ -1,7 +1,9 @@
 #include "engine/dsp.h"
 
 #include "engine/comb.h"
-#include "engine/interpolate.h"
+#include "engine/ref/comb.h"
+#include "engine/ref/interpolate.h"
+#include "engine/ref/match.h"
 #include "hwy/highway.h"  // HWY_CHOOSE_*: which targets the bodies were compiled for
 
 namespace vantrel {
@@ -57,7 +59,7 @@ uint32_t CompiledTargets() {
 
 void InitEngineDsp(EngineDsp* dsp, uint32_t targets) {
   *dsp = EngineDsp{0, kScalarInterpolate, kScalarComb, kScalarMatch};
-  const uint32_t best = BestTarget(targets & CompiledTargets() & DetectCpuTargets());
+  const uint32_t best = BestTarget(targets & CompiledTargets() & DetectCpuFeatures().targets);
   if (best == 0) return;
   const TargetKernels& kernels = kTargets[__builtin_ctz(best)];
   *dsp = EngineDsp{best, *kernels.interpolate, *kernels.comb, *kernels.match};

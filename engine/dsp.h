@@ -1,23 +1,53 @@
 // The engine's kernel table: one pointer per hot loop, filled once by an init
-// that puts in the scalar references first and then the kernels of the best
-// SIMD target this processor has, capped by a mask (tests and benchmarks pick
-// a target that way). Frames are driven by the scalar files (interpolate.cpp,
-// comb.cpp, match.cpp), which call the kernels only through this table.
+// that puts in the scalar references (engine/ref/) first and then the kernels
+// of the best SIMD target this processor has (engine/simd/), capped by a mask
+// (tests and benchmarks pick a target that way). Frames are driven by
+// interpolate.cpp, comb.cpp, match.cpp and motion.cpp, which call the kernels
+// only through this table.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "engine/cpu.h"
-#include "engine/match.h"
 
 namespace vantrel {
 
-struct CombStrip;
+// A vertical strip of `lanes` consecutive comb lanes (whole groups of 4)
+// scanned from row 4 to row `height`; lane 0 smooths columns 0 and 2.
+struct CombStrip {
+  const uint8_t* src;       // source row 0 at the strip's first column
+  ptrdiff_t pitch;          // between source rows 4 .. height - 1; may be negative
+  const uint8_t* last_row;  // row `height`, at the strip's first column
+  uint8_t* mask;            // comb_mask at the same column: marks are OR-ed in
+  ptrdiff_t mask_pitch;     // comb_mask's own (the plane's width)
+  uint32_t height;
+  int16_t threshold;        // comb_threshold >> 1, held in 16 bits
+  uint32_t lanes;
+  // Lane l's hits count toward block column k (0 .. columns - 1) when
+  // column_lanes[k * lanes + l] is 0xFFFF; a lane counted by the strip
+  // before has 0 everywhere.
+  uint32_t columns;
+  const uint16_t* column_lanes;
+  uint8_t* scores;          // block_comb_score of block row 0, block column k = 0
+  size_t score_pitch;       // blocks per row
+  // The strip may stop early once it has counted this many hits: the frame
+  // is then combed, and its partial marks and scores are not read.
+  uint32_t budget;
+};
+
+// Best candidate of a window scan: its cost and its row and column counted
+// from the window's first candidate.
+struct WindowBest {
+  uint32_t cost;
+  int32_t row;
+  int32_t col;
+};
 
 // One signature per kernel, shared by every version of it. Line widths are
-// sample counts, multiples of 8; pitches are in bytes. What each kernel reads
-// and writes is said where its scalar version is declared.
+// sample counts, multiples of 8; pitches and strides are in bytes and may be
+// negative. What each kernel reads and writes is said where its scalar
+// version is declared (engine/ref/).
 using AverageLineFn = void (*)(uint8_t* dst, const uint8_t* above, const uint8_t* below,
                                size_t width);
 using FourTapLineFn = void (*)(uint8_t* dst, const uint8_t* src, ptrdiff_t pitch, size_t width);
@@ -26,12 +56,15 @@ using MaskedFourTapLineFn = void (*)(uint8_t* dst, const uint8_t* src, const uin
 using ChromaLineFn = void (*)(uint8_t* dst, const uint8_t* src, ptrdiff_t pitch, size_t width,
                               bool rebuild_all);
 using DecimateLineFn = void (*)(uint8_t* dst, const uint8_t* src, size_t width);
+// Returns the hits it counted.
 using CombStripFn = uint32_t (*)(const CombStrip& strip);
-using BlockCostFn = uint32_t (*)(const uint8_t* candidate, const uint8_t* reference,
-                                 int32_t best, ptrdiff_t stride);
+using BlockCostFn = uint32_t (*)(const uint8_t* candidate, ptrdiff_t candidate_stride,
+                                 const uint8_t* reference, ptrdiff_t reference_stride,
+                                 int32_t best);
 using ScanWindowFn = WindowBest (*)(const uint8_t* candidate, ptrdiff_t row_step,
-                                    const uint8_t* reference, ptrdiff_t stride, int32_t rows,
-                                    int32_t cols, uint32_t start_best);
+                                    ptrdiff_t candidate_stride, const uint8_t* reference,
+                                    ptrdiff_t reference_stride, int32_t rows, int32_t cols,
+                                    uint32_t start_best);
 
 // The kernels of each stem, as every version of them fills a table.
 struct InterpolateKernels {
@@ -63,10 +96,11 @@ struct EngineDsp {
 uint32_t CompiledTargets();
 
 // The scalar table, then the kernels of the best target in
-// `targets` & CompiledTargets() & DetectCpuTargets().
+// `targets` & CompiledTargets() & DetectCpuFeatures().targets.
 void InitEngineDsp(EngineDsp* dsp, uint32_t targets);
 
-// The scalar table and the table for this machine, each built once.
+// The scalar table and the table for this machine, each built once. A driver
+// whose frame is too small for a table's kernels takes the scalar ones.
 const EngineDsp& ScalarEngineDsp();
 const EngineDsp& DefaultEngineDsp();
 

@@ -49,7 +49,7 @@ bool DeinterlaceEngine::Init(uint32_t w, uint32_t h) {
                   Allocate(block_match, block_count) && Allocate(comb_mask, luma_size) &&
                   Allocate(block_comb_score, block_count) &&
                   Allocate(decimated_src, luma_size / 8) &&
-                  Allocate(decimated_dst, luma_size / 8);
+                  Allocate(decimated_dst, luma_size / 8) && Allocate(last_row, width);
   if (!ok) {
     Release();
     return false;
@@ -81,62 +81,74 @@ void DeinterlaceEngine::Release() {
   block_comb_score.reset();
   decimated_src.reset();
   decimated_dst.reset();
+  last_row.reset();
 }
 
-void DeinterlaceEngine::SetPlanes(uint8_t* src, uint8_t* dst) {
-  src_y = src;
-  src_c0 = src + luma_size;
-  src_c1 = src + luma_size + chroma_size;
-  dst_y = dst;
-  dst_c0 = dst + luma_size;
-  dst_c1 = dst + luma_size + chroma_size;
-}
-
-uint8_t* DeinterlaceEngine::Process(uint8_t* src, uint8_t* out, const EngineParams* new_params) {
-  if (!Ready()) return nullptr;
-  if (new_params) params = *new_params;
-  switch (params.mode) {
+bool DeinterlaceEngine::Process(const ConstFramePlanes& in, const FramePlanes& out,
+                                const EngineParams& new_params) {
+  const int32_t mode = new_params.mode;
+  if (!Ready() || mode < 0 || mode > 4) return false;
+  if (mode == 4 && out.y.data == in.y.data) return false;
+  params = new_params;
+  in_ = in;
+  out_ = out;
+  switch (mode) {
     case 0:
-      return src;
+      CopyPlaneLines(out.y, in.y, width, height);
+      CopyPlaneLines(out.c0, in.c0, chroma_width, chroma_height);
+      CopyPlaneLines(out.c1, in.c1, chroma_width, chroma_height);
+      break;
     case 1:
-      CopyFieldLines(src, width, height);
-      return src;
+      CopyFieldLines(out.y, in.y, width, height);
+      CopyPlaneLines(out.c0, in.c0, chroma_width, chroma_height);
+      CopyPlaneLines(out.c1, in.c1, chroma_width, chroma_height);
+      break;
     case 2:
-      SetPlanes(src, src);
-      InterpolateLuma(dsp_, dst_y, src_y, comb_mask.get(), width, height, 1);
-      InterpolateChroma(dsp_, dst_c0, dst_c1, src_c0, src_c1, chroma_width, chroma_height, 1);
-      return src;
+      InterpolateLuma(dsp_, out.y, in.y, ConstPlane{comb_mask.get(), ptrdiff_t(width)}, width,
+                      height, true);
+      InterpolateChroma(dsp_, out.c0, out.c1, in.c0, in.c1, chroma_width, chroma_height, true);
+      break;
     case 3:
-      SetPlanes(src, src);
       DeinterlaceAdaptive();
-      return src;
-    case 4:
-      SetPlanes(src, out);
-      ProcessMotion();
-      return out;
+      break;
     default:
-      return nullptr;
+      ProcessMotion();
+      break;
   }
+  return true;
 }
 
 // The comb detector reads the source a column strip at a time, which the
 // processor does not fetch ahead; a frame that another thread has just
 // written (the host's reader) then arrives a cache line at a time, at twice
-// the detector's own cost. Reading one byte of every line in memory order
-// first brings it in at full speed (prefetch hints alone are dropped once
-// too many are in flight).
-static void FetchFrame(const uint8_t* frame, size_t bytes) {
+// the detector's own cost. Reading one byte of every cache line of the
+// planes in memory order first brings them in at full speed (prefetch hints
+// alone are dropped once too many are in flight).
+static void FetchPlane(ConstPlane plane, size_t width, uint32_t height, uint8_t& any) {
+  for (uint32_t y = 0; y < height; ++y) {
+    const uint8_t* line = plane.Line(y);
+    for (size_t x = 0; x < width; x += 64) any |= line[x];
+    any |= line[width - 1];  // the last cache line, when the line starts unaligned
+  }
+}
+
+static void FetchFrame(const ConstFramePlanes& frame, uint32_t width, uint32_t height) {
   uint8_t any = 0;
-  for (size_t i = 0; i < bytes; i += 64) any |= frame[i];
+  FetchPlane(frame.y, width, height, any);
+  FetchPlane(frame.c0, width / 2, height / 2, any);
+  FetchPlane(frame.c1, width / 2, height / 2, any);
   __asm__ volatile("" : : "r"(any));  // the reads are the point: keep them
 }
 
 bool DeinterlaceEngine::DeinterlaceAdaptive() {
-  FetchFrame(src_y, size_t(luma_size) + 2 * size_t(chroma_size));
-  const bool frame_combed = DetectCombing(dsp_, comb_mask.get(), block_comb_score.get(), src_y,
-                                          width, height, params.comb_threshold) != 0;
-  InterpolateLuma(dsp_, dst_y, src_y, comb_mask.get(), width, height, frame_combed);
-  InterpolateChroma(dsp_, dst_c0, dst_c1, src_c0, src_c1, chroma_width, chroma_height,
+  FetchFrame(in_, width, height);
+  std::memcpy(last_row.get(), in_.c0.Line(0), chroma_width);
+  std::memcpy(last_row.get() + chroma_width, in_.c0.Line(1), chroma_width);
+  const bool frame_combed = DetectCombing(dsp_, comb_mask.get(), block_comb_score.get(), in_.y,
+                                          last_row.get(), width, height, params.comb_threshold);
+  const ConstPlane mask{comb_mask.get(), ptrdiff_t(width)};
+  InterpolateLuma(dsp_, out_.y, in_.y, mask, width, height, frame_combed);
+  InterpolateChroma(dsp_, out_.c0, out_.c1, in_.c0, in_.c1, chroma_width, chroma_height,
                     frame_combed);
   return frame_combed;
 }
@@ -147,8 +159,9 @@ void DeinterlaceEngine::ProcessMotion() {
   // A frame combed throughout searches no block: nothing reads the
   // decimated planes then.
   if (frame_combed) return;
-  DecimatePlane(dsp_, decimated_src.get(), src_y, width, height);
-  DecimatePlane(dsp_, decimated_dst.get(), dst_y, width, height);
+  const ptrdiff_t decimated_pitch = chroma_width;
+  DecimatePlane(dsp_, {decimated_src.get(), decimated_pitch}, in_.y, width, height);
+  DecimatePlane(dsp_, {decimated_dst.get(), decimated_pitch}, out_.y, width, height);
   for (uint32_t b = 0; b < block_count; ++b) {
     if (block_comb_score[b] > kRepairScore) RepairBlock(b, params.search_range);
   }

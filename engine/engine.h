@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "engine/dsp.h"
+#include "engine/planes.h"
 
 namespace vantrel {
 
@@ -56,12 +57,14 @@ class DeinterlaceEngine {
   // take or when an allocation fails.
   bool Init(uint32_t width, uint32_t height);
   void Release();
-  // Deinterlaces one frame of the size Init was given; any number of frames
-  // may follow one Init. Modes 0-3 work in place on src and return src; mode
-  // 4 writes a whole frame into out and returns out. Returns nullptr, having
-  // done nothing, when the engine holds no buffers or the mode is not 0-4.
-  // A null params keeps the block of the previous call (or the defaults).
-  uint8_t* Process(uint8_t* src, uint8_t* out, const EngineParams* params);
+  // Deinterlaces one frame of the size Init was given into `out`: every byte
+  // of out's three planes (width x height luma, width/2 x height/2 chroma) is
+  // written; any number of frames may follow one Init. Modes 0-3 may run in
+  // place (out the same planes as in); mode 4 reads `in` while writing `out`,
+  // so they must not overlap. Returns false, having written nothing, when the
+  // engine holds no buffers, the mode is not 0-4, or mode 4 is asked to run
+  // in place (out.y.data == in.y.data).
+  bool Process(const ConstFramePlanes& in, const FramePlanes& out, const EngineParams& params);
 
   bool Ready() const { return block_offset != nullptr; }
   // True when the engine holds buffers for frames of w x h.
@@ -85,7 +88,6 @@ class DeinterlaceEngine {
 
   template <typename T>
   bool Allocate(Buffer<T>& buffer, size_t count);
-  void SetPlanes(uint8_t* src, uint8_t* dst);
   bool DeinterlaceAdaptive();
   void ProcessMotion();
   // motion.cpp
@@ -100,12 +102,9 @@ class DeinterlaceEngine {
   bool search_shortcuts_ = true;
   EngineParams params;
 
-  uint8_t* src_y = nullptr;
-  uint8_t* src_c0 = nullptr;
-  uint8_t* src_c1 = nullptr;
-  uint8_t* dst_y = nullptr;
-  uint8_t* dst_c0 = nullptr;
-  uint8_t* dst_c1 = nullptr;
+  // The frame being processed: valid during Process only.
+  ConstFramePlanes in_;
+  FramePlanes out_;
 
   uint32_t blocks_x = 0;
   uint32_t blocks_y = 0;
@@ -127,6 +126,10 @@ class DeinterlaceEngine {
   Buffer<uint8_t> block_comb_score;
   Buffer<uint8_t> decimated_src;
   Buffer<uint8_t> decimated_dst;
+  // The detector's last row (row `height`): the two first lines of the
+  // source's c0, side by side, as the classic frame layout has them right
+  // after the luma plane.
+  Buffer<uint8_t> last_row;
 };
 
 }  // namespace vantrel

@@ -14,8 +14,9 @@ namespace {
 struct Window {
   const uint8_t* first;
   ptrdiff_t row_step;
+  ptrdiff_t stride;  // between a candidate's lines
   const uint8_t* reference;
-  ptrdiff_t stride;
+  ptrdiff_t reference_stride;
   int32_t rows;
   int32_t cols;
 };
@@ -27,14 +28,16 @@ struct Window {
 // candidate that costs as little.
 uint32_t Seed(BlockCostFn cost, const Window& w, int32_t row, int32_t col, uint32_t start) {
   if (row < 0 || row >= w.rows || col < 0 || col >= w.cols) return start;
-  const uint32_t c = cost(w.first + row * w.row_step + col, w.reference, int32_t(start), w.stride);
+  const uint32_t c = cost(w.first + row * w.row_step + col, w.stride, w.reference,
+                          w.reference_stride, int32_t(start));
   return c < start ? c + 1 : start;
 }
 
 WindowBest Scan(ScanWindowFn scan, const Window& w, uint32_t start) {
   // Nothing can cost less than 0.
   if (start == 0) return {0, 0, 0};
-  return scan(w.first, w.row_step, w.reference, w.stride, w.rows, w.cols, start);
+  return scan(w.first, w.row_step, w.stride, w.reference, w.reference_stride, w.rows, w.cols,
+              start);
 }
 
 }  // namespace
@@ -65,8 +68,12 @@ void DeinterlaceEngine::SearchCoarse(uint32_t b, int32_t rh, int32_t rv) {
   const int32_t i_min = std::max(Y - rv, 0) - Y;
   const int32_t i_max = std::min(Y + rv, int32_t(decimated_height) - 4) - Y;
   const ptrdiff_t pitch = chroma_width;
-  const Window w{decimated_src.get() + (Y + i_min) * pitch + (X + j_min), pitch,
-                 decimated_dst.get() + chroma_block_offset[b], pitch, i_max - i_min + 1,
+  const Window w{decimated_src.get() + (Y + i_min) * pitch + (X + j_min),
+                 pitch,
+                 pitch,
+                 decimated_dst.get() + chroma_block_offset[b],
+                 pitch,
+                 i_max - i_min + 1,
                  j_max - j_min + 1};
   uint32_t start = CoarseStart();
   if (search_shortcuts_) {
@@ -92,9 +99,17 @@ void DeinterlaceEngine::SearchFine(uint32_t b, int32_t rh, int32_t rv) {
   // Y is a multiple of 4; an odd start (odd range, window not clamped at the
   // top) would take candidates from the kept field, so keep to even lines.
   if (i_min & 1) ++i_min;
-  const ptrdiff_t pitch = width;
-  const Window w{src_y + (Y + i_min) * pitch + (X + j_min), 2 * pitch, dst_y + block_offset[b],
-                 2 * pitch, (i_max - i_min) / 2 + 1, j_max - j_min + 1};
+  // Candidates are source lines, the reference the block's even lines in
+  // the output; each plane has its own pitch.
+  const ptrdiff_t pitch = in_.y.pitch;
+  const ConstPlane reference = out_.y;
+  const Window w{in_.y.Line(Y + i_min) + (X + j_min),
+                 2 * pitch,
+                 2 * pitch,
+                 reference.Line(block_origin[b].y) + block_origin[b].x,
+                 2 * reference.pitch,
+                 (i_max - i_min) / 2 + 1,
+                 j_max - j_min + 1};
   uint32_t start = FineStart();
   if (search_shortcuts_) {
     // The centre (the coarse vector or no motion), no motion, the left
@@ -152,10 +167,9 @@ void DeinterlaceEngine::RepairBlock(uint32_t b, int32_t search_range) {
     SearchFine(b, r, r);
   }
   if (match.cost >= match_threshold) return;
-  const size_t w = width;
   for (int32_t k = 0; k < 8; ++k) {
-    const uint8_t* from = src_y + size_t(y + match.dy + 2 * k) * w + size_t(x + match.dx);
-    std::memcpy(dst_y + size_t(y + 2 * k) * w + size_t(x), from, 16);
+    const uint8_t* from = in_.y.Line(y + match.dy + 2 * k) + (x + match.dx);
+    std::memcpy(out_.y.Line(y + 2 * k) + x, from, 16);
   }
 }
 

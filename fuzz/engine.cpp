@@ -1,9 +1,10 @@
 // The engine at every SIMD target against its scalar table. The input picks
 // the frame size (multiples of 16 from 16 x 16 to 256 x 256, now and then
 // one the engine must refuse), the mode and thresholds (any 32-bit value),
-// the search range (0, odd, up to the frame and beyond it) and the picture.
-// Every frame sits at the very end of its own allocation, as the tool's
-// frames do, so a read past the chroma planes is caught.
+// the search range (0, odd, up to the frame and beyond it), how the planes
+// lie (in place or not, lines longer than the picture, upside down) and the
+// picture. Every plane sits at the very end of its own allocation, so a read
+// past it is caught.
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -13,16 +14,28 @@
 #include "engine/cpu.h"
 #include "engine/engine.h"
 #include "fuzz/fuzz_input.h"
+#include "tests/engine/host_planes.h"
 
 namespace vantrel::fuzz {
 namespace {
 
 constexpr const char* kTarget = "engine";
 
+// How a run's planes lie: each frame one block (luma, c0, c1 back to back)
+// or planes apart; the output the input's own planes or apart from them; per
+// frame, lines `pad` bytes longer than the plane, upside down.
+struct Layout {
+  bool block = false;
+  bool in_place = false;
+  uint32_t in_pad = 0, out_pad = 0;
+  bool in_upside_down = false, out_upside_down = false;
+};
+
 struct Case {
   uint32_t width;
   uint32_t height;
   EngineParams params;
+  Layout layout;
 };
 
 int32_t PickSearchRange(FuzzInput& in, uint32_t w, uint32_t h) {
@@ -60,6 +73,12 @@ Case PickCase(FuzzInput& in) {
   c.params.pixel_threshold = in.I32();
   c.params.use_comb_mask = in.Bool();
   c.params.use_output_reference = in.Bool();
+  const uint8_t layout = in.Byte();
+  c.layout.in_place = layout & 1;
+  c.layout.in_pad = 12 * ((layout >> 1) & 3);
+  c.layout.in_upside_down = layout & 8;
+  c.layout.out_pad = 8 * ((layout >> 4) & 3);
+  c.layout.out_upside_down = layout & 64;
   return c;
 }
 
@@ -102,40 +121,65 @@ Bytes CopyOf(const std::vector<uint8_t>& v) {
   return p;
 }
 
+// A frame the engine must refuse leaves its planes as they were.
+void CheckRefused(const Case& c, const std::vector<uint8_t>& picture, uint32_t target) {
+  EngineDsp dsp;
+  InitEngineDsp(&dsp, target);
+  DeinterlaceEngine engine(dsp);
+  const bool sized = engine.Init(c.width, c.height);
+  FUZZ_CHECK(kTarget, sized == EngineAcceptsSize(c.width, c.height),
+             "Init disagrees with EngineAcceptsSize");
+  const size_t bytes = picture.size();
+  Bytes src = CopyOf(picture), out(new uint8_t[bytes]);
+  std::memset(out.get(), 0x5A, bytes);
+  // The classic block: any size fits it.
+  const FramePlanes in = BlockPlanes(src.get(), c.width, c.height);
+  const bool done = engine.Process(in, BlockPlanes(out.get(), c.width, c.height), c.params) ||
+                    engine.Process(in, in, c.params);
+  FUZZ_CHECK(kTarget, !done, "a result without processing");
+  FUZZ_CHECK(kTarget, std::memcmp(src.get(), picture.data(), bytes) == 0,
+             "input changed without processing");
+  const bool untouched =
+      std::all_of(out.get(), out.get() + bytes, [](uint8_t b) { return b == 0x5A; });
+  FUZZ_CHECK(kTarget, untouched, "output written without processing");
+}
+
 // Runs one frame with the kernels of `target` (0: scalar), the motion
-// search with or without its shortcuts; returns the bytes of the frame that
-// holds the result.
+// search with or without its shortcuts, the planes laid out as `layout`
+// says; returns the tight bytes of the result.
 std::vector<uint8_t> RunAtTarget(const Case& c, const std::vector<uint8_t>& picture,
-                                 uint32_t target, uint8_t out_fill, bool shortcuts = true) {
+                                 uint32_t target, uint8_t out_fill, const Layout& layout,
+                                 bool shortcuts = true) {
   EngineDsp dsp;
   InitEngineDsp(&dsp, target);
   DeinterlaceEngine engine(dsp);
   engine.SetSearchShortcuts(shortcuts);
-  const size_t bytes = picture.size();
-  Bytes src = CopyOf(picture);
-  Bytes out(new uint8_t[bytes]);
-  std::memset(out.get(), out_fill, bytes);
-  const bool sized = engine.Init(c.width, c.height);
-  FUZZ_CHECK(kTarget, sized == EngineAcceptsSize(c.width, c.height),
-             "Init disagrees with EngineAcceptsSize");
-  const uint8_t* result = engine.Process(src.get(), out.get(), &c.params);
+  FUZZ_CHECK(kTarget, engine.Init(c.width, c.height), "Init refused an accepted size");
+  using test::HostPlanes;
+  const auto planes = [&](uint32_t pad, bool upside_down) {
+    return layout.block ? HostPlanes(c.width, c.height, out_fill)
+                        : HostPlanes(c.width, c.height, pad, upside_down, out_fill);
+  };
+  HostPlanes src = planes(layout.in_pad, layout.in_upside_down);
+  HostPlanes out = planes(layout.out_pad, layout.out_upside_down);
+  src.Load(picture.data());
+  HostPlanes& result = layout.in_place ? src : out;
+  const bool done = engine.Process(src.view, result.view, c.params);
   engine.Release();
   FUZZ_CHECK(kTarget, !engine.Ready(), "buffers left after Release");
-  const int32_t mode = c.params.mode;
-  if (!sized || mode < 0 || mode > 4) {
-    FUZZ_CHECK(kTarget, result == nullptr, "a result without processing");
-    FUZZ_CHECK(kTarget, std::memcmp(src.get(), picture.data(), bytes) == 0,
-               "input changed without processing");
-    return picture;
+  if (c.params.mode == 4 && layout.in_place) {
+    FUZZ_CHECK(kTarget, !done, "mode 4 ran in place");
+    FUZZ_CHECK(kTarget, src.Tight() == picture, "a refused mode 4 changed its frame");
+    Layout apart = layout;
+    apart.in_place = false;
+    return RunAtTarget(c, picture, target, out_fill, apart, shortcuts);
   }
-  if (mode == 4) {
-    FUZZ_CHECK(kTarget, result == out.get(), "mode 4 did not answer with the output buffer");
-    FUZZ_CHECK(kTarget, std::memcmp(src.get(), picture.data(), bytes) == 0,
-               "mode 4 changed its input");
-  } else {
-    FUZZ_CHECK(kTarget, result == src.get(), "modes 0-3 must answer with the input buffer");
+  FUZZ_CHECK(kTarget, done, "a frame the engine can process was refused");
+  if (!layout.in_place) {
+    FUZZ_CHECK(kTarget, src.Tight() == picture, "the input changed");
   }
-  return std::vector<uint8_t>(result, result + bytes);
+  FUZZ_CHECK(kTarget, result.PaddingIntact(), "written between the lines");
+  return result.Tight();
 }
 
 // The kept field (odd lines of every plane) passes through every mode.
@@ -161,19 +205,32 @@ void Run(const uint8_t* data, size_t size) {
   if (picture.empty()) picture.resize(1);
   FillPicture(in, picture, c.width ? c.width : 1, c.height ? c.height : 1);
 
-  const std::vector<uint8_t> reference = RunAtTarget(c, picture, 0, 0x00);
-  if (c.params.mode == 4) {
+  const uint32_t targets = CompiledTargets() & DetectCpuFeatures().targets;
+  const int32_t mode = c.params.mode;
+  if (!EngineAcceptsSize(c.width, c.height) || mode < 0 || mode > 4) {
+    CheckRefused(c, picture, 0);
+    for (uint32_t target = 1; target != 0 && target <= targets; target <<= 1) {
+      if (targets & target) CheckRefused(c, picture, target);
+    }
+    return;
+  }
+  // The scalar engine on frames that are one block each.
+  Layout block;
+  block.block = true;
+  const std::vector<uint8_t> reference = RunAtTarget(c, picture, 0, 0x00, block);
+  if (mode == 4) {
     // Every output byte is written: a different stale output changes nothing.
-    FUZZ_CHECK(kTarget, RunAtTarget(c, picture, 0, 0xFF) == reference,
+    FUZZ_CHECK(kTarget, RunAtTarget(c, picture, 0, 0xFF, block) == reference,
                "mode 4 left part of its output unwritten");
-    FUZZ_CHECK(kTarget, RunAtTarget(c, picture, 0, 0x00, false) == reference,
+    FUZZ_CHECK(kTarget, RunAtTarget(c, picture, 0, 0x00, block, false) == reference,
                "the search's shortcuts changed the frame");
   }
-  if (EngineAcceptsSize(c.width, c.height)) CheckKeptField(c, picture, reference);
-  const uint32_t targets = CompiledTargets() & DetectCpuTargets();
+  CheckKeptField(c, picture, reference);
+  FUZZ_CHECK(kTarget, RunAtTarget(c, picture, 0, 0xFF, c.layout) == reference,
+             "the planes' layout changed the scalar frame");
   for (uint32_t target = 1; target != 0 && target <= targets; target <<= 1) {
     if (!(targets & target)) continue;
-    FUZZ_CHECK(kTarget, RunAtTarget(c, picture, target, 0x00) == reference,
+    FUZZ_CHECK(kTarget, RunAtTarget(c, picture, target, 0x00, c.layout) == reference,
                std::string(TargetName(target)) + " differs from scalar at " +
                    std::to_string(c.width) + "x" + std::to_string(c.height) + " mode " +
                    std::to_string(c.params.mode));

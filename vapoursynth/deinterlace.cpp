@@ -42,7 +42,7 @@ struct Filter {
   int padded_width = 0, padded_height = 0;
   const Arguments args;
   Deinterlacer core;
-  const RegionList no_regions;
+  const RegionList no_regions{};
   std::mutex pairs_mutex;
   std::vector<std::unique_ptr<PaddedPair>> idle_pairs;
 };

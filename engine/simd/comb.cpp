@@ -1,12 +1,13 @@
-// The comb detector's strip kernel (engine/comb.h), written once with Highway
+// The comb detector's strip kernel (engine/ref/comb.h), written once with Highway
 // and compiled for every target: one 16-bit lane per comb lane, a vector of
 // consecutive lanes (several column groups) scanned at once from row 4 down
 // to row `height` with its whole vertical state in registers. The strips'
 // layout and the block columns their lanes count toward come from the
 // driver in engine/comb.cpp.
 //
-// Reads rows 4 .. height of columns 0 .. lanes + 1 of the strip; ORs marks
-// into rows 4 .. height - 4 of the same columns.
+// Reads rows 4 .. height - 1 of columns 0 .. lanes + 1 of the strip and the
+// same columns of its last row; ORs marks into rows 4 .. height - 4 of the
+// same columns.
 #include "engine/comb.h"
 
 #define HWY_TARGET_INCLUDE "engine/simd/comb.cpp"
@@ -68,11 +69,13 @@ uint32_t ScanCombStrip(const CombStrip& s) {
   const hn::Repartition<uint64_t, D16> d64;
   // Locals, so that the stores of marks cannot make the compiler reload them.
   const uint8_t* const src = s.src;
+  const uint8_t* const last_row = s.last_row;
   uint8_t* const mask = s.mask;
-  const size_t w = s.pitch;
+  const ptrdiff_t pitch = s.pitch;
+  const ptrdiff_t mask_pitch = s.mask_pitch;
   const V16 threshold = hn::Set(d, s.threshold);
-  V16 s_above2 = Smooth(src + 4 * w);
-  V16 s_above1 = Smooth(src + 5 * w);
+  V16 s_above2 = Smooth(src + 4 * pitch);
+  V16 s_above1 = Smooth(src + 5 * pitch);
   V16 f_above2 = hn::Zero(d), f_above1 = hn::Zero(d);
   // Flags of the processed rows 1 .. 4 above (history bits 1 .. 4, as 0 / -1
   // lanes); the history starts as 00001.
@@ -81,8 +84,8 @@ uint32_t ScanCombStrip(const CombStrip& s) {
   uint32_t total = 0;
 
   // One processed row: its flags; the S and F rows move down.
-  const auto process = [&](uint32_t r) {
-    const V16 s_now = Smooth(src + r * w);
+  const auto process = [&](const uint8_t* row) {
+    const V16 s_now = Smooth(row);
     const V16 f_now = Metric(s_above2, s_above1, s_now);
     // V = sat(sat(sat(2 * F(r - 1)) + F(r - 2)) + F(r))
     const V16 v = hn::SaturatedAdd(
@@ -108,7 +111,7 @@ uint32_t ScanCombStrip(const CombStrip& s) {
     // hits(r) counts in a group (4 lanes) only when some lane of it decides.
     const auto quiet = hn::VecFromMask(d64, hn::Eq(hn::BitCast(d64, marked), hn::Zero(d64)));
     hits = hn::Sub(hits, hn::AndNot(hn::BitCast(d, quiet), flag));
-    Mark(mask + (r - 4) * w, marked);
+    Mark(mask + ptrdiff_t(r - 4) * mask_pitch, marked);
   };
   // Adds one block row's hits to the block columns its lanes count toward;
   // false once the budget is reached.
@@ -135,10 +138,13 @@ uint32_t ScanCombStrip(const CombStrip& s) {
     return total < s.budget;
   };
 
-  decide(6, process(6));
+  const auto row = [&](uint32_t r) { return src + ptrdiff_t(r) * pitch; };
+  decide(6, process(row(6)));
   for (uint32_t r = 7; r < s.height; r += 2) {
-    push(process(r));
-    decide(r + 1, process(r + 1));
+    // The last processed row (r + 1 = height) is not in the plane.
+    const uint8_t* const below = r + 1 < s.height ? row(r + 1) : last_row;
+    push(process(row(r)));
+    decide(r + 1, process(below));
     if (((r + 1) & 15) == 0 && !flush(r >> 4)) break;
   }
   return total;

@@ -1,4 +1,4 @@
-// The block-matching kernels of engine/match.h, written once with Highway and
+// The block-matching kernels of engine/ref/match.h, written once with Highway and
 // compiled for every target: decimation, the two block costs and the two
 // window scans.
 //
@@ -73,17 +73,18 @@ HWY_INLINE auto LineTotals(V v0, V v1, V v2, V v3) {
 // reaches best, else the total. Four lines are summed at a time and their
 // running sums compared together.
 template <int kCols, int kLines>
-uint32_t BlockSsd(const uint8_t* candidate, const uint8_t* reference, int32_t best,
-                  ptrdiff_t stride) {
+uint32_t BlockSsd(const uint8_t* candidate, ptrdiff_t candidate_stride, const uint8_t* reference,
+                  ptrdiff_t reference_stride, int32_t best) {
   const hn::Full128<int32_t> d;
+  const ptrdiff_t cs = candidate_stride, rs = reference_stride;
   auto carry = hn::Zero(d);
   for (int l = 0; l < kLines; l += 4) {
-    const uint8_t* c = candidate + l * stride;
-    const uint8_t* r = reference + l * stride;
+    const uint8_t* c = candidate + l * cs;
+    const uint8_t* r = reference + l * rs;
     const auto totals = LineTotals(LineSquares<kCols>(c, r),
-                                   LineSquares<kCols>(c + stride, r + stride),
-                                   LineSquares<kCols>(c + 2 * stride, r + 2 * stride),
-                                   LineSquares<kCols>(c + 3 * stride, r + 3 * stride));
+                                   LineSquares<kCols>(c + cs, r + rs),
+                                   LineSquares<kCols>(c + 2 * cs, r + 2 * rs),
+                                   LineSquares<kCols>(c + 3 * cs, r + 3 * rs));
     // Running sums after each of the four lines.
     auto running = hn::Add(totals, hn::ShiftLeftLanes<1>(d, totals));
     running = hn::Add(carry, hn::Add(running, hn::ShiftLeftLanes<2>(d, running)));
@@ -98,10 +99,12 @@ uint32_t BlockSsd(const uint8_t* candidate, const uint8_t* reference, int32_t be
 
 // Complete cost of one candidate (its first kLines lines).
 template <int kCols, int kLines>
-uint32_t FullCost(const uint8_t* candidate, const uint8_t* reference, ptrdiff_t stride) {
+uint32_t FullCost(const uint8_t* candidate, ptrdiff_t candidate_stride, const uint8_t* reference,
+                  ptrdiff_t reference_stride) {
   auto sum = LineSquares<kCols>(candidate, reference);
   for (int l = 1; l < kLines; ++l) {
-    sum = hn::Add(sum, LineSquares<kCols>(candidate + l * stride, reference + l * stride));
+    sum = hn::Add(sum, LineSquares<kCols>(candidate + l * candidate_stride,
+                                          reference + l * reference_stride));
   }
   const hn::DFromV<decltype(sum)> d32;
   return uint32_t(hn::GetLane(hn::SumOfLanes(d32, sum)));
@@ -110,14 +113,15 @@ uint32_t FullCost(const uint8_t* candidate, const uint8_t* reference, ptrdiff_t 
 // The complete cost of one candidate when it may be below best, else its
 // first line's sum (which is not): most candidates are ruled out there.
 template <int kCols, int kLines>
-uint32_t CostBelow(const uint8_t* candidate, const uint8_t* reference, ptrdiff_t stride,
-                   uint32_t best) {
+uint32_t CostBelow(const uint8_t* candidate, ptrdiff_t candidate_stride, const uint8_t* reference,
+                   ptrdiff_t reference_stride, uint32_t best) {
   auto sum = LineSquares<kCols>(candidate, reference);
   const hn::DFromV<decltype(sum)> d32;
   const uint32_t first = uint32_t(hn::GetLane(hn::SumOfLanes(d32, sum)));
   if (first >= best) return first;
   for (int l = 1; l < kLines; ++l) {
-    sum = hn::Add(sum, LineSquares<kCols>(candidate + l * stride, reference + l * stride));
+    sum = hn::Add(sum, LineSquares<kCols>(candidate + l * candidate_stride,
+                                          reference + l * reference_stride));
   }
   return uint32_t(hn::GetLane(hn::SumOfLanes(d32, sum)));
 }
@@ -206,14 +210,15 @@ struct GroupSums {
 int32_t BestLane(uint32_t best) { return best > 0x7FFFFFFFu ? 0x7FFFFFFF : int32_t(best); }
 
 template <int kCols, int kLines>
-WindowBest Scan(const uint8_t* candidate, ptrdiff_t row_step, const uint8_t* reference,
-                ptrdiff_t stride, int32_t rows, int32_t cols, uint32_t start_best) {
+WindowBest Scan(const uint8_t* candidate, ptrdiff_t row_step, ptrdiff_t candidate_stride,
+                const uint8_t* reference, ptrdiff_t reference_stride, int32_t rows, int32_t cols,
+                uint32_t start_best) {
   WindowBest best{start_best, 0, 0};
   // The cost kernels compare signed: a start above INT32_MAX reads as
   // negative, so the first candidate stops after one line and wins with
   // that partial sum (never beaten again by its own complete cost).
   if (start_best > 0x7FFFFFFFu && rows > 0 && cols > 0) {
-    best.cost = FullCost<kCols, 1>(candidate, reference, stride);
+    best.cost = FullCost<kCols, 1>(candidate, candidate_stride, reference, reference_stride);
   }
   // Too narrow for a group: one candidate at a time, each summed in full.
   // Mostly the narrow windows around a good coarse match, where most
@@ -222,14 +227,14 @@ WindowBest Scan(const uint8_t* candidate, ptrdiff_t row_step, const uint8_t* ref
   if (cols < 8) {
     for (int32_t i = 0; i < rows; ++i) {
       for (int32_t j = 0; j < cols; ++j) {
-        const uint32_t cost =
-            FullCost<kCols, kLines>(candidate + i * row_step + j, reference, stride);
+        const uint32_t cost = FullCost<kCols, kLines>(
+            candidate + i * row_step + j, candidate_stride, reference, reference_stride);
         if (cost < best.cost) best = {cost, i, j};
       }
     }
     return best;
   }
-  const ReferencePairs<kCols, kLines> ref(reference, stride);
+  const ReferencePairs<kCols, kLines> ref(reference, reference_stride);
   // Groups of 16 candidates (8 with 128-bit vectors), then of 8, then single
   // candidates. Wider groups lose more to the early exit than they gain: on
   // AVX-512 the 32-candidate group scanned a 33 x 17 window more slowly.
@@ -245,19 +250,22 @@ WindowBest Scan(const uint8_t* candidate, ptrdiff_t row_step, const uint8_t* ref
   const auto rest = [&](int32_t i, int32_t j) {
     if (HWY_MAX_BYTES > 16) {
       for (; j + 8 <= cols; j += 8) {
-        GroupSums<hn::CappedTag<int16_t, 8>, kCols, kLines> a(line_of(i) + j, stride, ref);
+        GroupSums<hn::CappedTag<int16_t, 8>, kCols, kLines> a(line_of(i) + j, candidate_stride,
+                                                              ref);
         if (a.Finish(0, BestLane(best.cost))) a.Pick(i, j, best);
       }
     }
     for (; j < cols; ++j) {
-      const uint32_t cost = CostBelow<kCols, kLines>(line_of(i) + j, reference, stride, best.cost);
+      const uint32_t cost = CostBelow<kCols, kLines>(line_of(i) + j, candidate_stride, reference,
+                                                     reference_stride, best.cost);
       if (cost < best.cost) best = {cost, i, j};
     }
   };
   for (int32_t i = 0; i < rows; ++i) {
     int32_t j = 0;
     for (; j + 2 * n <= cols; j += 2 * n) {
-      Sums16 a(line_of(i) + j, stride, ref), b(line_of(i) + j + n, stride, ref);
+      Sums16 a(line_of(i) + j, candidate_stride, ref);
+      Sums16 b(line_of(i) + j + n, candidate_stride, ref);
       a.AddLine(0);
       b.AddLine(0);
       const bool a_live = a.AnyBelow(BestLane(best.cost));
@@ -266,7 +274,7 @@ WindowBest Scan(const uint8_t* candidate, ptrdiff_t row_step, const uint8_t* ref
       if (b_live && b.Finish(1, BestLane(best.cost))) b.Pick(i, j + n, best);
     }
     for (; j + n <= cols; j += n) {
-      Sums16 a(line_of(i) + j, stride, ref);
+      Sums16 a(line_of(i) + j, candidate_stride, ref);
       if (a.Finish(0, BestLane(best.cost))) a.Pick(i, j, best);
     }
     rest(i, j);

@@ -10,7 +10,6 @@
 
 #include <time.h>
 
-#include "engine/comb.h"
 #include "engine/cpu.h"
 #include "woven_picture.h"
 
@@ -294,21 +293,22 @@ void PlantFaults(EngineDsp* dsp) {
     g_real.match.decimate_line(dst, src, w);
     SpoilLast(dst, w);
   };
-  match.block_cost_coarse = [](const uint8_t* c, const uint8_t* r, int32_t best, ptrdiff_t s) {
-    return g_real.match.block_cost_coarse(c, r, best, s) + 1;
+  match.block_cost_coarse = [](const uint8_t* c, ptrdiff_t cs, const uint8_t* r, ptrdiff_t rs,
+                                int32_t best) {
+    return g_real.match.block_cost_coarse(c, cs, r, rs, best) + 1;
   };
-  match.block_cost = [](const uint8_t* c, const uint8_t* r, int32_t best, ptrdiff_t s) {
-    return g_real.match.block_cost(c, r, best, s) + 1;
-  };
-  match.scan_coarse_window = [](const uint8_t* c, ptrdiff_t step, const uint8_t* r, ptrdiff_t s,
-                                int32_t rows, int32_t cols, uint32_t start) {
-    vantrel::WindowBest best = g_real.match.scan_coarse_window(c, step, r, s, rows, cols, start);
+  match.block_cost = [](const uint8_t* c, ptrdiff_t cs, const uint8_t* r, ptrdiff_t rs,
+                        int32_t best) { return g_real.match.block_cost(c, cs, r, rs, best) + 1; };
+  match.scan_coarse_window = [](const uint8_t* c, ptrdiff_t step, ptrdiff_t cs, const uint8_t* r,
+                                ptrdiff_t rs, int32_t rows, int32_t cols, uint32_t start) {
+    vantrel::WindowBest best =
+        g_real.match.scan_coarse_window(c, step, cs, r, rs, rows, cols, start);
     best.cost += 1;
     return best;
   };
-  match.scan_fine_window = [](const uint8_t* c, ptrdiff_t step, const uint8_t* r, ptrdiff_t s,
-                              int32_t rows, int32_t cols, uint32_t start) {
-    vantrel::WindowBest best = g_real.match.scan_fine_window(c, step, r, s, rows, cols, start);
+  match.scan_fine_window = [](const uint8_t* c, ptrdiff_t step, ptrdiff_t cs, const uint8_t* r,
+                              ptrdiff_t rs, int32_t rows, int32_t cols, uint32_t start) {
+    vantrel::WindowBest best = g_real.match.scan_fine_window(c, step, cs, r, rs, rows, cols, start);
     best.cost += 1;
     return best;
   };
@@ -365,7 +365,7 @@ int main(int argc, char** argv) {
   using namespace checkasm;
   Options options;
   if (!ParseArgs(argc, argv, &options)) return 2;
-  const uint32_t cpu = vantrel::DetectCpuTargets();
+  const uint32_t cpu = vantrel::DetectCpuFeatures().targets;
   const uint32_t built = vantrel::CompiledTargets();
   if (!options.list) {
     std::printf("checkasm: seed %" PRIu32 "%s%s\n", options.seed,

@@ -1,5 +1,6 @@
 // The comb detector's strip kernel against the scalar one on the same strip:
-// the marks OR-ed into the mask, the scores added and the hits returned.
+// the marks OR-ed into the mask, the scores added and the hits returned, on
+// planes of any pitch (upside down too) with the last row elsewhere.
 #include <climits>
 #include <cstring>
 #include <string>
@@ -18,13 +19,26 @@ using vantrel::EngineDsp;
 
 constexpr uint8_t kBase = 100;
 
-// A luma plane followed by exactly one more readable row, the one the
-// detector takes from the first chroma plane: a read past it hits a guard.
+// A luma plane with a pitch of its own (lines longer than the plane, or the
+// plane stored upside down) and, apart from it, the row the detector reads
+// as row `height`. Each ends its buffer: a read past either hits a guard;
+// the bytes between the lines are the buffer's junk.
 struct Plane {
-  Plane(uint32_t w, uint32_t h) : width(w), height(h), bytes(size_t(w) * (h + 1)) {}
-  uint8_t* row(uint32_t r) { return bytes.data() + size_t(r) * width; }
+  Plane(uint32_t w, uint32_t h, uint32_t pad, bool upside_down)
+      : width(w), height(h), step(size_t(w) + pad), bytes(step * (h - 1) + w), last(w) {
+    const ptrdiff_t pitch = ptrdiff_t(step);
+    view = upside_down ? vantrel::Plane{bytes.data() + pitch * (h - 1), -pitch}
+                       : vantrel::Plane{bytes.data(), pitch};
+  }
+  uint8_t* row(uint32_t r) { return r < height ? view.Line(r) : last.data(); }
+  std::string Describe() const {
+    return std::to_string(width) + "x" + std::to_string(height) + " pitch " +
+           std::to_string(view.pitch);
+  }
   uint32_t width, height;
-  Buffer bytes;
+  size_t step;
+  Buffer bytes, last;
+  vantrel::Plane view;
 };
 
 enum Pattern { kRows, kLowContrast, kPatterns };
@@ -33,10 +47,13 @@ enum Pattern { kRows, kLowContrast, kPatterns };
 // saturates), small deviations on the odd lines (sums near any threshold),
 // and the harness's contents (the woven picture combs around its object).
 void Fill(Context& c, Plane& p, int pattern) {
-  const size_t rows = p.height + 1;  // the chroma row continues the picture
+  const uint32_t rows = p.height + 1;  // the last row continues the picture
   if (pattern >= kPatterns) {
     const Content content = Content((pattern - kPatterns) % int(Content::kCount));
-    return checkasm::FillPlane(c.rng(), p.bytes.data(), p.width, rows, content);
+    std::vector<uint8_t> tight(size_t(p.width) * rows);
+    checkasm::FillPlane(c.rng(), tight.data(), p.width, rows, content);
+    for (uint32_t r = 0; r < rows; ++r) std::memcpy(p.row(r), &tight[size_t(r) * p.width], p.width);
+    return;
   }
   const int32_t amplitude = c.rng().Range(1, 60);
   const uint32_t from = uint32_t(c.rng().Range(0, int32_t(p.height))), to = from + 12;
@@ -64,17 +81,19 @@ void Compare(Context& c, vantrel::CombStripFn fn, Plane& p, uint32_t first,
   // Mostly no budget; a small one stops both kernels early.
   const uint32_t budget = c.rng().Chance(4) ? uint32_t(c.rng().Range(0, 300)) : UINT32_MAX;
   const auto strip = [&](Buffer& mask, Buffer& scores) {
-    return vantrel::CombStripAt(mask.data(), scores.data(), p.bytes.data(), p.width, p.height,
-                                threshold, lanes, first, counted_from, column_lanes, budget);
+    return vantrel::CombStripAt(mask.data(), scores.data(), p.view, p.last.data(), p.width,
+                                p.height, threshold, lanes, first, counted_from, column_lanes,
+                                budget);
   };
   const uint32_t want = c.ref().comb.strip(strip(want_mask, want_scores));
   const std::vector<uint8_t> saved(p.bytes.data(), p.bytes.data() + p.bytes.size());
+  const std::vector<uint8_t> saved_last(p.last.data(), p.last.data() + p.width);
   const uint32_t got = fn(strip(got_mask, got_scores));
   c.CheckBytes("comb source", saved.data(), p.bytes.data(), saved.size(), 1, saved.size());
+  c.CheckBytes("comb last row", saved_last.data(), p.last.data(), p.width, 1, p.width);
   c.CheckGuards("comb_mask", got_mask);
   c.CheckGuards("block_comb_score", got_scores);
-  const std::string label = what + " " + std::to_string(p.width) + "x" +
-                            std::to_string(p.height) + ", strip at lane " +
+  const std::string label = what + " " + p.Describe() + ", strip at lane " +
                             std::to_string(first) + " counted from " +
                             std::to_string(counted_from) + ", threshold " +
                             std::to_string(threshold) + ", budget " + std::to_string(budget);
@@ -98,8 +117,11 @@ void CheckComb(Context& c) {
   const int patterns = kPatterns + int(Content::kCount);
   for (int n = 0; n < c.Iterations(160); ++n) {
     // Strips start on a group; the last one of a frame ends on its last lane.
-    Plane p(16 * uint32_t(c.rng().Range(int32_t(lanes + 4 + 15) / 16, 50)),
-            16 * uint32_t(c.rng().Range(1, 8)));
+    const uint32_t width = 16 * uint32_t(c.rng().Range(int32_t(lanes + 4 + 15) / 16, 50));
+    const uint32_t height = 16 * uint32_t(c.rng().Range(1, 8));
+    // Lines longer than the plane, and planes stored upside down.
+    const uint32_t pad = c.rng().Chance(3) ? 0 : uint32_t(c.rng().Range(1, 40));
+    Plane p(width, height, pad, c.rng().Chance(3));
     const uint32_t last = p.width - 4 - lanes;
     const uint32_t first = c.rng().Chance(3) ? last : 4 * uint32_t(c.rng().Range(0, last / 4));
     const uint32_t counted_from = c.rng().Chance(3) ? 4 * uint32_t(c.rng().Range(0, lanes / 4 - 1)) : 0;
@@ -111,7 +133,7 @@ void CheckComb(Context& c) {
   // Every threshold from a little below 0 to a little above 255 on low
   // contrast, so that each puts some lane's sum one off the threshold; and
   // the ends of the 16-bit range, next to the saturated 32767 of 0/255 rows.
-  Plane p(16 * ((lanes + 8 + 15) / 16), 32);
+  Plane p(16 * ((lanes + 8 + 15) / 16), 32, 0, false);
   Fill(c, p, kLowContrast);
   for (int32_t threshold = -4; threshold <= 260; ++threshold) {
     Compare(c, fn, p, 4, 0, threshold, "low contrast");
@@ -122,15 +144,15 @@ void CheckComb(Context& c) {
   }
   if (!c.benchmarking()) return;
   for (const auto& size : {std::pair<uint32_t, uint32_t>{720, 576}, {1920, 1088}}) {
-    Plane frame(size.first, size.second);
+    Plane frame(size.first, size.second, 0, false);
     Buffer mask(size_t(frame.width) * frame.height), scores(mask.size() / 256);
     for (const Content content : {Content::kWoven, Content::kRandom}) {
       const int pattern = kPatterns + int(content);
       Fill(c, frame, pattern);
       const auto run = [&](const EngineDsp& dsp) {
         checkasm::sink = uint32_t(vantrel::DetectCombing(dsp, mask.data(), scores.data(),
-                                                         frame.bytes.data(), frame.width,
-                                                         frame.height, 48));
+                                                         frame.view, frame.last.data(),
+                                                         frame.width, frame.height, 48));
       };
       c.Bench("DetectCombing " + std::to_string(frame.width) + "x" +
                   std::to_string(frame.height) + " " + checkasm::ContentName(content),

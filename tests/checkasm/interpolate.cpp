@@ -43,7 +43,7 @@ void FillMask(Context& c, uint8_t* mask, size_t n, int style) {
 // off their neighbours, and neighbours close to each other.
 void FillNearCombBar(Context& c, uint8_t* plane, size_t width, ptrdiff_t pitch) {
   for (int y = 0; y < kLines; ++y) {
-    for (size_t x = 0; x < width; ++x) {
+    for (ptrdiff_t x = 0; x < ptrdiff_t(width); ++x) {
       int32_t v = c.rng().Range(0, 255);
       if (y >= 2) v = plane[(y - 1 - (y & 1)) * pitch + x] + c.rng().Range(-6, 6);
       plane[y * pitch + x] = uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
@@ -52,25 +52,30 @@ void FillNearCombBar(Context& c, uint8_t* plane, size_t width, ptrdiff_t pitch) 
 }
 
 // Runs one kernel as call(fn, dst, src, mask, pitch, width) on the middle
-// line of kLines, whose last one ends the buffer. Lines are `width` wide and
-// `pitch` apart; the bytes between them are junk no kernel may touch.
+// line of kLines, whose last one in memory ends the buffer. Lines are `width`
+// wide and `pitch` apart, upside down when it is negative; the bytes between
+// them are junk no kernel may touch.
 template <typename Fn, typename Call>
 void CheckLine(Context& c, Fn fn, Fn ref_fn, size_t align, const Call& call,
                const char* name) {
   size_t width = align * size_t(c.rng().Range(1, 8));
   if (c.rng().Chance(2)) width = align * size_t(c.rng().Range(1, 2000 / int(align)));
   if (c.rng().Chance(8)) width = align == 16 ? 720 : 360;
-  const ptrdiff_t pitch = ptrdiff_t(width) + 8 * c.rng().Range(0, 3);
-  const size_t bytes = size_t(pitch) * (kLines - 1) + width;
+  const ptrdiff_t step = ptrdiff_t(width) + 8 * c.rng().Range(0, 3);
+  const ptrdiff_t pitch = c.rng().Chance(3) ? -step : step;
+  const size_t bytes = size_t(step) * (kLines - 1) + width;
+  const ptrdiff_t line0 = pitch < 0 ? step * (kLines - 1) : 0;  // offset of line 0
   const int content = c.rng().Range(0, int(Content::kCount));
   Buffer src(bytes), mask(width), want(bytes), got(bytes);
   c.rng().Fill(src.data(), bytes);
   if (content == int(Content::kCount)) {
-    FillNearCombBar(c, src.data(), width, pitch);
+    FillNearCombBar(c, src.data() + line0, width, pitch);
   } else {
     std::vector<uint8_t> tight(width * kLines);
     checkasm::FillPlane(c.rng(), tight.data(), width, kLines, Content(content));
-    for (int y = 0; y < kLines; ++y) std::memcpy(src.data() + y * pitch, &tight[y * width], width);
+    for (int y = 0; y < kLines; ++y) {
+      std::memcpy(src.data() + line0 + y * pitch, &tight[y * width], width);
+    }
   }
   const int mask_style = c.rng().Range(0, 4);
   FillMask(c, mask.data(), width, mask_style);
@@ -82,7 +87,7 @@ void CheckLine(Context& c, Fn fn, Fn ref_fn, size_t align, const Call& call,
   }
   std::memcpy(got.data(), want.data(), bytes);
   const std::vector<uint8_t> saved(src.data(), src.data() + bytes);
-  const size_t middle = size_t(pitch) * (kLines / 2);
+  const ptrdiff_t middle = line0 + pitch * (kLines / 2);
   const uint8_t* from_want = in_place ? want.data() + middle : src.data() + middle;
   const uint8_t* from_got = in_place ? got.data() + middle : src.data() + middle;
   call(ref_fn, want.data() + middle, from_want, mask.data(), pitch, width);
@@ -110,12 +115,13 @@ void BenchFrames(Context& c, bool luma) {
     checkasm::FillPlane(c.rng(), src1.data(), w, h, Content::kWoven);
     FillMask(c, mask.data(), n, 4);
     const std::string dims = std::to_string(size.first) + "x" + std::to_string(size.second);
-    for (const int all : {0, 1}) {
+    const auto plane = [w](Buffer& b) { return vantrel::Plane{b.data(), ptrdiff_t(w)}; };
+    for (const bool all : {false, true}) {
       const auto run = [&](const EngineDsp& dsp) {
         if (luma) {
-          vantrel::InterpolateLuma(dsp, dst0.data(), src0.data(), mask.data(), w, h, all);
+          vantrel::InterpolateLuma(dsp, plane(dst0), plane(src0), plane(mask), w, h, all);
         } else {
-          vantrel::InterpolateChroma(dsp, dst0.data(), dst1.data(), src0.data(), src1.data(), w,
+          vantrel::InterpolateChroma(dsp, plane(dst0), plane(dst1), plane(src0), plane(src1), w,
                                      h, all);
         }
       };

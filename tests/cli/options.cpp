@@ -14,10 +14,16 @@ bool Parse(std::vector<const char*> args, Options* o, std::string* error) {
 TEST(CliOptions, NegativeNumbersAreValuesInBothForms) {
   Options o;
   std::string error;
-  ASSERT_TRUE(Parse({"--mode", "-1", "--search-range=-5", "in", "out"}, &o, &error)) << error;
-  EXPECT_EQ(*o.mode, -1);
-  EXPECT_EQ(*o.search_range, -5);
-  EXPECT_FALSE(o.comb_threshold.has_value());
+  ASSERT_TRUE(Parse({"--mode", "-1", "--search-range=-5", "--pixel-threshold", "9",
+                     "--no-output-reference", "in", "out"},
+                    &o, &error))
+      << error;
+  EXPECT_EQ(o.filter.mode, -1);
+  EXPECT_EQ(o.filter.search_range, -5);
+  EXPECT_EQ(o.filter.pixel_threshold, 9);
+  EXPECT_EQ(o.filter.comb_threshold, 48) << "the filter's default where none is given";
+  EXPECT_FALSE(o.filter.use_output_reference);
+  EXPECT_FALSE(o.filter.use_comb_mask);
   EXPECT_EQ(o.input, "in");
   EXPECT_EQ(o.output, "out");
 }

@@ -9,7 +9,7 @@
 #include "cli/raw_io.h"
 #include "cli/y4m.h"
 #include "engine/engine.h"
-#include "frontend/placement.h"
+#include "core/params.h"
 #include "tool_harness.h"
 
 namespace vantrel {
@@ -35,7 +35,7 @@ TEST(CliLimits, EveryAcceptedFrameFitsTheEngineEvenWhenPadded) {
     const int32_t height = TallestAccepted(width);
     ASSERT_GT(height, 0) << width;
     const uint64_t padded_luma =
-        uint64_t(frontend::PadTo16(width)) * uint64_t(frontend::PadTo16(height));
+        uint64_t(PadToMultiple(width)) * uint64_t(PadToMultiple(height));
     EXPECT_LE(padded_luma, kMaxLumaSize) << width << "x" << height;
     // The whole frame block, chroma included, is addressed with 32-bit offsets.
     EXPECT_LE(padded_luma * 3 / 2, uint64_t{0xFFFFFFFF}) << width << "x" << height;

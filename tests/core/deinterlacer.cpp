@@ -42,16 +42,16 @@ Bytes EngineResult(const Bytes& in, int32_t w, int32_t h, const EngineParams& p)
   return out;
 }
 
-struct Run {
+struct Outcome {
   Bytes out;
   FrameResult result;
 };
 
-Run Process(Deinterlacer& core, PixelFormat format, int32_t w, int32_t h, const Bytes& picture,
+Outcome Process(Deinterlacer& core, PixelFormat format, int32_t w, int32_t h, const Bytes& picture,
             bool upside_down, const RegionList& regions = {}) {
   GuardedFrame in(format, w, h, upside_down), out(format, w, h, upside_down, 40);
   in.Fill(picture);
-  Run run{{}, core.Process(format, in.view(), out.view(), regions)};
+  Outcome run{{}, core.Process(format, in.view(), out.view(), regions)};
   run.out = out.Tight();
   EXPECT_EQ(in.Tight(), picture) << "the input frame was written";
   EXPECT_TRUE(in.GuardsIntact() && out.GuardsIntact()) << "a byte outside the planes was written";
@@ -73,8 +73,8 @@ TEST(CoreDeinterlacer, EveryFormatAndModeGivesTheSameBytesInAnyLayout) {
       requested.mode = mode;
       requested.search_range = mode == 2 ? 1000 : 8;  // 1000: beyond the frame, so 16
       Deinterlacer core(requested);
-      const Run upright = Process(core, f.format, f.w, f.h, picture, false);
-      const Run turned = Process(core, f.format, f.w, f.h, picture, true);
+      const Outcome upright = Process(core, f.format, f.w, f.h, picture, false);
+      const Outcome turned = Process(core, f.format, f.w, f.h, picture, true);
       ASSERT_EQ(upright.result, FrameResult::kDone);
       EXPECT_EQ(turned.out, upright.out) << "mode " << mode;
       if (f.format == PixelFormat::kYuv420 && IsDeinterlacedSize(f.w, f.h)) {
@@ -153,7 +153,7 @@ TEST(CoreDeinterlacer, AnAllocationFailureIsReportedAndTheSameFilterRecovers) {
       EXPECT_EQ(result, failed ? FrameResult::kNoMemory : FrameResult::kDone)
           << "mode " << mode << " allowing " << allowed;
       g_allowed_allocations = 100;
-      const Run again = Process(core, PixelFormat::kYuv420, w, h, picture, false, UnfittingRegion());
+      const Outcome again = Process(core, PixelFormat::kYuv420, w, h, picture, false, UnfittingRegion());
       EXPECT_EQ(again.result, FrameResult::kDone);
       EXPECT_EQ(again.out, processed) << "mode " << mode << " after allowing " << allowed;
     }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/dsp.h"
+#include "engine/ref/comb.h"
 #include "frames.h"
 
 namespace vantrel {
@@ -17,7 +18,7 @@ namespace {
 using test::Frame;
 
 struct CombResult {
-  int32_t combed;
+  bool combed;
   std::vector<uint8_t> mask;
   std::vector<uint8_t> scores;
 };
@@ -26,7 +27,8 @@ CombResult Detect(Frame& f, int32_t threshold = 48) {
   CombResult r;
   r.mask.assign(f.luma_size(), 0x55);
   r.scores.assign((f.width / 16) * (f.height / 16), 0x55);
-  r.combed = DetectCombing(r.mask.data(), r.scores.data(), f.y(), f.width, f.height, threshold);
+  r.combed = DetectCombingByGroups(r.mask.data(), r.scores.data(), f.y(), f.width, f.height,
+                                   threshold);
   return r;
 }
 
@@ -81,7 +83,7 @@ TEST(EngineComb, UniformFrameAndSingleEdgeFlagNothing) {
   for (Frame* f : {&uniform, &edge}) {
     for (int32_t threshold : {0, 48, 255}) {
       const CombResult r = Detect(*f, threshold);
-      EXPECT_EQ(r.combed, 0);
+      EXPECT_FALSE(r.combed);
       ExpectMask(r, 64, 48, [](uint32_t, uint32_t) { return false; });
       for (uint8_t s : r.scores) EXPECT_EQ(s, 0);
     }
@@ -91,7 +93,7 @@ TEST(EngineComb, UniformFrameAndSingleEdgeFlagNothing) {
 TEST(EngineComb, AlternatingLinesAtSmallestSizeNeverCountAsCombed) {
   Frame f = Alternating(16, 16);
   const CombResult r = Detect(f);
-  EXPECT_EQ(r.combed, 0);
+  EXPECT_FALSE(r.combed);
   EXPECT_EQ(r.scores[0], 60);
   ExpectMask(r, 16, 16, [](uint32_t row, uint32_t col) {
     return row >= 4 && row <= 12 && row % 2 == 0 && col <= 13;
@@ -101,7 +103,7 @@ TEST(EngineComb, AlternatingLinesAtSmallestSizeNeverCountAsCombed) {
 TEST(EngineComb, AlternatingLinesStopInTheSeventhGroupAt32x16) {
   Frame f = Alternating(32, 16);
   const CombResult r = Detect(f);
-  EXPECT_EQ(r.combed, 1);
+  EXPECT_TRUE(r.combed);
   // Groups 0-5 counted 120 hits; group 6 (x = 24) added 4 at rows 8 and 10
   // and passed 128 at row 12: its row-12 hits are neither marked nor scored.
   EXPECT_EQ(r.scores[0], 60);
@@ -119,7 +121,7 @@ TEST(EngineComb, AlternatingLinesStopHalfWayAcross720x576) {
     if (inverted)
       for (size_t i = 0; i < f.luma_size(); ++i) f.bytes[i] = uint8_t(255 - f.bytes[i]);
     const CombResult r = Detect(f);
-    EXPECT_EQ(r.combed, 1);
+    EXPECT_TRUE(r.combed);
     ExpectMask(r, 720, 576, [](uint32_t row, uint32_t col) {
       if (row < 4 || row % 2) return false;
       if (row <= 562) return col <= 365;
@@ -134,10 +136,10 @@ TEST(EngineComb, ThresholdIsHalvedBeforeTheComparison) {
   // and 127 flag every lane, 128 flags none.
   Frame f(64, 32);
   test::FillLuma(f, [](uint32_t row, uint32_t) { return uint8_t(row % 2 ? 8 : 0); });
-  for (int32_t threshold : {126, 127}) EXPECT_EQ(Detect(f, threshold).combed, 1) << threshold;
+  for (int32_t threshold : {126, 127}) EXPECT_TRUE(Detect(f, threshold).combed) << threshold;
   for (int32_t threshold : {128, 129, 255}) {
     const CombResult r = Detect(f, threshold);
-    EXPECT_EQ(r.combed, 0) << threshold;
+    EXPECT_FALSE(r.combed) << threshold;
     ExpectMask(r, 64, 32, [](uint32_t, uint32_t) { return false; });
   }
 }
@@ -171,7 +173,7 @@ TEST(EngineComb, BottomRowIsReadFromTheFirstChromaPlane) {
 class EngineCombStrips : public ::testing::Test {
  protected:
   void SetUp() override {
-    const uint32_t targets = CompiledTargets() & DetectCpuTargets();
+    const uint32_t targets = CompiledTargets() & DetectCpuFeatures().targets;
     tables_.push_back(ScalarEngineDsp());
     for (uint32_t t = 1; t != 0 && t <= targets; t <<= 1) {
       if (!(targets & t)) continue;
@@ -180,14 +182,15 @@ class EngineCombStrips : public ::testing::Test {
     }
   }
   // Returns the reference's verdict.
-  int32_t ExpectSameAsGroupScan(Frame& f, int32_t threshold = 48) {
+  bool ExpectSameAsGroupScan(Frame& f, int32_t threshold = 48) {
     const CombResult want = Detect(f, threshold);
     for (const EngineDsp& dsp : tables_) {
       CombResult got;
       got.mask.assign(f.luma_size(), 0x55);
       got.scores.assign((f.width / 16) * (f.height / 16), 0x55);
-      got.combed = DetectCombing(dsp, got.mask.data(), got.scores.data(), f.y(), f.width,
-                                 f.height, threshold);
+      // Row `height` is the first chroma bytes, as in the classic layout.
+      got.combed = DetectCombing(dsp, got.mask.data(), got.scores.data(), f.luma(),
+                                 f.c0(), f.width, f.height, threshold);
       const std::string what = std::string(TargetName(dsp.target)) + " at " +
                                std::to_string(f.width) + "x" + std::to_string(f.height);
       EXPECT_EQ(got.combed, want.combed) << what;
@@ -205,7 +208,7 @@ TEST_F(EngineCombStrips, PicturesOfEveryWidthGiveTheSameResults) {
   for (auto size : {std::pair<uint32_t, uint32_t>{16, 16}, {32, 16}, {48, 32}, {80, 48},
                     {720, 576}, {1920, 1088}}) {
     Frame woven = test::WovenMotion(size.first, size.second, 7, 4, 2);
-    EXPECT_EQ(ExpectSameAsGroupScan(woven), 0);
+    EXPECT_FALSE(ExpectSameAsGroupScan(woven));
     Frame noise(size.first, size.second);
     test::FillNoise(noise.bytes.data(), noise.bytes.size(), 3);
     for (int32_t threshold : {0, 48, 255}) ExpectSameAsGroupScan(noise, threshold);
@@ -247,11 +250,11 @@ TEST_F(EngineCombStrips, HitsOneBelowAndAtTheLimit) {
         missing -= 1;
       }
     }
-    EXPECT_EQ(ExpectSameAsGroupScan(f), 0);
+    EXPECT_FALSE(ExpectSameAsGroupScan(f));
     const CombResult below = Detect(f);
     EXPECT_EQ(std::accumulate(below.scores.begin(), below.scores.end(), 0u), limit - 1);
     dot(f, row);
-    EXPECT_EQ(ExpectSameAsGroupScan(f), 1);
+    EXPECT_TRUE(ExpectSameAsGroupScan(f));
   }
 }
 

@@ -11,6 +11,7 @@
 #include "engine/interpolate.h"
 #include "engine_view.h"
 #include "frames.h"
+#include "host_planes.h"
 
 namespace vantrel {
 namespace {
@@ -84,7 +85,7 @@ void* FailingAllocate(size_t bytes) {
 }
 
 TEST(EngineObject, AllocationFailureLeavesNothingAndProcessDoesNothing) {
-  for (int succeed = 0; succeed < 9; ++succeed) {
+  for (int succeed = 0; succeed < 10; ++succeed) {
     DeinterlaceEngine e;
     e.SetAllocator(FailingAllocate);
     g_allocations_left = succeed;
@@ -94,45 +95,45 @@ TEST(EngineObject, AllocationFailureLeavesNothingAndProcessDoesNothing) {
     EXPECT_EQ(EngineView(e).decimated_src(), nullptr);
     Frame f(32, 32), out(32, 32);
     test::FillNoise(f.bytes.data(), f.bytes.size(), 1);
-    const Frame before = f;
+    const Frame before = f, out_before = out;
     EngineParams p;
     for (int mode = 0; mode <= 4; ++mode) {
       p.mode = mode;
-      EXPECT_EQ(e.Process(f.y(), out.y(), &p), nullptr);
+      EXPECT_FALSE(e.Process(f.planes(), out.planes(), p));
     }
     EXPECT_EQ(f.bytes, before.bytes);
+    EXPECT_EQ(out.bytes, out_before.bytes);
   }
 }
 
-// Runs one mode on a copy of `in` with the given kernels; the output buffer
-// is a separate frame. Returns the frame that holds the result.
-Frame RunMode(const Frame& in, EngineParams p, Frame* source_after = nullptr,
+// Runs one mode on `in` with the given kernels, into a separate frame or in
+// place on a copy of it; returns the result.
+Frame RunMode(const Frame& in, const EngineParams& p, bool in_place = false,
               const EngineDsp& dsp = ScalarEngineDsp()) {
   DeinterlaceEngine e(dsp);
   EXPECT_TRUE(e.Init(in.width, in.height));
   Frame src = in, out(in.width, in.height);
-  const uint8_t* result = e.Process(src.y(), out.y(), &p);
-  EXPECT_TRUE(result == src.y() || result == out.y());
-  if (source_after) *source_after = src;
-  return result == src.y() ? src : out;
+  Frame& result = in_place ? src : out;
+  EXPECT_TRUE(e.Process(src.planes(), result.planes(), p));
+  if (!in_place) {
+    EXPECT_EQ(src.bytes, in.bytes) << "the source is only read";
+  }
+  return result;
 }
 
-TEST(EngineProcess, ModesZeroToThreeWorkInPlaceAndModeFourIntoTheCallersBuffer) {
+TEST(EngineProcess, ModesZeroToThreeGiveTheSameInPlaceAndModeFourRefusesIt) {
   const Frame in = test::WovenMotion(64, 48, 4, 2, 3);
   EngineParams p;
-  for (int mode = 0; mode <= 4; ++mode) {
+  for (int mode = 0; mode <= 3; ++mode) {
     p.mode = mode;
-    DeinterlaceEngine e;
-    ASSERT_TRUE(e.Init(64, 48));
-    Frame src = in, out(64, 48);
-    const uint8_t* result = e.Process(src.y(), out.y(), &p);
-    if (mode < 4) {
-      EXPECT_EQ(result, src.y()) << mode;
-    } else {
-      EXPECT_EQ(result, out.y());
-      EXPECT_EQ(src.bytes, in.bytes) << "mode 4 leaves its source alone";
-    }
+    EXPECT_EQ(RunMode(in, p, true).bytes, RunMode(in, p).bytes) << mode;
   }
+  p.mode = 4;
+  DeinterlaceEngine e;
+  ASSERT_TRUE(e.Init(64, 48));
+  Frame f = in;
+  EXPECT_FALSE(e.Process(f.planes(), f.planes(), p));
+  EXPECT_EQ(f.bytes, in.bytes);
 }
 
 TEST(EngineProcess, ModeZeroPassesAndModeOneKeepsChroma) {
@@ -153,10 +154,10 @@ TEST(EngineProcess, ModeTwoEqualsTheKernelsIntoASeparateBuffer) {
   EngineParams p;
   p.mode = 2;
   const Frame out = RunMode(in, p);
-  Frame expect(64, 32);
-  Frame src = in;
-  InterpolateLuma(expect.y(), src.y(), nullptr, 64, 32, 1);
-  InterpolateChroma(expect.c0(), expect.c1(), src.c0(), src.c1(), 32, 16, 1);
+  Frame expect(64, 32), src = in;
+  const FramePlanes to = expect.planes(), from = src.planes();
+  InterpolateLuma(ScalarEngineDsp(), to.y, from.y, ConstPlane{}, 64, 32, true);
+  InterpolateChroma(ScalarEngineDsp(), to.c0, to.c1, from.c0, from.c1, 32, 16, true);
   EXPECT_EQ(out.bytes, expect.bytes);
 }
 
@@ -167,7 +168,7 @@ TEST(EngineProcess, ModeThreeInPlaceEqualsModeFourWithoutRepairs) {
     const Frame in = test::WovenMotion(size.first, size.second, 6, 2, 6);
     EngineParams p;
     p.mode = 3;
-    const Frame three = RunMode(in, p);
+    const Frame three = RunMode(in, p, true);
     p.mode = 4;
     p.match_threshold = 0;
     EXPECT_EQ(RunMode(in, p).bytes, three.bytes);
@@ -183,22 +184,49 @@ TEST(EngineProcess, OutOfRangeModeDoesNothing) {
     Frame src = in, out(32, 32);
     EngineParams p;
     p.mode = mode;
-    EXPECT_EQ(e.Process(src.y(), out.y(), &p), nullptr);
+    EXPECT_FALSE(e.Process(src.planes(), out.planes(), p));
+    EXPECT_FALSE(e.Process(src.planes(), src.planes(), p));
     EXPECT_EQ(src.bytes, in.bytes);
+    EXPECT_EQ(out.bytes, Frame(32, 32).bytes);
   }
 }
 
-TEST(EngineProcess, NullParamsKeepThePreviousBlock) {
-  const Frame in = test::WovenMotion(64, 48, 8, 4, 8);
-  DeinterlaceEngine e;
-  ASSERT_TRUE(e.Init(64, 48));
-  Frame src = in, out(64, 48);
-  EXPECT_EQ(e.Process(src.y(), out.y(), nullptr), out.y());  // defaults: mode 4
-  EngineParams p;
-  EXPECT_EQ(RunMode(in, p, nullptr, e.Dsp()).bytes, out.bytes);
-  p.mode = 0;
-  e.Process(src.y(), out.y(), &p);
-  EXPECT_EQ(e.Process(src.y(), out.y(), nullptr), src.y()) << "mode 0 stays selected";
+// Planes as hosts hand them over (lines longer than the picture, each plane
+// apart, a picture stored upside down) give every mode the bytes of the
+// contiguous frame, in place and not, and nothing between the lines changes.
+TEST(EngineProcess, HostPlanesGiveTheBytesOfTheContiguousFrame) {
+  struct Layout {
+    uint32_t pad;
+    bool upside_down;
+  };
+  const Layout in_layouts[] = {{16, false}, {0, true}, {40, true}};
+  const Layout out_layouts[] = {{8, false}, {24, true}, {0, false}};
+  for (auto size : {std::pair<uint32_t, uint32_t>{64, 48}, {720, 576}}) {
+    const uint32_t w = size.first, h = size.second;
+    const Frame in = test::WovenMotion(w, h, 5, 4, 12);
+    DeinterlaceEngine e;
+    ASSERT_TRUE(e.Init(w, h));
+    for (int mode = 0; mode <= 4; ++mode) {
+      EngineParams p;
+      p.mode = mode;
+      const Frame want = RunMode(in, p, false, e.Dsp());
+      for (size_t k = 0; k < 3; ++k) {
+        const std::string what = std::to_string(w) + "x" + std::to_string(h) + " mode " +
+                                 std::to_string(mode) + " layout " + std::to_string(k);
+        test::HostPlanes from(w, h, in_layouts[k].pad, in_layouts[k].upside_down, 0xA5);
+        test::HostPlanes to(w, h, out_layouts[k].pad, out_layouts[k].upside_down, 0xA5);
+        from.Load(in.bytes.data());
+        ASSERT_TRUE(e.Process(from.view, to.view, p)) << what;
+        EXPECT_EQ(to.Tight(), want.bytes) << what;
+        EXPECT_EQ(from.Tight(), in.bytes) << what << ": the source is only read";
+        EXPECT_TRUE(to.PaddingIntact()) << what;
+        if (mode == 4) continue;
+        ASSERT_TRUE(e.Process(from.view, from.view, p)) << what;
+        EXPECT_EQ(from.Tight(), want.bytes) << what << " in place";
+        EXPECT_TRUE(from.PaddingIntact()) << what << " in place";
+      }
+    }
+  }
 }
 
 TEST(EngineProcess, MotionRepairReplacesEvenLinesWithSourceLines) {
@@ -208,7 +236,7 @@ TEST(EngineProcess, MotionRepairReplacesEvenLinesWithSourceLines) {
   const EngineView e(engine);
   Frame src = in, out(320, 256);
   EngineParams p;
-  engine.Process(src.y(), out.y(), &p);
+  ASSERT_TRUE(engine.Process(src.planes(), out.planes(), p));
 
   p.mode = 3;
   const Frame adaptive = RunMode(in, p);
@@ -252,7 +280,7 @@ TEST(EngineProcess, CombedFrameRepairsNoBlockAndClearsEveryRecord) {
   for (uint32_t b = 0; b < e.block_count(); ++b) e.match(b) = {0xABABABAB, 1, 1};
   Frame src = in, out(720, 576);
   EngineParams p;
-  engine.Process(src.y(), out.y(), &p);
+  ASSERT_TRUE(engine.Process(src.planes(), out.planes(), p));
   for (uint32_t b = 0; b < e.block_count(); ++b) {
     ASSERT_EQ(e.match(b).cost, 0u);
     ASSERT_EQ(e.match(b).dx, 0);
@@ -294,7 +322,7 @@ std::vector<EngineParams> OptionSets(uint32_t w, uint32_t h) {
 // allocation, so the sanitizer build sees any read or write past it.
 TEST(EngineTargets, EveryTargetGivesTheScalarFramesInEveryMode) {
   std::vector<EngineDsp> tables;
-  const uint32_t targets = CompiledTargets() & DetectCpuTargets();
+  const uint32_t targets = CompiledTargets() & DetectCpuFeatures().targets;
   for (uint32_t t = 1; t != 0 && t <= targets; t <<= 1) {
     if (!(targets & t)) continue;
     tables.emplace_back();
@@ -322,8 +350,11 @@ TEST(EngineTargets, EveryTargetGivesTheScalarFramesInEveryMode) {
                                  " range " + std::to_string(p.search_range) + " comb " +
                                  std::to_string(p.comb_threshold) + " match " +
                                  std::to_string(p.match_threshold);
+        // The scalar engine in place where it may be, the others into a
+        // separate frame.
         Frame src = in, out(w, h);
-        const Frame want = scalar.Process(src.y(), out.y(), &p) == src.y() ? src : out;
+        Frame& want = p.mode == 4 ? out : src;
+        ASSERT_TRUE(scalar.Process(src.planes(), want.planes(), p)) << what;
         // The kept field survives every mode; mode 4 leaves its source alone.
         for (uint32_t row = 1; row < h; row += 2) {
           ASSERT_EQ(std::memcmp(&want.bytes[row * w], &in.bytes[row * w], w), 0) << what;
@@ -333,9 +364,8 @@ TEST(EngineTargets, EveryTargetGivesTheScalarFramesInEveryMode) {
         }
         for (size_t t = 0; t < engines.size(); ++t) {
           Frame tsrc = in, tout(w, h);
-          const uint8_t* got = engines[t]->Process(tsrc.y(), tout.y(), &p);
-          ASSERT_EQ((got == tsrc.y() ? tsrc : tout).bytes, want.bytes)
-              << TargetName(tables[t].target) << ": " << what;
+          ASSERT_TRUE(engines[t]->Process(tsrc.planes(), tout.planes(), p)) << what;
+          ASSERT_EQ(tout.bytes, want.bytes) << TargetName(tables[t].target) << ": " << what;
         }
       }
     }

@@ -6,6 +6,7 @@
 
 #include "engine/engine.h"
 #include "engine/match.h"
+#include "engine/planes.h"
 
 namespace vantrel::test {
 
@@ -34,10 +35,13 @@ class EngineView {
 
   // Mode 4 as it stands before the first block: the planes set, both
   // decimated planes built, every record clear.
-  void PrepareRepair(uint8_t* src, uint8_t* dst) const {
-    e_.SetPlanes(src, dst);
-    DecimatePlane(e_.decimated_src.get(), src, e_.width, e_.height);
-    DecimatePlane(e_.decimated_dst.get(), dst, e_.width, e_.height);
+  void PrepareRepair(const FramePlanes& src, const FramePlanes& dst) const {
+    e_.in_ = src;
+    e_.out_ = dst;
+    const Plane decimated_src{e_.decimated_src.get(), ptrdiff_t(e_.chroma_width)};
+    const Plane decimated_dst{e_.decimated_dst.get(), ptrdiff_t(e_.chroma_width)};
+    DecimatePlane(e_.Dsp(), decimated_src, src.y, e_.width, e_.height);
+    DecimatePlane(e_.Dsp(), decimated_dst, dst.y, e_.width, e_.height);
     std::memset(e_.block_match.get(), 0, e_.block_count * sizeof(BlockMatch));
   }
   void RepairBlock(uint32_t b, int32_t range) const { e_.RepairBlock(b, range); }

@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "engine/planes.h"
 #include "woven_picture.h"
 
 namespace vantrel::test {
@@ -20,6 +21,9 @@ struct Frame {
   uint8_t at(uint32_t row, uint32_t col) const { return bytes[size_t(row) * width + col]; }
   size_t luma_size() const { return size_t(width) * height; }
   size_t chroma_size() const { return size_t(width / 2) * (height / 2); }
+  // The planes as the engine takes them (the classic layout: one block).
+  FramePlanes planes() { return BlockPlanes(bytes.data(), width, height); }
+  Plane luma() { return Plane{y(), ptrdiff_t(width)}; }
 
   uint32_t width;
   uint32_t height;

@@ -4,12 +4,32 @@
 
 #include <vector>
 
+#include "engine/dsp.h"
+#include "engine/ref/interpolate.h"
 #include "frames.h"
 
 namespace vantrel {
 namespace {
 
 using test::Frame;
+
+// A plane over a buffer of lines `pitch` apart.
+Plane PlaneIn(std::vector<uint8_t>& bytes, uint32_t pitch) {
+  return Plane{bytes.data(), ptrdiff_t(pitch)};
+}
+
+void Luma(std::vector<uint8_t>& dst, std::vector<uint8_t>& src, std::vector<uint8_t>* mask,
+          uint32_t w, uint32_t h, bool rebuild_all) {
+  const ConstPlane m = mask ? PlaneIn(*mask, w) : ConstPlane{};
+  InterpolateLuma(ScalarEngineDsp(), PlaneIn(dst, w), PlaneIn(src, w), m, w, h,
+                  rebuild_all);
+}
+
+void Chroma(std::vector<uint8_t>& dst0, std::vector<uint8_t>& dst1, std::vector<uint8_t>& src0,
+            std::vector<uint8_t>& src1, uint32_t w, uint32_t h, bool rebuild_all) {
+  InterpolateChroma(ScalarEngineDsp(), PlaneIn(dst0, w), PlaneIn(dst1, w),
+                    PlaneIn(src0, w), PlaneIn(src1, w), w, h, rebuild_all);
+}
 
 // One column is enough for the vertical filters; use 16 columns so every
 // line is whole groups.
@@ -33,7 +53,7 @@ TEST(EngineInterpolate, RampIsReproducedExceptLineZero) {
   for (uint32_t y = 0; y < 16; ++y) lines[y] = uint8_t(10 * (y + 1));
   auto src = ColumnPlane(16, lines);
   std::vector<uint8_t> dst(src.size());
-  InterpolateLuma(dst.data(), src.data(), nullptr, 16, 16, 1);
+  Luma(dst, src, nullptr, 16, 16, true);
   for (uint32_t y = 0; y < 16; ++y) {
     EXPECT_EQ(dst[y * 16 + 5], y == 0 ? 20 : lines[y]) << "line " << y;
   }
@@ -43,7 +63,7 @@ TEST(EngineInterpolate, AlternatingKeptFieldAveragesEverywhere) {
   std::vector<uint8_t> lines(16, 0);
   for (uint32_t y = 1; y < 16; y += 2) lines[y] = ((y - 1) / 2) % 2 == 0 ? 200 : 50;
   auto plane = ColumnPlane(16, lines);
-  InterpolateLuma(plane.data(), plane.data(), nullptr, 16, 16, 1);
+  Luma(plane, plane, nullptr, 16, 16, true);
   EXPECT_EQ(plane[0], 200);
   for (uint32_t y = 2; y <= 14; y += 2) EXPECT_EQ(plane[y * 16 + 3], 125) << "line " << y;
   for (uint32_t y = 1; y < 16; y += 2) EXPECT_EQ(plane[y * 16 + 3], lines[y]);
@@ -55,8 +75,8 @@ TEST(EngineInterpolate, MaskSelectsSamplesAndEdgeLinesAlwaysRebuilt) {
   test::FillNoise(src.data(), src.size(), 7);
   mask[10 * w + 13] = 0xFF;  // one marked sample in the group at columns 8 .. 15
   std::vector<uint8_t> out(src.size()), all(src.size());
-  InterpolateLuma(out.data(), src.data(), mask.data(), w, h, 0);
-  InterpolateLuma(all.data(), src.data(), mask.data(), w, h, 1);
+  Luma(out, src, &mask, w, h, false);
+  Luma(all, src, &mask, w, h, true);
   for (uint32_t y = 0; y < h; ++y) {
     for (uint32_t x = 0; x < w; ++x) {
       const size_t i = y * w + x;
@@ -93,7 +113,7 @@ TEST(EngineInterpolate, ChromaRebuildsOnlyWhereTheTestFires) {
   c1[1 * w + 0] = 255;
   c1[3 * w + 0] = 255;
   auto o0 = c0, o1 = c1;
-  InterpolateChroma(o0.data(), o1.data(), o0.data(), o1.data(), w, h, 0);
+  Chroma(o0, o1, o0, o1, w, h, false);
   EXPECT_EQ(o0[2 * w + 0], 104);
   EXPECT_EQ(o0[2 * w + 1], 100);
   EXPECT_EQ(o0[4 * w + 2], 40);
@@ -110,7 +130,7 @@ TEST(EngineInterpolate, ChromaRebuildAllWeighsLineBelowThreeTimes) {
   for (uint32_t y = 0; y < h; ++y)
     for (uint32_t x = 0; x < w; ++x) c[y * w + x] = (y % 4 == 1) ? 0 : ((y % 4 == 3) ? 255 : 77);
   auto o0 = c, o1 = c;
-  InterpolateChroma(o0.data(), o1.data(), c.data(), c.data(), w, h, 1);
+  Chroma(o0, o1, c, c, w, h, true);
   EXPECT_EQ(o0[2 * w + 3], 191);  // above 0, below 255
   EXPECT_EQ(o0[4 * w + 3], 63);   // above 255, below 0
   EXPECT_EQ(o1[6 * w + 3], 191);
@@ -121,7 +141,7 @@ TEST(EngineInterpolate, CopyFieldLinesDoublesTheKeptField) {
   std::vector<uint8_t> lines(16);
   for (uint32_t y = 0; y < 16; ++y) lines[y] = uint8_t(y * 11 + 3);
   auto plane = ColumnPlane(16, lines);
-  CopyFieldLines(plane.data(), 16, 16);
+  CopyFieldLines(PlaneIn(plane, 16), PlaneIn(plane, 16), 16, 16);
   for (uint32_t y = 0; y < 16; ++y) EXPECT_EQ(plane[y * 16 + 9], lines[y | 1]) << "line " << y;
 }
 
@@ -132,12 +152,16 @@ TEST(EngineInterpolate, InPlaceEqualsSeparateBuffer) {
     std::vector<uint8_t> mask(f.luma_size());
     test::FillNoise(mask.data(), mask.size(), 99);
     for (auto& m : mask) m = (m & 1) ? 0xFF : 0;
-    for (int all = 0; all < 2; ++all) {
+    const ConstPlane m{mask.data(), 48};
+    for (const bool all : {false, true}) {
       Frame in_place = f, separate(48, h);
-      InterpolateLuma(in_place.y(), in_place.y(), mask.data(), 48, h, all);
-      InterpolateLuma(separate.y(), f.y(), mask.data(), 48, h, all);
-      InterpolateChroma(in_place.c0(), in_place.c1(), in_place.c0(), in_place.c1(), 24, h / 2, all);
-      InterpolateChroma(separate.c0(), separate.c1(), f.c0(), f.c1(), 24, h / 2, all);
+      const FramePlanes a = in_place.planes(), b = separate.planes(), from = f.planes();
+      InterpolateLuma(ScalarEngineDsp(), a.y, a.y, m, 48, h, all);
+      InterpolateLuma(ScalarEngineDsp(), b.y, from.y, m, 48, h, all);
+      InterpolateChroma(ScalarEngineDsp(), a.c0, a.c1, a.c0, a.c1, 24, h / 2,
+                        all);
+      InterpolateChroma(ScalarEngineDsp(), b.c0, b.c1, from.c0, from.c1, 24,
+                        h / 2, all);
       EXPECT_EQ(in_place.bytes, separate.bytes) << "height " << h << " rebuild_all " << all;
     }
   }

@@ -24,7 +24,7 @@ struct RepairBench {
     EXPECT_TRUE(e.Init(w, h));
     engine.params().match_threshold = 8192;
   }
-  void Prepare() { engine.PrepareRepair(src.y(), dst.y()); }
+  void Prepare() { engine.PrepareRepair(src.planes(), dst.planes()); }
   // Makes block b's even lines equal the source's lines at (dx, dy).
   void PlantVector(uint32_t b, int dx, int dy) {
     const BlockOrigin o = engine.origin(b);
@@ -200,8 +200,8 @@ TEST(EngineRepair, ShortcutsRepairExactlyAsTheFullSearch) {
           ASSERT_TRUE(full.Init(w, h));
           ASSERT_TRUE(fast.Init(w, h));
           Frame full_src = in, full_out(w, h), fast_src = in, fast_out(w, h);
-          full.Process(full_src.y(), full_out.y(), &p);
-          fast.Process(fast_src.y(), fast_out.y(), &p);
+          full.Process(full_src.planes(), full_out.planes(), p);
+          fast.Process(fast_src.planes(), fast_out.planes(), p);
           const std::string what = std::to_string(w) + "x" + std::to_string(h) + " threshold " +
                                    std::to_string(threshold) + " range " + std::to_string(range);
           ASSERT_EQ(fast_out.bytes, full_out.bytes) << what;
