@@ -34,7 +34,7 @@ ensure_ffmpeg() {
 }
 
 ensure_vantrel() {
-  [ -x "$vantrel" ] && [ -f build/libvantrel.so ] && return
+  [ -x "$vantrel" ] && return
   log "building vantrel (make)"
   sh tools/install-deps.sh
   make

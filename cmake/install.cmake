@@ -1,8 +1,7 @@
 # `make install` and `cmake --install build`: the tool in bin/, the plugin
-# where AviSynth+ autoloads plugins under the same prefix (the tool looks
-# there too, from ../lib/avisynth/), the VapourSynth plugin where VapourSynth
-# autoloads them, and the man page; `make package` puts the same files into a
-# .deb.
+# where AviSynth+ autoloads plugins under the same prefix, the VapourSynth
+# plugin where VapourSynth autoloads them, and the man page; `make package`
+# puts the same files into a .deb.
 include(GNUInstallDirs)
 set(VANTREL_AVISYNTH_DIR lib/avisynth)
 # One component, so a test can install it apart from a user's install manifest.
@@ -28,7 +27,7 @@ if(TARGET vantrel_cli_tool AND VANTREL_HELP2MAN AND NOT CMAKE_CROSSCOMPILING)
   add_custom_command(
     OUTPUT ${man_page}
     COMMAND ${VANTREL_HELP2MAN} --no-info
-            --section 1 --name "deinterlace video with the Vantrel plugin"
+            --section 1 --name "deinterlace video with the Vantrel filter"
             --output ${man_page} $<TARGET_FILE:vantrel_cli_tool>
     DEPENDS vantrel_cli_tool
     COMMENT "Writing the man page from vantrel --help")
