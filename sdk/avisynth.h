@@ -30,9 +30,11 @@ class IScriptEnvironment;
 class AVSValue;
 
 // Host code that builds frames, and the layout checks, are the only code
-// allowed to touch the private fields.
+// allowed to touch the private fields; a plugin reads and adds clip
+// references only through AvsPluginAccess, to make up for a host's release.
 struct AvsHostAccess;
 struct AvsLayoutChecks;
+struct AvsPluginAccess;
 
 // Plane selectors for the per-plane frame accessors; 0 means "the first plane".
 enum { PLANAR_Y = 1, PLANAR_U = 2, PLANAR_V = 4 };
@@ -313,6 +315,7 @@ class IClip {
   friend class AVSValue;
   friend struct AvsHostAccess;
   friend struct AvsLayoutChecks;
+  friend struct AvsPluginAccess;
 
   void AddRef() { __atomic_add_fetch(&refcnt, 1, __ATOMIC_ACQ_REL); }
   void Release() {

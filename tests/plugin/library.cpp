@@ -28,7 +28,8 @@ std::string FreshLibraryCopy() {
 }
 
 struct Loaded {
-  Loaded() : load(host::LoadPlugin(&env, FreshLibraryCopy())) {}
+  explicit Loaded(host::ClipArgRelease release = host::ClipArgRelease::kBalanced)
+      : env(release), load(host::LoadPlugin(&env, FreshLibraryCopy())) {}
   AVSValue Region(const char* name, std::vector<AVSValue> args) {
     return env.CallPositional(name, args);
   }
@@ -228,6 +229,43 @@ TEST(PluginLibrary, OtherPixelTypesAreRefusedNamingFormatAndConversion) {
   }
   EXPECT_EQ(refusal(VI::CS_YUY2), "");
   EXPECT_EQ(refusal(VI::CS_I420), "");
+}
+
+// A source the test owns, counting its deletions.
+struct CountedSource : host::MemorySourceClip {
+  CountedSource(const VideoInfo& vi, int* count)
+      : MemorySourceClip(vi, test::Sample), deletions(count) {}
+  ~CountedSource() override { ++*deletions; }
+  int* deletions;
+};
+
+// Sources passed inline, with no other holder, in a host that takes a clip
+// argument back after the call and in one that does not; a sanitizer build
+// also catches a probe clip left behind or freed twice.
+TEST(PluginLibrary, AnInlineSourceLivesExactlyAsLongAsItsFilterInEitherHost) {
+  for (const auto release : {host::ClipArgRelease::kBalanced, host::ClipArgRelease::kOnceMore}) {
+    SCOPED_TRACE(release == host::ClipArgRelease::kOnceMore ? "releases once more" : "balanced");
+    Loaded lib(release);
+    ASSERT_TRUE(lib.load.ok) << lib.load.error;
+    const VideoInfo vi = MakeInfo(VideoInfo::CS_YV12, 32, 32);
+    int deletions = 0;
+    PClip once = lib.Deinterlace(new CountedSource(vi, &deletions));
+    PClip twice = lib.Deinterlace(lib.Deinterlace(new CountedSource(vi, &deletions)));
+    EXPECT_THROW(lib.Deinterlace(new CountedSource(MakeInfo(VideoInfo::CS_YV24, 32, 32),
+                                                   &deletions)),
+                 host::HostError);
+    ASSERT_EQ(deletions, 1) << "only the refused source is gone";
+    // Taken back after each filter built and after each one's nested probe.
+    EXPECT_EQ(lib.env.ExtraClipReleases(),
+              release == host::ClipArgRelease::kOnceMore ? 2u * 3 : 0u);
+    const auto in = test::FrameOf(test::MemoryClip(vi), lib.env);
+    EXPECT_EQ(test::FrameOf(once, lib.env), test::CoreResult(in, vi));
+    EXPECT_EQ(test::FrameOf(twice, lib.env), test::CoreResult(test::CoreResult(in, vi), vi));
+    once = PClip();
+    EXPECT_EQ(deletions, 2);
+    twice = PClip();
+    EXPECT_EQ(deletions, 3);
+  }
 }
 
 TEST(PluginLibrary, SubRegionShowsTheSourceOverANoticeButPackedFramesIgnoreIt) {

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "avisynth/host_access.h"
 #include "avisynth/host_error.h"
 
 namespace vantrel::host {
@@ -32,6 +33,9 @@ std::string NameOrEmpty(const char* name) { return name ? name : ""; }
 
 Environment::Environment(FrameLayout layout, FramePool::Limits limits) : pool_(layout, limits) {}
 
+Environment::Environment(ClipArgRelease release, FrameLayout layout)
+    : pool_(layout, {}), release_(release) {}
+
 Environment::~Environment() = default;
 
 std::vector<Environment::Function> Environment::Functions() const {
@@ -56,7 +60,15 @@ AVSValue Environment::CallPositional(const std::string& name, const std::vector<
   const Function function = Find(name);
   const std::vector<AVSValue> bound = MatchArgs(name, ParseParams(name, function.params), args);
   const AVSValue array(bound.data(), static_cast<int>(bound.size()));
-  return function.apply(array, function.user_data, this);
+  AVSValue result = function.apply(array, function.user_data, this);
+  if (release_ == ClipArgRelease::kOnceMore) {
+    for (const AVSValue& arg : bound) {
+      if (!arg.IsClip()) continue;
+      AvsHostAccess::ReleaseClip(*arg.AsClip().get());
+      ++extra_clip_releases_;
+    }
+  }
+  return result;
 }
 
 void Environment::ThrowError(const char* fmt, ...) {
@@ -73,6 +85,13 @@ void Environment::AddFunction(const char* name, const char* params, ApplyFunc ap
   functions_.push_back({NameOrEmpty(name), NameOrEmpty(params), apply, user_data});
 }
 
+AVSValue Environment::Invoke(const char* name, const AVSValue args, const char* const* arg_names) {
+  if (arg_names) NotProvided("Invoke with argument names");
+  std::vector<AVSValue> values;
+  for (int i = 0; i < args.ArraySize(); ++i) values.push_back(args[i]);
+  return CallPositional(NameOrEmpty(name), values);
+}
+
 PVideoFrame Environment::NewVideoFrame(const VideoInfo& vi, int align) {
   return pool_.NewFrame(ShapeOf(vi), NormalizeAlignment(align));
 }
@@ -82,9 +101,6 @@ char* Environment::SaveString(const char*, int) { NotProvided("SaveString"); }
 char* Environment::Sprintf(const char*, ...) { NotProvided("Sprintf"); }
 char* Environment::VSprintf(const char*, va_list) { NotProvided("VSprintf"); }
 bool Environment::FunctionExists(const char*) { NotProvided("FunctionExists"); }
-AVSValue Environment::Invoke(const char*, const AVSValue, const char* const*) {
-  NotProvided("Invoke");
-}
 AVSValue Environment::GetVar(const char*) { NotProvided("GetVar"); }
 bool Environment::SetVar(const char*, const AVSValue&) { NotProvided("SetVar"); }
 bool Environment::SetGlobalVar(const char*, const AVSValue&) { NotProvided("SetGlobalVar"); }

@@ -1,7 +1,8 @@
 // The stand-in host's script environment: the registry of functions plugins
 // add, positional calls by name, and new frames. It provides the slots the
-// plugin and the tool use (AddFunction, ThrowError, NewVideoFrame); every
-// other slot of IScriptEnvironment reports that it is not provided.
+// plugin and the tool use (AddFunction, ThrowError, NewVideoFrame, Invoke
+// without argument names); every other slot of IScriptEnvironment reports
+// that it is not provided.
 //
 // Failures are reported by throwing HostError (ThrowError too); only host code
 // calls the slots that can fail, apart from NewVideoFrame, whose failure a
@@ -13,6 +14,7 @@
 #ifndef VANTREL_HOST_ENVIRONMENT_H
 #define VANTREL_HOST_ENVIRONMENT_H
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -21,6 +23,12 @@
 #include "avisynth/frame_pool.h"
 
 namespace vantrel::host {
+
+// What the host does with a function's clip arguments after a call that
+// returned: nothing more, or release each once more, as AviSynth+ 3.7.5 does
+// on Linux for classic plugins (it balances a compiler where the callee
+// destroys by-value arguments; here the caller already did).
+enum class ClipArgRelease { kBalanced, kOnceMore };
 
 class Environment final : public IScriptEnvironment {
  public:
@@ -33,6 +41,7 @@ class Environment final : public IScriptEnvironment {
 
   explicit Environment(FrameLayout layout = FrameLayout::kContiguous,
                        FramePool::Limits limits = {});
+  explicit Environment(ClipArgRelease release, FrameLayout layout = FrameLayout::kContiguous);
   ~Environment() override;
   Environment(const Environment&) = delete;
   Environment& operator=(const Environment&) = delete;
@@ -41,7 +50,10 @@ class Environment final : public IScriptEnvironment {
   std::vector<Function> Functions() const;
   // Calls the most recently registered function of that name with the
   // arguments matched against its parameter string (see arg_matching.h).
+  // Invoke does the same with an array of arguments or a single one.
   AVSValue CallPositional(const std::string& name, const std::vector<AVSValue>& args);
+  // How many clip references calls have taken back under kOnceMore.
+  size_t ExtraClipReleases() const { return extra_clip_releases_.load(); }
 
   FramePool::Stats FrameStats() const { return pool_.GetStats(); }
 
@@ -79,6 +91,8 @@ class Environment final : public IScriptEnvironment {
   Function Find(const std::string& name) const;
 
   FramePool pool_;
+  const ClipArgRelease release_ = ClipArgRelease::kBalanced;
+  std::atomic<size_t> extra_clip_releases_{0};
   mutable std::mutex mutex_;
   std::vector<Function> functions_;
 };

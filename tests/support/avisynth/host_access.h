@@ -38,6 +38,7 @@ struct AvsHostAccess {
   }
   static long BufferRefcount(const VideoFrameBuffer& b) { return b.GetRefcount(); }
   static long ClipRefcount(const IClip& c) { return __atomic_load_n(&c.refcnt, __ATOMIC_ACQUIRE); }
+  static void ReleaseClip(IClip& c) { c.Release(); }
 };
 
 #endif  // VANTREL_HOST_HOST_ACCESS_H
