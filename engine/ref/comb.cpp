@@ -47,8 +47,8 @@ bool ScanGroup(const uint8_t* src, ptrdiff_t pitch, const uint8_t* last_row, uin
     st.f_above1[j] = 0;
     st.history[j] = 1;
   }
-  for (uint32_t r = 6; r <= height; ++r) {
-    const uint8_t* row = r < height ? src + ptrdiff_t(r) * pitch : last_row;
+  // One processed row; false once on_decision asks to stop.
+  const auto process = [&](uint32_t r, const uint8_t* row) {
     uint32_t hits = 0;
     int32_t s[kLanes], f[kLanes];
     for (uint32_t j = 0; j < kLanes; ++j) {
@@ -66,7 +66,7 @@ bool ScanGroup(const uint8_t* src, ptrdiff_t pitch, const uint8_t* last_row, uin
         decide[j] = comb_decision_table[st.history[j]];
         any |= decide[j] != 0;
       }
-      if (any && !on_decision(r, hits, decide)) return true;
+      if (any && !on_decision(r, hits, decide)) return false;
     }
     for (uint32_t j = 0; j < kLanes; ++j) {
       st.s_above2[j] = st.s_above1[j];
@@ -74,7 +74,12 @@ bool ScanGroup(const uint8_t* src, ptrdiff_t pitch, const uint8_t* last_row, uin
       st.f_above2[j] = st.f_above1[j];
       st.f_above1[j] = f[j];
     }
+    return true;
+  };
+  for (uint32_t r = 6; r < height; ++r) {
+    if (!process(r, src + ptrdiff_t(r) * pitch)) return true;
   }
+  if (!process(height, last_row)) return true;
   return false;
 }
 
