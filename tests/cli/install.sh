@@ -46,8 +46,5 @@ test -x "$root/usr/bin/vantrel"
 cmake --install "$build" --prefix "$stage/other" --component vantrel >/dev/null
 DESTDIR=$root sh "$here/tools/uninstall.sh" "$stage/list" >/dev/null
 left=$(cd "$root" && find . -mindepth 1 | sort | tr '\n' ' ')
-if [ "$left" != "./usr ./usr/share ./usr/share/man ./usr/share/man/theirs " ]; then
-  echo "uninstall left: $left" >&2
-  exit 1
-fi
-echo "uninstall removed what install wrote and created, and only that"
+[ "$left" = "./usr ./usr/share ./usr/share/man ./usr/share/man/theirs " ] ||
+  { echo "uninstall left: $left" >&2; exit 1; }

