@@ -1,5 +1,7 @@
-# The user's entry points. `make` builds into build/; `make test` also installs
-# what the build and the tests need when it is missing (Debian, as root).
+# The user's entry points. `make` builds into build/ (it needs cmake, g++ and
+# Highway's headers, libhwy-dev). `make demo`, `make test` and `make bench`
+# first install what they need when it is missing (Debian, as root): each
+# only its own group of tools/install-deps.sh.
 BUILD      ?= build
 BUILD_SAN  ?= build-sanitize
 BUILD_A64  ?= build-aarch64
@@ -8,12 +10,15 @@ GENERATOR  := $(if $(shell command -v ninja),-G Ninja,)
 
 PREFIX     ?= /usr/local
 
-.PHONY: all build deps test test-sanitize test-aarch64 demo bench fuzz clean install uninstall package
+.PHONY: all build deps deps-build deps-demo deps-test deps-bench test test-sanitize test-aarch64 \
+        demo bench fuzz clean install uninstall package
 
 all: build
 
-deps:
-	@sh tools/install-deps.sh
+deps-build deps-demo deps-test deps-bench:
+	@sh tools/install-deps.sh $(@:deps-%=%)
+# Everything any target needs.
+deps: deps-test deps-bench
 
 $(BUILD)/build.ninja $(BUILD)/Makefile:
 	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release
@@ -21,42 +26,42 @@ $(BUILD)/build.ninja $(BUILD)/Makefile:
 build: $(BUILD)/$(if $(GENERATOR),build.ninja,Makefile)
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: deps
+test: deps-test
 	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure --no-tests=error -j $(JOBS)
 
-test-sanitize: deps
+test-sanitize: deps-test
 	cmake -S . -B $(BUILD_SAN) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_SANITIZE=ON
 	cmake --build $(BUILD_SAN) -j $(JOBS)
 	cd $(BUILD_SAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure --no-tests=error -j $(JOBS)
 
-# PREFIX= and DESTDIR= choose where; uninstall removes what install wrote
-# (the manifest holds the paths without DESTDIR, so give uninstall the same one).
+# PREFIX= and DESTDIR= choose where. Uninstall removes what the last install
+# wrote, and the folders it created once they are empty, wherever it went
+# (give the same DESTDIR or none).
+INSTALLED = $(BUILD)/installed-files.txt
 install: build
-	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+	@DESTDIR="$(DESTDIR)" sh tools/install.sh $(BUILD) "$(PREFIX)" $(INSTALLED)
 
 uninstall:
-	@test -f $(BUILD)/install_manifest.txt || { echo "no install recorded in $(BUILD)/install_manifest.txt" >&2; exit 1; }
-	sed 's#^#$(DESTDIR)#' $(BUILD)/install_manifest.txt | xargs -d '\n' rm -f
-	@sed -n -E 's#^#$(DESTDIR)#; s#/libvantrel(-vs)?[.]so$$##p' $(BUILD)/install_manifest.txt | xargs -r -d '\n' rmdir --ignore-fail-on-non-empty
+	@DESTDIR="$(DESTDIR)" sh tools/uninstall.sh $(INSTALLED)
 
 # A .deb of the same files (installs under /usr).
 package: build
 	cd $(BUILD) && cpack -G DEB
 
 # The engine, its tests and checkasm built for 64-bit ARM and run under qemu.
-test-aarch64: deps
+test-aarch64: deps-test
 	cmake -S . -B $(BUILD_A64) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64.cmake -DVANTREL_ENGINE_ONLY=ON
 	cmake --build $(BUILD_A64) -j $(JOBS)
 	cd $(BUILD_A64) && ctest --output-on-failure --no-tests=error -j $(JOBS)
 
-demo: deps build
+demo: deps-demo build
 	@sh tools/demo.sh $(BUILD)
 
-bench: deps
+bench: deps-bench
 	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DVANTREL_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS)
 	@sh bench/run.sh $(BUILD)

@@ -13,7 +13,7 @@ build=${1:-build}
 rounds=${2:-5}
 frames=${3:-200}
 before=${BEFORE:-}
-command -v ffmpeg >/dev/null || sh tools/install-deps.sh
+command -v ffmpeg >/dev/null || sh tools/install-deps.sh demo
 [ -x "$build/vantrel" ] || make BUILD="$build" build >/dev/null
 if [ -n "$before" ] && [ ! -x "$before/vantrel" ]; then
   printf 'compare.sh: %s/vantrel does not exist (BEFORE names a build folder)\n' "$before" >&2
@@ -51,9 +51,9 @@ command_for() {
   local in=$2 n=$3 tool=$build/vantrel
   case $1 in before:*) tool=$before/vantrel ;; esac
   case $1 in
-    *"mode 3") echo "$tool --quiet --threads 1 --mode 3 --pad --frames $n $in /dev/null" ;;
-    *"mode 4") echo "$tool --quiet --threads 1 --mode 4 --pad --frames $n $in /dev/null" ;;
-    *"mode 4, 2 threads") echo "$tool --quiet --threads 2 --mode 4 --pad --frames $n $in /dev/null" ;;
+    *"mode 3") echo "$tool --quiet --threads 1 --keep bottom --mode 3 --pad --frames $n $in /dev/null" ;;
+    *"mode 4") echo "$tool --quiet --threads 1 --keep bottom --mode 4 --pad --frames $n $in /dev/null" ;;
+    *"mode 4, 2 threads") echo "$tool --quiet --threads 2 --keep bottom --mode 4 --pad --frames $n $in /dev/null" ;;
     "ffmpeg bwdif") echo "ffmpeg -nostdin -loglevel error -threads 1 -filter_threads 1 -i $in -vf bwdif=mode=0:parity=bff -frames:v $n -f null -" ;;
     "ffmpeg w3fdif") echo "ffmpeg -nostdin -loglevel error -threads 1 -filter_threads 1 -i $in -vf w3fdif=mode=frame:parity=bff -frames:v $n -f null -" ;;
   esac

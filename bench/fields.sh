@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# What keeping the top field and double rate cost against the default run:
+# What keeping the top field, double rate and --map cost against keeping the
+# bottom field (the filter's own, the default for untagged streams):
 # whole process (reading the clip, writing to /dev/null), mode 4, on one
 # thread and on one per core, for a synthetic SD clip and a real camera clip
-# scaled to 1920 x 1080. Within a round the three commands run once each, in
+# scaled to 1920 x 1080. Within a round the four commands run once each, in
 # turn (/usr/bin/time); the tables give medians over the rounds, the ratios
-# to the default run taken round by round.
+# to the bottom-field run taken round by round.
 #   bash bench/fields.sh [BUILD_DIR] [ROUNDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,8 +31,9 @@ if [ -n "$(fetch_package python3-imageio "$images/cockatoo.mp4")" ]; then
     "scale=1920:1080:flags=bicubic")")
 fi
 
-options=("" "--keep top" "--double-rate")
-labels=("default" "--keep top" "--double-rate")
+# The map goes to standard output, which is /dev/null like the output.
+options=("--keep bottom" "--keep top" "--double-rate" "--keep bottom --map /dev/stdout")
+labels=("--keep bottom" "--keep top" "--double-rate" "--keep bottom --map")
 echo "# Field options: medians of $rounds alternating rounds, mode 4, whole process"
 echo "# CPU: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $(nproc) cores"
 for c in "${!names[@]}"; do
@@ -40,15 +42,16 @@ for c in "${!names[@]}"; do
     : >"$times"
     for ((r = 0; r < rounds; ++r)); do
       for o in "${!options[@]}"; do
-        # shellcheck disable=SC2086 # the option is one or two words
+        # shellcheck disable=SC2086 # the option is several words
         /usr/bin/time -f "$r $o %e %U %S" -a -o "$times" \
-          "$build/vantrel" --quiet --threads "$threads" ${options[$o]} "${files[$c]}" /dev/null
+          "$build/vantrel" --quiet --threads "$threads" ${options[$o]} "${files[$c]}" /dev/null \
+          >/dev/null
       done
     done
     echo
     echo "${names[$c]}, $([ "$threads" = 1 ] && echo "1 thread" || echo "one thread per core"):"
     echo
-    echo "| command | wall s | × default | CPU s | × default |"
+    echo "| command | wall s | × bottom | CPU s | × bottom |"
     echo "|---|---:|---:|---:|---:|"
     python3 - "$times" "${labels[@]}" <<'PY'
 import statistics, sys
@@ -67,4 +70,4 @@ PY
   done
 done
 echo
-echo "Commands: $build/vantrel --quiet --threads 1|0 [--keep top | --double-rate] CLIP.y4m /dev/null"
+echo "Commands: $build/vantrel --quiet --threads 1|0 OPTIONS CLIP.y4m /dev/null >/dev/null"

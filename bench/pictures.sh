@@ -34,8 +34,8 @@ picture() {
   fi
   ff -i "$in" -vf "select=eq(n\,$frame)" -fps_mode passthrough -frames:v 1 \
     -f yuv4mpegpipe "$tmp/in.y4m"
-  "$vantrel" --quiet --mode 3 "$tmp/in.y4m" "$tmp/mode3.y4m"
-  "$vantrel" --quiet --mode 4 "$tmp/in.y4m" "$tmp/mode4.y4m"
+  "$vantrel" --quiet --keep bottom --mode 3 "$tmp/in.y4m" "$tmp/mode3.y4m"
+  "$vantrel" --quiet --keep bottom --mode 4 "$tmp/in.y4m" "$tmp/mode4.y4m"
   # bwdif looks at the neighbouring frames, so it runs on the whole clip.
   ff -i "$in" -vf "bwdif=mode=0:parity=bff,select=eq(n\,$frame)" -fps_mode passthrough \
     -frames:v 1 -f yuv4mpegpipe "$tmp/bwdif.y4m"

@@ -5,7 +5,8 @@
 #
 # Every source is read as 50 progressive frames a second and woven two by two
 # into interlaced frames: the even lines of frame k come from frame 2k, the odd
-# ones from frame 2k+1. Vantrel keeps the odd lines, so progressive frame 2k+1
+# ones from frame 2k+1. Vantrel is told to keep the odd lines (--keep bottom: the
+# clips are tagged It, for which it would keep the even ones), so progressive frame 2k+1
 # is exactly what it should give back.
 #
 # usage: bash bench/quality.sh [WORKDIR]   (default build/quality; it keeps the
@@ -36,7 +37,7 @@ ensure_ffmpeg() {
 ensure_vantrel() {
   [ -x "$vantrel" ] && return
   log "building vantrel (make)"
-  sh tools/install-deps.sh
+  sh tools/install-deps.sh build
   make
 }
 
@@ -125,7 +126,7 @@ run_method() {
   # shellcheck disable=SC2086 # the options are words on purpose
   case $kind in
     weave) ln -sf "$(realpath "$in")" "$out" ;;
-    vantrel) "$vantrel" --quiet $args "$in" "$out" ;;
+    vantrel) "$vantrel" --quiet --keep bottom $args "$in" "$out" ;;
     ffmpeg) ff -i "$in" -vf "$args" -fps_mode passthrough -f yuv4mpegpipe "$out" ;;
   esac
 }

@@ -59,7 +59,7 @@ const Spec kSpecs[] = {
     {"--pixel-type", Kind::kValue},     {"--pad", Kind::kFlag},
     {"--no-pad", Kind::kFlag},          {"--show-notices", Kind::kFlag},
     {"--keep", Kind::kValue},           {"--double-rate", Kind::kFlag},
-    {"--field-order", Kind::kValue},
+    {"--field-order", Kind::kValue},    {"--map", Kind::kValue},
     {"--threads", Kind::kValue},        {"--frames", Kind::kValue},
     {"--progress", Kind::kFlag},        {"--quiet", Kind::kFlag},
     {"--help", Kind::kFlag},
@@ -89,7 +89,6 @@ std::string BadValue(const std::string& name, const std::string& value, const ch
 // Which flags were given, for the checks that need the whole command line.
 struct Given {
   bool pixel_type = false;
-  bool keep = false;
 };
 
 bool Apply(const std::string& name, const std::string& value, Options* o, std::string* error,
@@ -132,7 +131,6 @@ bool Apply(const std::string& name, const std::string& value, Options* o, std::s
   }
   if (name == "--show-notices") return o->show_notices = true;
   if (name == "--keep") {
-    given->keep = true;
     if (value == "top" || value == "bottom") {
       o->keep = value == "top" ? Field::kTop : Field::kBottom;
       return true;
@@ -148,6 +146,14 @@ bool Apply(const std::string& name, const std::string& value, Options* o, std::s
     }
     *error = BadValue(name, value, "tff or bff (top or bottom field first)");
     return false;
+  }
+  if (name == "--map") {
+    if (value.empty()) {
+      *error = "option --map needs a file name (or - for standard output)";
+      return false;
+    }
+    o->map = value;
+    return true;
   }
   if (name == "--threads") {
     if (!ParseInt32(value, &v) || v < 0 || v > 256) {
@@ -182,6 +188,7 @@ bool Apply(const std::string& name, const std::string& value, Options* o, std::s
 }  // namespace
 
 bool ParseOptions(int argc, const char* const* argv, Options* o, std::string* error) {
+  if (argc <= 1) return o->no_arguments = true;
   std::vector<std::string> positional;
   Given given;
   bool only_positional = false;
@@ -223,7 +230,7 @@ bool ParseOptions(int argc, const char* const* argv, Options* o, std::string* er
     *error = "option --pixel-type needs --raw WIDTHxHEIGHT";
     return false;
   }
-  if (given.keep && o->double_rate) {
+  if (o->keep && o->double_rate) {
     *error = "--double-rate keeps each field in turn; leave out --keep";
     return false;
   }
@@ -239,6 +246,10 @@ bool ParseOptions(int argc, const char* const* argv, Options* o, std::string* er
   }
   o->input = positional[0];
   o->output = positional[1];
+  if (!o->map.empty() && o->map == o->output) {
+    *error = "--map " + o->map + " is also the OUTPUT; give the map a file of its own";
+    return false;
+  }
   if (o->raw && !given.pixel_type) {
     *error = "option --raw needs --pixel-type i420|yv12|yuy2|rgb24|rgb32";
     return false;
@@ -266,9 +277,6 @@ Filter:
                          height) (16)
   --comb-threshold N     comb detector threshold, 0 .. 255 (48)
   --match-threshold N    largest accepted match cost, 0 .. 65535 (8192)
-  --pixel-threshold N    accepted and carried; no mode reads it (257)
-  --use-comb-mask        accepted and carried; no mode reads it (off)
-  --no-output-reference  accepted and carried; no mode reads it (reference on)
   --add-region X1,Y1,X2,Y2   keep the deinterlaced luma in this rectangle
   --sub-region X1,Y1,X2,Y2   keep the source luma in this rectangle
                          (repeatable; applied in command-line order; at most
@@ -276,28 +284,56 @@ Filter:
 Values reach the filter as given: it uses its default instead of one out of
 range, and the tool warns.
 
+Accepted for scripts' sake; no mode reads them:
+  --pixel-threshold N    (default 257)
+  --use-comb-mask        (default off)
+  --no-output-reference  (the reference is on by default)
+
 Fields:
-  --keep top|bottom      the field passed through: bottom, the odd lines
-                         (default, as the plugin does), or top, the even lines
+  --keep top|bottom      the field passed through: top, the even lines, or
+                         bottom, the odd lines (default: the stream's order,
+                         top for It, bottom for Ib, Ip or no tag)
   --double-rate          two frames per frame, one keeping each field, at twice
                          the frame rate (50i becomes 50p)
   --field-order tff|bff  the field shown first, for --double-rate (default: the
                          stream's It or Ib tag, else tff)
+An Im stream is followed frame by frame: FRAME Ixy gives the order in x (t or
+b) and, with y = p, marks a frame progressive, which passes through as it is
+(twice with --double-rate).
 
 Input and output:
   --raw WxH --pixel-type i420|yv12|yuy2|rgb24|rgb32
-                         raw frames of that size and type in, the same out
+                         raw frames of that size and type in, the same out;
+                         the filter deinterlaces only i420 and yv12, so a
+                         yuy2, rgb24 or rgb32 run is refused unless
+                         --show-notices
   --no-pad               leave 4:2:0 sizes that are not multiples of 16 as they
                          are; by default they are extended (1080 lines to 1088)
                          and cropped back after deinterlacing (--pad)
   --show-notices         let frames the filter does not deinterlace through with
                          its notice drawn in; without it such a run is refused
+  --map FILE             also write, as YUV4MPEG2, a map of what the filter did
+                         to each output frame: the picture dimmed in grey, lines
+                         rebuilt by interpolation in yellow, blocks repaired by
+                         the motion search in cyan, a red border round a frame
+                         combed throughout (4:2:0 only)
   --frames N             stop after N input frames
 
 Running:
   --threads N            frames processed in parallel (default: one per core)
   --progress / --quiet   force the progress line on / print nothing but errors
   --help, --version
+
+Exit status:
+  0    done; also when the reader of OUTPUT leaves early (as | head does)
+  1    an input, output or system error (a full disk, memory or threads that
+       run out); the frames before it are written
+  2    a run that cannot start: no arguments, a bad option, OUTPUT a terminal
+       or the input file, a closed standard input or output given as -, or
+       frames the filter would not deinterlace; no frame is read or written
+  130  Ctrl-C (SIGINT) stopped the reading; the frames read before it are
+       written
+  143  the same after SIGTERM
 )";
 }
 

@@ -34,15 +34,17 @@ struct Options {
 
   bool pad = true;  // 4:2:0 sizes that are not multiples of 16
   bool show_notices = false;
-  Field keep = Field::kBottom;
+  std::optional<Field> keep;  // else the stream's field order (y4m.h)
   bool double_rate = false;
   std::optional<FieldOrder> field_order;  // else the stream's, else top first
+  std::string map;         // --map FILE, "" for none
   int threads = 0;         // 0: one per core
   int64_t max_frames = -1; // -1: all
   enum class Progress { kAuto, kOn, kQuiet } progress = Progress::kAuto;
 
   bool help = false;
   bool version = false;
+  bool no_arguments = false;  // the tool was run bare: it shows the usage
 };
 
 // Parses argv; false with a message (naming the option and what to do).

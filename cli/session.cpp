@@ -55,24 +55,23 @@ bool OpenStreams(const Options& o, Session* s, PixelType* type, char* interlace,
   }
   *interlace = header.interlace;
   s->writer = std::make_unique<Y4mWriter>(header);
+  s->y4m = reader.get();
   s->reader = std::move(reader);
   *type = PixelType::kI420;  // Y, then U, then V, as the file stores them
   return true;
 }
 
-void ChooseFields(const Options& o, char interlace, Session* s) {
-  std::vector<Field> keep = {o.keep};
-  if (o.double_rate) {
-    const FieldOrder order = o.field_order ? *o.field_order
-                                           : (interlace == 'b' ? FieldOrder::kBottomFirst
-                                                               : FieldOrder::kTopFirst);
-    const auto in_time = FieldsInTimeOrder(order);
-    keep.assign(in_time.begin(), in_time.end());
-  }
-  for (const Field field : keep) {
-    s->fields.emplace_back();
-    s->fields.back().keep = field;
-  }
+// What a tag says of a frame's fields: 't' or 'b' for the field first in
+// time, 0 when unknown.
+struct FieldTag {
+  char order = 0;
+  bool progressive = false;
+};
+
+FieldTag FieldsOf(char interlace, const Y4mFrameTag& frame) {
+  if (interlace != 'm') return {interlace == 't' || interlace == 'b' ? interlace : char(0), false};
+  const char order = frame.order == 'T' ? 't' : frame.order == 'B' ? 'b' : frame.order;
+  return {order == 't' || order == 'b' ? order : char(0), frame.sampling == 'p'};
 }
 
 // Why the filter will not deinterlace these frames and what to do, or "".
@@ -116,12 +115,42 @@ std::string RegionWarning(const RegionOption& r, const FrameFormat& file, const 
   return "";
 }
 
+// The map is YUV4MPEG2 whatever the input: the output's header when there
+// is one, else the size alone (raw frames have no rate).
+std::unique_ptr<FrameWriter> MapWriter(const Session& s) {
+  Y4mHeader header;
+  if (const auto* y4m = dynamic_cast<const Y4mWriter*>(s.writer.get())) {
+    header = y4m->header();
+  } else {
+    header.width = s.reader->format().width;
+    header.height = s.reader->format().height;
+  }
+  return std::make_unique<Y4mWriter>(header);
+}
+
 }  // namespace
+
+const RegionList& RegionsFor(const Session& s, Field keep) {
+  return s.regions[keep == Field::kTop ? 1 : 0];
+}
+
+std::array<OutputPlan, 2> PlanFrame(const Options& o, const Session& s, const Y4mFrameTag& tag) {
+  const FieldTag fields = FieldsOf(s.interlace, tag);
+  if (fields.progressive) return {OutputPlan{true}, OutputPlan{true}};
+  if (!o.double_rate) {
+    const Field stream = fields.order == 't' && !s.notice_frames ? Field::kTop : Field::kBottom;
+    return {OutputPlan{false, o.keep.value_or(stream)}, OutputPlan{}};
+  }
+  const FieldOrder order = o.field_order ? *o.field_order
+                           : fields.order == 'b' ? FieldOrder::kBottomFirst
+                                                 : FieldOrder::kTopFirst;
+  const auto in_time = FieldsInTimeOrder(order);
+  return {OutputPlan{false, in_time[0]}, OutputPlan{false, in_time[1]}};
+}
 
 bool OpenInput(const Options& o, Session* s, std::string* error) {
   PixelType type = PixelType::kI420;
-  char interlace = 0;
-  if (!OpenStreams(o, s, &type, &interlace, error)) return false;
+  if (!OpenStreams(o, s, &type, &s->interlace, error)) return false;
   const FrameFormat& file = s->reader->format();
   s->format = FilterFormat(type);
   s->width = file.width;
@@ -130,14 +159,21 @@ bool OpenInput(const Options& o, Session* s, std::string* error) {
     s->width = PadToMultiple(s->width);
     s->height = PadToMultiple(s->height);
   }
-  ChooseFields(o, interlace, s);
+  s->outputs_per_frame = o.double_rate ? 2 : 1;
+  s->notice_frames = !NotDeinterlaced(o, *s).empty();
   return true;
 }
 
 bool CheckRun(const Options& o, const Session& s, std::string* error) {
-  if (s.reader->IsSameFile(o.output)) {
-    *error = s.reader->name() + " and " + (o.output == "-" ? "standard output" : o.output) +
+  for (const std::string& out : {o.output, o.map}) {
+    if (out.empty() || !s.reader->IsSameFile(out)) continue;
+    *error = s.reader->name() + " and " + (out == "-" ? "standard output" : out) +
              " are the same file, so writing would destroy the input; write to another file";
+    return false;
+  }
+  if (!o.map.empty() && s.format != PixelFormat::kYuv420) {
+    *error = std::string("--map draws 4:2:0 frames, not ") + RawTypeName(o.raw_type) +
+             " ones; leave it out";
     return false;
   }
   const std::string why = NotDeinterlaced(o, s);
@@ -179,26 +215,36 @@ std::vector<std::string> Warnings(const Options& o, const Session& s) {
   return lines;
 }
 
-bool StartRun(const Options& o, Session* s, std::string* error) {
+StartResult StartRun(const Options& o, Session* s, std::string* error) {
   const unsigned cores = std::thread::hardware_concurrency();
   s->threads = o.threads > 0 ? o.threads : int(cores ? cores : 1);
-  for (FieldOutput& field : s->fields) {
-    for (const RegionOption& option : o.regions) {
-      Region r = RegionOf(option);
-      if (field.keep == Field::kTop) r = UpsideDown(r, s->height);
-      AppendRegion(field.regions, r.kind, r.x1, r.y1, r.x2, r.y2);
-    }
+  for (const RegionOption& option : o.regions) {
+    const Region r = RegionOf(option), flipped = UpsideDown(r, s->height);
+    AppendRegion(s->regions[0], r.kind, r.x1, r.y1, r.x2, r.y2);
+    AppendRegion(s->regions[1], r.kind, flipped.x1, flipped.y1, flipped.x2, flipped.y2);
   }
   s->filter.reset(new (std::nothrow) Deinterlacer(o.filter));
   if (!s->filter) {
     *error = "not enough memory to start the filter";
-    return false;
+    return StartResult::kFailed;
   }
-  if (!s->writer->Open(o.output) || s->writer->WriteHeader() != WriteStatus::kOk) {
-    *error = s->writer->error();
-    return false;
+  if (!o.map.empty()) s->map_writer = MapWriter(*s);
+  const std::pair<FrameWriter*, const std::string*> outputs[] = {{s->writer.get(), &o.output},
+                                                                 {s->map_writer.get(), &o.map}};
+  for (const auto& [writer, path] : outputs) {
+    if (!writer) continue;
+    if (!writer->Open(*path)) {
+      *error = writer->error();
+      return StartResult::kFailed;
+    }
+    const WriteStatus status = writer->WriteHeader();
+    if (status == WriteStatus::kBrokenPipe) return StartResult::kOutputGone;
+    if (status != WriteStatus::kOk) {
+      *error = writer->error();
+      return StartResult::kFailed;
+    }
   }
-  return true;
+  return StartResult::kStarted;
 }
 
 }  // namespace vantrel::cli

@@ -88,6 +88,25 @@ void AppendRatio(std::string* out, char key, const std::optional<Ratio>& r) {
   *out += std::to_string(r->num) + ":" + std::to_string(r->den);
 }
 
+// The I parameter among a FRAME line's parameters; other parameters and
+// letters it does not know are left alone.
+Y4mFrameTag FrameTag(std::string_view params) {
+  Y4mFrameTag tag;
+  size_t pos = 0;
+  while (pos < params.size()) {
+    const size_t space = params.find(' ', pos);
+    const std::string_view p =
+        params.substr(pos, space == std::string_view::npos ? std::string_view::npos : space - pos);
+    if (p.size() >= 2 && p[0] == 'I') {
+      tag.order = p[1];
+      tag.sampling = p.size() >= 3 ? p[2] : 0;
+    }
+    if (space == std::string_view::npos) break;
+    pos = space + 1;
+  }
+  return tag;
+}
+
 }  // namespace
 
 bool ParseY4mHeader(std::string_view line, Y4mHeader* header, std::string* error) {
@@ -241,6 +260,9 @@ ReadStatus Y4mReader::ReadMarker() {
                                  "\"; the stream is damaged or its frames do not match the "
                                  "header's size and colorspace");
   }
+  frame_tag_ = FrameTag(std::string_view(line).substr(kFrameMarker.size()));
+  // The count taken at Open assumed bare markers.
+  if (line.size() > kFrameMarker.size()) format_.frame_count = -1;
   return ReadStatus::kFrame;
 }
 

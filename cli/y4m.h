@@ -42,12 +42,22 @@ std::string FormatY4mHeader(const Y4mHeader& header);
 // The frame layout (Y, U, V planes) of a header that passed CheckY4mFormat.
 FrameFormat Y4mFrameFormat(const Y4mHeader& header);
 
+// A frame's own interlacing tag, FRAME Ixy... (written in Im streams): x the
+// field order (t or T top first, b or B bottom first, others unknown), y p for
+// a progressive frame or i for an interlaced one; 0 where not given.
+struct Y4mFrameTag {
+  char order = 0;
+  char sampling = 0;
+};
+
 class Y4mReader : public FrameReader {
  public:
   // Opens a path or "-" and reads the header; false with error() set if the
   // input cannot be read or is not a stream the tool can process.
   bool Open(const std::string& path);
   const Y4mHeader& header() const { return header_; }
+  // The tag of the frame read last.
+  const Y4mFrameTag& frame_tag() const { return frame_tag_; }
 
  protected:
   ReadStatus ReadMarker() override;
@@ -56,6 +66,7 @@ class Y4mReader : public FrameReader {
   bool ReadHeader();
 
   Y4mHeader header_;
+  Y4mFrameTag frame_tag_;
 };
 
 class Y4mWriter : public FrameWriter {

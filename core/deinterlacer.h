@@ -23,16 +23,18 @@ class Deinterlacer {
 
   // Writes the processed frame into `out`, a frame of the same format and
   // plane sizes as `in` that does not overlap it; `in` is only read. Several
-  // threads may process frames at once, each with its own views.
+  // threads may process frames at once, each with its own views. With `map`
+  // (4:2:0 only), also draws there what was done to the frame (frame_map.h).
   FrameResult Process(PixelFormat format, const FrameView& in, const FrameView& out,
-                      const RegionList& regions);
+                      const RegionList& regions, const FrameView* map = nullptr);
 
   const RequestedParams& requested() const { return requested_; }
   // The allocator of every buffer taken from now on (tests count or fail them).
   void SetAllocator(AllocateFn allocate) { sets_.SetAllocator(allocate); }
 
  private:
-  FrameResult Process420(const FrameView& in, const FrameView& out, const RegionList& regions);
+  FrameResult Process420(const FrameView& in, const FrameView& out, const RegionList& regions,
+                         const FrameView* map);
 
   WorkingSetPool sets_;
   const RequestedParams requested_;

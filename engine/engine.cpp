@@ -146,6 +146,7 @@ bool DeinterlaceEngine::DeinterlaceAdaptive() {
   std::memcpy(last_row.get() + chroma_width, in_.c0.Line(1), chroma_width);
   const bool frame_combed = DetectCombing(dsp_, comb_mask.get(), block_comb_score.get(), in_.y,
                                           last_row.get(), width, height, params.comb_threshold);
+  frame_combed_ = frame_combed;
   const ConstPlane mask{comb_mask.get(), ptrdiff_t(width)};
   InterpolateLuma(dsp_, out_.y, in_.y, mask, width, height, frame_combed);
   InterpolateChroma(dsp_, out_.c0, out_.c1, in_.c0, in_.c1, chroma_width, chroma_height,
@@ -165,6 +166,32 @@ void DeinterlaceEngine::ProcessMotion() {
   for (uint32_t b = 0; b < block_count; ++b) {
     if (block_comb_score[b] > kRepairScore) RepairBlock(b, params.search_range);
   }
+}
+
+bool FrameFacts::Searched(uint32_t b) const {
+  return block_match && !combed_throughout && block_comb_score[b] > kRepairScore;
+}
+
+bool FrameFacts::Repaired(uint32_t b) const {
+  return Searched(b) && block_match[b].cost < match_threshold;
+}
+
+FrameFacts DeinterlaceEngine::LastFrameFacts() const {
+  FrameFacts f;
+  f.mode = params.mode;
+  f.width = width;
+  f.height = height;
+  if (!Ready() || params.mode < 3) return f;
+  f.comb_mask = comb_mask.get();
+  f.comb_mask_pitch = ptrdiff_t(width);
+  f.combed_throughout = frame_combed_;
+  if (params.mode != 4) return f;
+  f.blocks_x = blocks_x;
+  f.blocks_y = blocks_y;
+  f.block_comb_score = block_comb_score.get();
+  f.block_match = block_match.get();
+  f.match_threshold = uint32_t(params.match_threshold);
+  return f;
 }
 
 }  // namespace vantrel

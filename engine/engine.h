@@ -38,6 +38,32 @@ constexpr uint64_t kMaxLumaSize = 0xFFFFFFFFull / 3 * 2;
 // True when (width, height) is a frame the engine can be sized for.
 bool EngineAcceptsSize(uint64_t width, uint64_t height);
 
+// What the last Process call did, read-only, for a caller that shows it (the
+// tool's --map). The pointers are the engine's own buffers: valid until the
+// next Init, Release or Process. Coordinates are those of the planes given.
+struct FrameFacts {
+  int32_t mode = 0;
+  uint32_t width = 0;
+  uint32_t height = 0;
+  // Modes 3 and 4: 0xFF where the detector marked a sample of an even line
+  // for rebuilding (rows 4 .. height-4 are read), and whether the frame was
+  // combed throughout (its whole field rebuilt; the mask is then partial).
+  const uint8_t* comb_mask = nullptr;
+  ptrdiff_t comb_mask_pitch = 0;
+  bool combed_throughout = false;
+  // Mode 4: one entry per 16 x 16 block in raster order.
+  uint32_t blocks_x = 0;
+  uint32_t blocks_y = 0;
+  const uint8_t* block_comb_score = nullptr;
+  const BlockMatch* block_match = nullptr;
+  uint32_t match_threshold = 0;
+
+  // The motion search ran for block b.
+  bool Searched(uint32_t b) const;
+  // Its even lines were replaced by the source lines block_match[b] points to.
+  bool Repaired(uint32_t b) const;
+};
+
 namespace test {
 class EngineView;
 }
@@ -67,6 +93,7 @@ class DeinterlaceEngine {
   bool Process(const ConstFramePlanes& in, const FramePlanes& out, const EngineParams& params);
 
   bool Ready() const { return block_offset != nullptr; }
+  FrameFacts LastFrameFacts() const;
   // True when the engine holds buffers for frames of w x h.
   bool SizedFor(uint32_t w, uint32_t h) const { return Ready() && width == w && height == h; }
   const EngineDsp& Dsp() const { return dsp_; }
@@ -101,6 +128,7 @@ class DeinterlaceEngine {
   AllocateFn allocate_;
   bool search_shortcuts_ = true;
   EngineParams params;
+  bool frame_combed_ = false;  // the last frame's verdict, for LastFrameFacts
 
   // The frame being processed: valid during Process only.
   ConstFramePlanes in_;

@@ -67,6 +67,8 @@ TEST(CliOptions, BadValuesAreRefusedNamingTheOption) {
       {{"--field-order", "bff", "a", "b"}, "--double-rate"},
       {{"--raw", "721x576", "--pixel-type", "i420", "a", "b"}, "721x576"},
       {{"--raw", "7x", "--pixel-type", "yv12", "a", "b"}, "--raw"},
+      {{"--map", "b", "a", "b"}, "--map b is also the OUTPUT"},
+      {{"--map=", "a", "b"}, "--map needs a file"},
       {{"a"}, "OUTPUT"},
       {{"a", "b", "c"}, "'c'"},
   };

@@ -4,6 +4,7 @@
 // which the messages used to leave out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "cli/raw_io.h"
@@ -70,6 +71,23 @@ TEST(CliLimits, TheToolRefusesAHugeFrameBeforeReadingIt) {
   EXPECT_NE(run.err.find("32768x32768"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("above the limit"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("scale the video down"), std::string::npos) << run.err;
+}
+
+// Threads the system cannot give used to abort the tool (std::system_error,
+// exit 134) after its header was written.
+TEST(CliLimits, ThreadsThatCannotStartEndTheRunWithAMessage) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer cannot run under an address space limit";
+#else
+  const std::string in = test::TempPath("threads.y4m"), out = test::TempPath("threads_out.y4m");
+  test::WriteFile(in, test::kSmallHeader + test::SmallFrames(2));
+  // 200 MB of address space: far less than the stacks of 256 threads.
+  const test::Run run =
+      test::Shell("ulimit -v 200000; " VANTREL_TOOL_PATH " --threads 256 " + in + " " + out);
+  EXPECT_EQ(run.exit_code, 1) << run.err;
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  EXPECT_NE(run.err.find("could not start thread"), std::string::npos) << run.err;
+#endif
 }
 
 }  // namespace

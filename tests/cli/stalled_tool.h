@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "tool_harness.h"
 
@@ -19,7 +20,7 @@ namespace vantrel::test {
 // The tool reading a pipe this test holds open and writing into another.
 class StalledTool {
  public:
-  StalledTool() {
+  explicit StalledTool(std::vector<std::string> args = {"--threads", "2", "-", "-"}) {
     int in[2], out[2];
     EXPECT_EQ(pipe2(in, O_CLOEXEC), 0);
     EXPECT_EQ(pipe2(out, O_CLOEXEC), 0);
@@ -31,7 +32,10 @@ class StalledTool {
       const int err = open(err_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       dup2(err, STDERR_FILENO);
       signal(SIGPIPE, SIG_DFL);
-      execl(VANTREL_TOOL_PATH, VANTREL_TOOL_PATH, "--threads", "2", "-", "-", nullptr);
+      std::vector<char*> argv = {const_cast<char*>(VANTREL_TOOL_PATH)};
+      for (std::string& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execv(VANTREL_TOOL_PATH, argv.data());
       _exit(127);
     }
     close(in[0]);

@@ -1,6 +1,7 @@
 // The tool end to end: real clips made by ffmpeg and the built binary.
 #include <gtest/gtest.h>
 
+#include "core/frame_map.h"
 #include "tool_harness.h"
 
 namespace vantrel {
@@ -39,7 +40,7 @@ TEST(CliTool, EveryModeKeepsTheOddLinesAndModeZeroEverything) {
   ASSERT_EQ(in.frames.size(), 6u);
   for (int mode = 0; mode <= 4; ++mode) {
     const std::string out = TempPath("mode.y4m");
-    ASSERT_EQ(Tool("--mode " + std::to_string(mode) + " " + Clip() + " " + out).exit_code, 0);
+    ASSERT_EQ(Tool("--keep bottom --mode " + std::to_string(mode) + " " + Clip() + " " + out).exit_code, 0);
     const test::Y4m y = ParseY4m(ReadFile(out), kFrame);
     ASSERT_EQ(y.frames.size(), in.frames.size());
     bool changed = false;
@@ -100,10 +101,10 @@ TEST(CliTool, SizesThatAreNotMultiplesOf16ArePadded) {
   const int w = 1920, h = 1080;
   const size_t frame = size_t(w) * h * 3 / 2;
   const std::string out = TempPath("1080out.y4m"), padded = TempPath("1080pad.y4m");
-  const test::Run run = Tool(Clip1080() + " " + out);
+  const test::Run run = Tool("--keep bottom " + Clip1080() + " " + out);
   ASSERT_EQ(run.exit_code, 0) << run.err;
   EXPECT_EQ(run.err, "");
-  ASSERT_EQ(Tool("--pad " + Clip1080() + " " + padded).exit_code, 0);
+  ASSERT_EQ(Tool("--keep bottom --pad " + Clip1080() + " " + padded).exit_code, 0);
   EXPECT_EQ(ReadFile(out), ReadFile(padded));
   const test::Y4m in = ParseY4m(ReadFile(Clip1080()), frame), p = ParseY4m(ReadFile(out), frame);
   ASSERT_EQ(p.frames.size(), 2u);
@@ -132,7 +133,7 @@ TEST(CliTool, PaddingEqualsDeinterlacingAPaddedFrameAndCropping) {
   test::WriteFile(TempPath("padded.raw"), raw);
   ASSERT_EQ(Tool("--raw 112x64 --pixel-type i420 " + TempPath("padded.raw") + " " +
                  TempPath("padded_out.raw")).exit_code, 0);
-  ASSERT_EQ(Tool("--pad " + clip + " " + TempPath("pad_out.y4m")).exit_code, 0);
+  ASSERT_EQ(Tool("--keep bottom --pad " + clip + " " + TempPath("pad_out.y4m")).exit_code, 0);
   const std::string big = ReadFile(TempPath("padded_out.raw"));
   const test::Y4m out = ParseY4m(ReadFile(TempPath("pad_out.y4m")), size_t(w) * h * 3 / 2);
   ASSERT_EQ(out.frames.size(), 2u);
@@ -199,7 +200,8 @@ TEST(CliTool, KeepingTheTopFieldDeinterlacesThePictureUpsideDown) {
   std::string flipped_in;
   for (const std::string& f : in.frames) flipped_in += "FRAME\n" + Flipped(f, W, H);
   test::WriteFile(TempPath("flipped.y4m"), in.header + "\n" + flipped_in);
-  ASSERT_EQ(Tool(TempPath("flipped.y4m") + " " + TempPath("flipped_out.y4m")).exit_code, 0);
+  ASSERT_EQ(Tool("--keep bottom " + TempPath("flipped.y4m") + " " + TempPath("flipped_out.y4m")).exit_code,
+            0);
   const test::Y4m back = ParseY4m(ReadFile(TempPath("flipped_out.y4m")), kFrame);
   ASSERT_EQ(back.frames.size(), t.frames.size());
   for (size_t f = 0; f < t.frames.size(); ++f) {
@@ -227,7 +229,7 @@ TEST(CliTool, DoubleRateGivesEachFieldItsFrameInTimeOrder) {
     EXPECT_EQ(r.exit_code, 0) << args << ": " << r.err;
     return ParseY4m(ReadFile(out), frame);
   };
-  const test::Y4m bottom = run(""), top = run("--keep top");
+  const test::Y4m bottom = run("--keep bottom"), top = run("--keep top");
   ASSERT_EQ(bottom.frames.size(), 3u);
   const test::Y4m tff = run("--double-rate --threads 3");
   EXPECT_NE(tff.header.find(" F50:1 Ip"), std::string::npos) << tff.header;
@@ -242,6 +244,108 @@ TEST(CliTool, DoubleRateGivesEachFieldItsFrameInTimeOrder) {
     EXPECT_EQ(bff.frames[2 * n + 1], top.frames[n]) << n;
   }
   EXPECT_NE(top.frames[0], bottom.frames[0]);
+}
+
+// The clip with another interlacing tag ("" for none) and, when given, a
+// parameter string after each FRAME.
+std::string Retagged(const test::Y4m& clip, const std::string& tag,
+                     const std::vector<std::string>& markers = {}) {
+  std::string header = clip.header;
+  header.replace(header.find(" It"), 3, tag.empty() ? "" : " " + tag);
+  std::string s = header + "\n";
+  for (size_t f = 0; f < clip.frames.size(); ++f) {
+    s += "FRAME" + (markers.empty() ? "" : " " + markers[f]) + "\n" + clip.frames[f];
+  }
+  return s;
+}
+
+TEST(CliTool, TheStreamsFieldOrderChoosesTheFieldKept) {
+  const int w = 64, h = 48;
+  const size_t frame = size_t(w) * h * 3 / 2;
+  const test::Y4m in = ParseY4m(ReadFile(test::MakeClip("tags.y4m", w, h, 4)), frame);
+  auto run = [&](const std::string& args, const std::string& stream) {
+    test::WriteFile(TempPath("tagged.y4m"), stream);
+    const std::string out = TempPath("tagged_out.y4m");
+    const test::Run r = Tool("--quiet " + args + " " + TempPath("tagged.y4m") + " " + out);
+    EXPECT_EQ(r.exit_code, 0) << args << ": " << r.err;
+    return ParseY4m(ReadFile(out), frame).frames;
+  };
+  const auto top = run("--keep top", Retagged(in, "It"));
+  const auto bottom = run("--keep bottom", Retagged(in, "It"));
+  ASSERT_EQ(top.size(), 4u);
+  ASSERT_NE(top[0], bottom[0]);
+  EXPECT_EQ(run("", Retagged(in, "It")), top);
+  for (const char* tag : {"Ib", "Ip", ""}) EXPECT_EQ(run("", Retagged(in, tag)), bottom) << tag;
+  // Top first, bottom first, progressive (passed as it is), an order not given.
+  const std::string mixed = Retagged(in, "Im", {"Iti", "Ibi", "Itp", "I??"});
+  using Frames = std::vector<std::string>;
+  EXPECT_EQ(run("", mixed), (Frames{top[0], bottom[1], in.frames[2], bottom[3]}));
+  EXPECT_EQ(run("--keep top", mixed)[1], top[1]) << "--keep still forces";
+  EXPECT_EQ(run("--double-rate", mixed), (Frames{top[0], bottom[0], bottom[1], top[1], in.frames[2],
+                                                 in.frames[2], top[3], bottom[3]}));
+}
+
+// --map: a map frame for every output frame, the picture upright whichever
+// field is kept; every luma sample the filter changed is marked, and only
+// samples of the field it rebuilt; mode 0 marks nothing and only mode 4
+// repairs blocks. With or without it the output is the same.
+TEST(CliTool, TheMapMarksWhatTheFilterChanged) {
+  const test::Y4m in = ParseY4m(ReadFile(Clip()), kFrame);
+  struct Case {
+    std::string args;
+    int kept_parity;  // of the first output frame; -1: nothing may be marked
+  };
+  const Case cases[] = {
+      {"--mode 0", -1},
+      {"--mode 3 --keep bottom", 1},
+      {"--keep bottom", 1},
+      {"--keep top --sub-region 0,0,360,288 --add-region 100,100,200,200", 0},
+      {"--double-rate --frames 2", 0},
+  };
+  for (const Case& c : cases) {
+    const std::string out = TempPath("map_out.y4m"), map = TempPath("map.y4m");
+    const test::Run run = Tool(c.args + " --map " + map + " " + Clip() + " " + out);
+    ASSERT_EQ(run.exit_code, 0) << c.args << ": " << run.err;
+    ASSERT_EQ(Tool(c.args + " " + Clip() + " " + TempPath("plain_out.y4m")).exit_code, 0);
+    EXPECT_EQ(ReadFile(out), ReadFile(TempPath("plain_out.y4m"))) << c.args;
+    const test::Y4m o = ParseY4m(ReadFile(out), kFrame), m = ParseY4m(ReadFile(map), kFrame);
+    EXPECT_EQ(m.header, o.header);
+    ASSERT_EQ(m.frames.size(), o.frames.size()) << c.args;
+    const size_t per = c.args.find("--double-rate") == std::string::npos ? 1 : 2;
+    const bool regions = c.args.find("--sub-region") != std::string::npos;
+    size_t marked = 0, repaired = 0;
+    for (size_t f = 0; f < m.frames.size(); ++f) {
+      const std::string& source = in.frames[f / per];
+      const int kept = c.kept_parity < 0 ? -1 : (c.kept_parity + int(f % per)) % 2;
+      for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+          const size_t i = size_t(y) * W + x;
+          const uint8_t v = uint8_t(m.frames[f][i]), s = uint8_t(source[i]);
+          const bool mark = v > DimmedLuma(255);
+          const bool restored =
+              regions && x < 360 && y < 288 && !(x >= 100 && x < 200 && y >= 100 && y < 200);
+          // Marked: a sample of the rebuilt field the regions did not restore;
+          // else the source dimmed, where the filter changed nothing.
+          ASSERT_TRUE(mark ? kept >= 0 && y % 2 != kept && !restored
+                           : v == DimmedLuma(s) && o.frames[f][i] == source[i])
+              << c.args << " " << x << "," << y;
+          marked += mark;
+          repaired += v == kRepairedColour.y;
+        }
+    }
+    EXPECT_EQ(marked > 0, c.kept_parity >= 0) << c.args;
+    EXPECT_EQ(repaired > 0, c.args.find("--mode") == std::string::npos) << c.args;
+  }
+  // Black and white lines in turn: combed throughout, framed in red.
+  const std::string lines = TempPath("lines.y4m"), map = TempPath("lines_map.y4m");
+  std::string bytes = "YUV4MPEG2 W64 H48\nFRAME\n";
+  for (int y = 0; y < 48; ++y) bytes += std::string(64, y % 2 ? '\xff' : '\0');
+  test::WriteFile(lines, bytes + std::string(64 * 48 / 2, '\x80'));
+  ASSERT_EQ(Tool("--map " + map + " " + lines + " " + TempPath("lines_out.y4m")).exit_code, 0);
+  const test::Y4m n = ParseY4m(ReadFile(map), 64 * 48 * 3 / 2);
+  ASSERT_EQ(n.frames.size(), 1u);
+  EXPECT_EQ(uint8_t(n.frames[0][0]), kCombedColour.y);
+  EXPECT_EQ(uint8_t(n.frames[0][64 * 48]), kCombedColour.u);
 }
 
 }  // namespace

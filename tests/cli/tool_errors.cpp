@@ -2,6 +2,7 @@
 // every complete frame before the fault written first.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include "tool_harness.h"
@@ -17,6 +18,24 @@ using test::Tool;
 bool Exists(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0;
+}
+
+// The tool run with its standard output on out_fd.
+test::Run ToolWritingTo(int out_fd, const std::vector<std::string>& args) {
+  const std::string err = TempPath("fd_err.txt");
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out_fd, STDOUT_FILENO);
+    dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
+    std::vector<char*> argv = {const_cast<char*>(VANTREL_TOOL_PATH)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(VANTREL_TOOL_PATH, argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), ReadFile(err)};
 }
 
 struct Case {
@@ -145,6 +164,66 @@ TEST(CliToolErrors, AReaderThatLeavesEarlyEndsTheToolQuietly) {
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(ReadFile(code), "0\n");
   EXPECT_EQ(run.err, "");
+}
+
+// A reader that leaves before the header is written used to give exit 1.
+TEST(CliToolErrors, AReaderGoneBeforeTheHeaderEndsTheToolQuietly) {
+  const std::string clip = TempPath("gone.y4m");
+  test::WriteFile(clip, test::kSmallHeader + test::SmallFrames(2));
+  int p[2];
+  ASSERT_EQ(pipe(p), 0);
+  close(p[0]);
+  const test::Run run = ToolWritingTo(p[1], {clip, "-"});
+  close(p[1]);
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.err, "");
+}
+
+// Frames written to a terminal flooded it; refused as compressors do.
+TEST(CliToolErrors, FramesAreNotWrittenToATerminal) {
+  const std::string clip = TempPath("tty.y4m");
+  test::WriteFile(clip, test::kSmallHeader + test::SmallFrames(2));
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
+  ASSERT_GE(terminal, 0);
+  const test::Run run = ToolWritingTo(terminal, {clip, "-"});
+  EXPECT_EQ(run.exit_code, 2);
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  EXPECT_NE(run.err.find("terminal"), std::string::npos) << run.err;
+  close(terminal);
+  close(master);
+}
+
+// With standard input closed, `-` used to read the tool's own interrupt pipe,
+// which took descriptor 0, and hang for ever.
+TEST(CliToolErrors, AClosedStandardStreamGivenAsDashIsRefused) {
+  const std::string clip = TempPath("closed.y4m"), out = TempPath("closed_out.y4m");
+  test::WriteFile(clip, test::kSmallHeader + test::SmallFrames(2));
+  for (const std::string& args : {"- " + out + " <&-", clip + " - >&-"}) {
+    const test::Run run = test::Shell("timeout 10 " VANTREL_TOOL_PATH " " + args);
+    EXPECT_EQ(run.exit_code, 2) << args;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_NE(run.err.find("closed"), std::string::npos) << run.err;
+  }
+}
+
+TEST(CliToolErrors, TheBareToolShowsTheUsageAndHelpTheExitStatuses) {
+  const std::string usage = TempPath("usage.txt"), help = TempPath("help.txt");
+  EXPECT_EQ(test::Shell(VANTREL_TOOL_PATH " > " + usage).exit_code, 2);
+  ASSERT_EQ(Tool("--help > " + help).exit_code, 0);
+  const std::string text = ReadFile(help);
+  EXPECT_EQ(ReadFile(usage), text);
+  // The options no mode reads stand apart, after the ones that count.
+  const size_t apart = text.find("no mode reads them:\n  --pixel-threshold");
+  EXPECT_TRUE(apart != std::string::npos && apart > text.find("--match-threshold"));
+  EXPECT_NE(text.find("rgb32 run is refused unless"), std::string::npos);
+  const size_t statuses = text.find("Exit status:\n  0 ");
+  ASSERT_NE(statuses, std::string::npos);
+  for (const char* code : {"\n  1 ", "\n  2 ", "\n  130 ", "\n  143 "})
+    EXPECT_NE(text.find(code, statuses), std::string::npos) << code;
 }
 
 }  // namespace

@@ -246,11 +246,14 @@ TEST(EngineProcess, MotionRepairReplacesEvenLinesWithSourceLines) {
   for (uint32_t row = 1; row < 256; row += 2)
     ASSERT_EQ(std::memcmp(&out.bytes[row * 320], &in.bytes[row * 320], 320), 0) << row;
 
+  // The facts the engine reports agree with what it wrote.
+  const FrameFacts facts = engine.LastFrameFacts();
   int searched = 0, repaired = 0;
   for (uint32_t b = 0; b < e.block_count(); ++b) {
     const BlockOrigin o = e.origin(b);
     const BlockMatch m = e.match(b);
     const bool was_searched = e.score(b) > 32;  // the frame is not combed throughout
+    ASSERT_EQ(facts.Searched(b), was_searched) << b;
     searched += was_searched;
     if (!was_searched) {
       EXPECT_EQ(m.cost, 0u);
@@ -258,6 +261,7 @@ TEST(EngineProcess, MotionRepairReplacesEvenLinesWithSourceLines) {
       EXPECT_EQ(m.dy, 0);
     }
     const bool copied = was_searched && m.cost < uint32_t(p.match_threshold);
+    ASSERT_EQ(facts.Repaired(b), copied) << b;
     repaired += copied;
     for (int k = 0; k < 8; ++k) {
       const uint8_t* got = &out.bytes[(o.y + 2 * k) * 320 + o.x];
@@ -269,6 +273,8 @@ TEST(EngineProcess, MotionRepairReplacesEvenLinesWithSourceLines) {
   EXPECT_GT(searched, 10);
   EXPECT_GT(repaired, 0);
   EXPECT_LT(repaired, searched + 1);
+  ASSERT_TRUE(engine.Process(src.planes(), out.planes(), p));  // mode 3 now
+  EXPECT_EQ(engine.LastFrameFacts().block_match, nullptr) << "mode 3 searches no block";
 }
 
 TEST(EngineProcess, CombedFrameRepairsNoBlockAndClearsEveryRecord) {
@@ -281,9 +287,12 @@ TEST(EngineProcess, CombedFrameRepairsNoBlockAndClearsEveryRecord) {
   Frame src = in, out(720, 576);
   EngineParams p;
   ASSERT_TRUE(engine.Process(src.planes(), out.planes(), p));
+  const FrameFacts facts = engine.LastFrameFacts();
+  EXPECT_TRUE(facts.combed_throughout);
   for (uint32_t b = 0; b < e.block_count(); ++b) {
     ASSERT_EQ(e.match(b).cost, 0u);
     ASSERT_EQ(e.match(b).dx, 0);
+    ASSERT_FALSE(facts.Repaired(b)) << "a cleared record is no repair";
   }
   p.mode = 2;
   EXPECT_EQ(RunMode(in, p).bytes, out.bytes) << "a combed frame is rebuilt everywhere";

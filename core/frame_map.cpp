@@ -1,0 +1,124 @@
+#include "core/frame_map.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vantrel {
+namespace {
+
+enum Mark : uint8_t { kNone = 0, kRebuilt = 1, kRepaired = 2 };
+
+// Every even line is replaced in modes 1 and 2 and in a frame combed
+// throughout; otherwise lines 0, 2 and height-2 always are, and the others
+// where the detector marked them.
+bool WholeLineRebuilt(const FrameFacts& f, int32_t y) {
+  if (f.mode == 1 || f.mode == 2 || f.combed_throughout) return true;
+  return y < 4 || y > int32_t(f.height) - 4;
+}
+
+// The marks of the rectangle [x1, x2) x [y1, y2), one byte per luma sample.
+void MarkRect(const FrameFacts& f, const PlaneView& marks, int32_t x1, int32_t y1, int32_t x2,
+              int32_t y2) {
+  for (int32_t y = y1; y < y2; ++y) {
+    uint8_t* row = marks.Line(y);
+    const bool rebuilt_field = f.mode != 0 && y % 2 == 0;
+    if (!rebuilt_field || WholeLineRebuilt(f, y)) {
+      std::memset(row + x1, rebuilt_field ? kRebuilt : kNone, size_t(x2 - x1));
+    } else {
+      // The mask holds 0x00 or 0xFF only.
+      const uint8_t* mask = f.comb_mask + ptrdiff_t(y) * f.comb_mask_pitch;
+      for (int32_t x = x1; x < x2; ++x) row[x] = uint8_t(mask[x] & kRebuilt);
+    }
+    if (!rebuilt_field || !f.block_match) continue;
+    const uint32_t first = uint32_t(y / 16) * f.blocks_x;
+    for (int32_t bx = x1 / 16; bx * 16 < x2; ++bx) {
+      if (!f.Repaired(first + uint32_t(bx))) continue;
+      const int32_t from = std::max(x1, bx * 16), to = std::min(x2, bx * 16 + 16);
+      std::memset(row + from, kRepaired, size_t(to - from));
+    }
+  }
+}
+
+// The value of a mark, chosen with masks rather than branches, so that the
+// loops over a line vectorise.
+uint8_t Pick(uint8_t mark, uint8_t none, uint8_t rebuilt, uint8_t repaired) {
+  const uint8_t is_none = uint8_t(-int(mark == kNone));
+  const uint8_t is_rebuilt = uint8_t(-int(mark == kRebuilt));
+  return uint8_t((none & is_none) | (rebuilt & is_rebuilt) | (repaired & ~(is_none | is_rebuilt)));
+}
+
+void FillRect(const PlaneView& plane, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+              uint8_t value) {
+  for (int32_t y = y1; y < y2; ++y) std::memset(plane.Line(y) + x1, value, size_t(x2 - x1));
+}
+
+// Chroma of a 2 x 2 cell takes the strongest mark among its luma samples.
+void DrawChroma(const PlaneView& marks, const PlaneView& u, const PlaneView& v) {
+  const int32_t width = u.row_size;
+  for (int32_t cy = 0; cy < u.height; ++cy) {
+    const uint8_t* a = marks.Line(2 * cy);
+    const uint8_t* b = marks.Line(2 * cy + 1);
+    uint8_t* ur = u.Line(cy);
+    uint8_t* vr = v.Line(cy);
+    for (int32_t cx = 0; cx < width; ++cx) {
+      const int32_t x = 2 * cx;
+      const uint8_t m = std::max(std::max(a[x], a[x + 1]), std::max(b[x], b[x + 1]));
+      ur[cx] = Pick(m, 128, kRebuiltColour.u, kRepairedColour.u);
+      vr[cx] = Pick(m, 128, kRebuiltColour.v, kRepairedColour.v);
+    }
+  }
+}
+
+// Sizes are read into locals: a byte store could alias the views, which
+// would keep the loops from being vectorised.
+void DrawLuma(const PlaneView& map, const PlaneView& source) {
+  const int32_t width = map.row_size;
+  for (int32_t y = 0; y < map.height; ++y) {
+    uint8_t* row = map.Line(y);
+    const uint8_t* src = source.Line(y);
+    for (int32_t x = 0; x < width; ++x) {
+      row[x] = Pick(row[x], DimmedLuma(src[x]), kRebuiltColour.y, kRepairedColour.y);
+    }
+  }
+}
+
+void DrawBorder(const FrameView& map) {
+  const PlaneView& y = map.planes[0];
+  // Even, so that it covers whole chroma samples.
+  const int32_t t = std::min(std::max<int32_t>(4, std::min(y.row_size, y.height) / 48 & ~1),
+                             std::min(y.row_size, y.height) / 2);
+  const MapColour c = kCombedColour;
+  const auto frame = [](const PlaneView& p, int32_t t_, uint8_t value) {
+    FillRect(p, 0, 0, p.row_size, t_, value);
+    FillRect(p, 0, p.height - t_, p.row_size, p.height, value);
+    FillRect(p, 0, t_, t_, p.height - t_, value);
+    FillRect(p, p.row_size - t_, t_, p.row_size, p.height - t_, value);
+  };
+  frame(y, t, c.y);
+  frame(map.planes[1], t / 2, c.u);
+  frame(map.planes[2], t / 2, c.v);
+}
+
+}  // namespace
+
+void DrawFrameMap(const FrameFacts& facts, const PlaneView& source_luma,
+                  const RegionList& regions, const FrameView& map) {
+  // The map's luma plane holds the marks until they are drawn.
+  const PlaneView& marks = map.planes[0];
+  const int32_t w = marks.row_size, h = marks.height;
+  MarkRect(facts, marks, 0, 0, w, h);
+  for (int32_t i = 0; i < regions.count; ++i) {
+    const Region& r = regions.regions[i];
+    if (!RegionFits(r, w, h)) continue;
+    if (r.kind == kSubRegion) {
+      FillRect(marks, r.x1, r.y1, r.x2, r.y2, kNone);
+    } else {
+      MarkRect(facts, marks, r.x1, r.y1, r.x2, r.y2);
+    }
+  }
+  DrawChroma(marks, map.planes[1], map.planes[2]);
+  DrawLuma(marks, source_luma);
+  if (facts.combed_throughout) DrawBorder(map);
+}
+
+}  // namespace vantrel
