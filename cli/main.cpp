@@ -1,14 +1,14 @@
 // vantrel: deinterlaces YUV4MPEG2 or raw video with the Vantrel filter.
 
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <unistd.h>
+#include <vector>
 
 #include "cli/interrupt.h"
 #include "cli/options.h"
 #include "cli/pipeline.h"
+#include "cli/platform.h"
 #include "cli/session.h"
 #include "core/version.h"
 
@@ -27,20 +27,25 @@ std::string FramesWritten(int64_t frames) {
                      : std::to_string(frames) + " frames were written before it";
 }
 
-// As a shell reports a process the signal ended: 128 + the signal.
-int Interrupted(int sig, int64_t frames_written) {
-  std::fprintf(stderr, "vantrel: interrupted by %s (%s)\n",
-               sig == SIGINT ? "Ctrl-C (SIGINT)" : "SIGTERM", FramesWritten(frames_written).c_str());
-  return 128 + sig;
+int Interrupted(int interrupt, int64_t frames_written) {
+  std::fprintf(stderr, "vantrel: interrupted by %s (%s)\n", vantrel::cli::InterruptName(interrupt),
+               FramesWritten(frames_written).c_str());
+  return vantrel::cli::InterruptExitCode(interrupt);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace vantrel::cli;
+  platform::PrepareProcess();
+  const std::vector<std::string> arguments = platform::Arguments(argc, argv);
+  std::vector<const char*> args;
+  for (const std::string& a : arguments) args.push_back(a.c_str());
   Options options;
   std::string error;
-  if (!ParseOptions(argc, argv, &options, &error)) return Fail(error, kExitUsage);
+  if (!ParseOptions(int(args.size()), args.data(), &options, &error)) {
+    return Fail(error, kExitUsage);
+  }
   if (options.help) {
     std::fputs(UsageText(), stdout);
     return 0;
@@ -49,10 +54,6 @@ int main(int argc, char** argv) {
     std::printf("vantrel %s\n", vantrel::kVersion);
     return 0;
   }
-  // A closed output pipe is reported by write() and ends the run cleanly.
-  std::signal(SIGPIPE, SIG_IGN);
-  // So is a file grown past the size limit (EFBIG), with a message.
-  std::signal(SIGXFSZ, SIG_IGN);
   InstallInterruptHandlers();
 
   Session session;
@@ -68,7 +69,7 @@ int main(int argc, char** argv) {
   if (!StartRun(options, &session, &error)) return Fail(error);
 
   const bool show = options.progress == Options::Progress::kOn ||
-                    (options.progress == Options::Progress::kAuto && isatty(STDERR_FILENO));
+                    (options.progress == Options::Progress::kAuto && platform::ErrorsGoToTerminal());
   int64_t total = session.reader->format().frame_count;
   if (options.max_frames >= 0 && (total < 0 || total > options.max_frames)) {
     total = options.max_frames;
