@@ -1,19 +1,18 @@
 #include <new>
 #include <string>
 
+#include "avisynth_shared/pixel_types.h"
+#include "avisynth_shared/script_functions.h"
 #include "plugin/filter.h"
 #include "plugin/host_frames.h"
-#include "plugin/pixel_types.h"
 #include "plugin/regions.h"
 #include "sdk/avisynth.h"
 
 namespace vantrel {
 
-static const char kDescription[] = "`Vantrel' Vantrel plugin";
-
 AVSValue ApplyDeinterlace(AVSValue args, void*, IScriptEnvironment* env) {
   const PClip child = args[0].AsClip();
-  if (!child) env->ThrowError("VantrelDeinterlace: the first argument must be a clip");
+  if (!child) env->ThrowError("%s", kNotAClipMessage);
   const int pixel_type = child->GetVideoInfo().pixel_type;
   if (!FormatOf(pixel_type)) {
     env->ThrowError("%s", UnsupportedPixelTypeMessage(pixel_type).c_str());
@@ -27,16 +26,17 @@ AVSValue ApplyDeinterlace(AVSValue args, void*, IScriptEnvironment* env) {
   requested.use_comb_mask = args[1 + kParamCount].AsBool(requested.use_comb_mask);
   requested.use_output_reference = args[2 + kParamCount].AsBool(requested.use_output_reference);
   auto* filter = new (std::nothrow) DeinterlaceFilter(child, requested, DetectCpuFeatures());
-  if (!filter) env->ThrowError("VantrelDeinterlace: not enough memory to create the filter");
+  if (!filter) env->ThrowError("%s", kNoFilterMemoryMessage);
   return AVSValue(static_cast<IClip*>(filter));
 }
 
 }  // namespace vantrel
 
 extern "C" const char* AvisynthPluginInit2(IScriptEnvironment* env) {
-  env->AddFunction("VantrelDeinterlace", "c[a]i[a]i[a]i[a]i[a]i[a]b[a]b",
-                   vantrel::ApplyDeinterlace, nullptr);
-  env->AddFunction("VTDeinterlace_AddRegion", "i[a]i[a]i[a]i", vantrel::ApplyAddRegion, nullptr);
-  env->AddFunction("VTDeinterlace_SubRegion", "i[a]i[a]i[a]i", vantrel::ApplySubRegion, nullptr);
-  return vantrel::kDescription;
+  using namespace vantrel;
+  env->AddFunction(kDeinterlaceFunction.name, kDeinterlaceFunction.params, ApplyDeinterlace,
+                   nullptr);
+  env->AddFunction(kAddRegionFunction.name, kAddRegionFunction.params, ApplyAddRegion, nullptr);
+  env->AddFunction(kSubRegionFunction.name, kSubRegionFunction.params, ApplySubRegion, nullptr);
+  return kPluginDescription;
 }

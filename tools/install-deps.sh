@@ -14,6 +14,9 @@ command -v help2man >/dev/null 2>&1 || missing="$missing help2man"
 command -v aarch64-linux-gnu-g++ >/dev/null 2>&1 || missing="$missing g++-aarch64-linux-gnu"
 command -v qemu-aarch64 >/dev/null 2>&1 || missing="$missing qemu-user"
 [ -f /usr/src/googletest/CMakeLists.txt ] || missing="$missing googletest"
+# make test-windows: MinGW-w64 (the -posix compilers have std::thread) and Wine.
+command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 || missing="$missing g++-mingw-w64-x86-64-posix"
+command -v wine >/dev/null 2>&1 || [ -x /usr/lib/wine/wine64 ] || missing="$missing wine64"
 [ -z "$missing" ] && exit 0
 if [ "$(id -u)" != 0 ]; then
   echo "missing:$missing; install them (as root: apt-get install$missing)" >&2
