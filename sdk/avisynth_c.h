@@ -133,15 +133,16 @@ struct AVS_VideoInfo {
 };
 
 // A script value, laid out as the C++ interface's AVSValue: a type letter, an
-// array length and an 8-byte payload. Treat it as a fat pointer: a clip held
-// in one is a counted reference, released with avs_release_value.
+// array length and an 8-byte payload. A clip held in one is a counted
+// reference of the host's; a plugin makes one with avs_set_to_clip and hands
+// it over as its result.
 struct AVS_Value {
   // 'v'oid, 'c'lip, 'b'ool, 'i'nt, 'l'ong (64-bit int), 'f'loat, 'd'ouble,
   // 's'tring, 'a'rray; 'e'rror only as an apply function's result.
   short type;
   short array_size;
   union {
-    void* clip;  // the host's clip; pass the value to avs_take_clip instead
+    void* clip;  // opaque to the plugin
     char boolean;
     int integer;
     int64_t longlong;
@@ -153,31 +154,16 @@ struct AVS_Value {
 };
 
 // A plugin entered through avisynth_c_plugin_init2 is told about 64-bit
-// values: an "i" argument may arrive as 'l', an "f" one as 'i', 'l' or 'd'.
+// values: an "i" argument may arrive as 'l' (an "f" one as 'i', 'l' or 'd').
 inline bool avs_defined(const AVS_Value& v) { return v.type != 'v'; }
 inline bool avs_is_clip(const AVS_Value& v) { return v.type == 'c'; }
 inline bool avs_is_bool(const AVS_Value& v) { return v.type == 'b'; }
 inline bool avs_is_int(const AVS_Value& v) { return v.type == 'i' || v.type == 'l'; }
-inline bool avs_is_float(const AVS_Value& v) {
-  return v.type == 'f' || v.type == 'd' || v.type == 'i' || v.type == 'l';
-}
-inline bool avs_is_string(const AVS_Value& v) { return v.type == 's'; }
 inline bool avs_is_array(const AVS_Value& v) { return v.type == 'a'; }
 inline bool avs_is_error(const AVS_Value& v) { return v.type == 'e'; }
 inline bool avs_as_bool(const AVS_Value& v) { return v.d.boolean != 0; }
 inline int64_t avs_as_long(const AVS_Value& v) {
   return v.type == 'l' ? v.d.longlong : v.d.integer;
-}
-inline double avs_as_float(const AVS_Value& v) {
-  switch (v.type) {
-    case 'i': return v.d.integer;
-    case 'l': return static_cast<double>(v.d.longlong);
-    case 'd': return v.d.double_pt;
-    default: return v.d.floating_pt;
-  }
-}
-inline const char* avs_as_string(const AVS_Value& v) {
-  return avs_is_string(v) || avs_is_error(v) ? v.d.string : nullptr;
 }
 // A non-array counts as an array of one.
 inline int avs_array_size(const AVS_Value& v) { return avs_is_array(v) ? v.array_size : 1; }
@@ -185,7 +171,7 @@ inline AVS_Value avs_array_elt(const AVS_Value& v, int index) {
   return avs_is_array(v) ? v.d.array[index] : v;
 }
 
-// Values that hold nothing counted need no avs_release_value.
+// Values that hold nothing counted.
 inline AVS_Value avs_new_value_void() {
   AVS_Value v{};
   v.type = 'v';
@@ -201,12 +187,6 @@ inline AVS_Value avs_new_value_int(int i) {
   AVS_Value v{};
   v.type = 'i';
   v.d.integer = i;
-  return v;
-}
-inline AVS_Value avs_new_value_string(const char* s) {
-  AVS_Value v{};
-  v.type = 's';
-  v.d.string = s;
   return v;
 }
 // The array is the caller's; the host only reads it during the call.
