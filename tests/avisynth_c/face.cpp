@@ -6,6 +6,7 @@
 #include "avisynth_c/face.h"
 #include "avisynth_c/regions.h"
 #include "avisynth_c/stand_in.h"
+#include "avisynth_shared/pixel_types.h"
 #include "core/deinterlacer.h"
 
 namespace vantrel {
@@ -27,10 +28,7 @@ AVS_Value Int(int64_t v) {
 // The filter core's answer for a tight frame (Y, U, V).
 Bytes CoreResult(const Bytes& tight, int pixel_type, int width, int height,
                  const RequestedParams& requested = {}, const RegionList& regions = {}) {
-  const PixelFormat format = pixel_type == AVS_CS_YUY2    ? PixelFormat::kYuy2
-                             : pixel_type == AVS_CS_BGR24 ? PixelFormat::kRgb24
-                             : pixel_type == AVS_CS_BGR32 ? PixelFormat::kRgb32
-                                                          : PixelFormat::kYuv420;
+  const PixelFormat format = *FormatOf(pixel_type);
   Bytes in = tight, out(tight.size());
   EXPECT_EQ(Deinterlacer(requested).Process(format, BlockView(format, in.data(), width, height),
                                             BlockView(format, out.data(), width, height), regions),
