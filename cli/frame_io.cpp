@@ -1,78 +1,22 @@
 #include "cli/frame_io.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/stat.h>
-#include <sys/uio.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
-#include "cli/interrupt.h"
+#include "cli/platform.h"
 
 namespace vantrel::cli {
 namespace {
 
+using platform::ErrorText;
+using platform::FileFacts;
+using platform::Slice;
+
 // Text headers and small frames are read through this buffer; frames at
-// least this large go straight from the descriptor into the caller's memory.
+// least this large go straight from the file into the caller's memory.
 constexpr size_t kBufferBytes = 64 * 1024;
-constexpr int kMaxIov = 1024;  // IOV_MAX on Linux and the BSDs
-
-[[maybe_unused]] std::string FromStrerror(int ret, const char* buf) {
-  return ret == 0 ? std::string(buf) : std::string("unknown error");
-}
-[[maybe_unused]] std::string FromStrerror(const char* ret, const char*) {
-  return std::string(ret);
-}
-
-// strerror() may share one buffer between threads; the tool has several.
-std::string ErrorText(int err) {
-  char buf[256] = {};
-  return FromStrerror(strerror_r(err, buf, sizeof buf), buf);
-}
-
-// Descriptors inherited in non-blocking mode must still block: wait
-// instead of spinning on EAGAIN. An interruptible wait also ends, with
-// ECANCELED, once Ctrl-C has arrived.
-bool WaitFor(int fd, short events, bool interruptible) {
-  pollfd p[2] = {{fd, events, 0}, {InterruptFd(), POLLIN, 0}};
-  const nfds_t count = interruptible && p[1].fd >= 0 ? 2 : 1;
-  for (;;) {
-    if (poll(p, count, -1) >= 0) {
-      if (count == 2 && p[1].revents != 0) {
-        errno = ECANCELED;
-        return false;
-      }
-      return true;
-    }
-    if (errno != EINTR) return false;
-  }
-}
-
-// A pipe or terminal (`may_block`) can stall for ever, so it is read only
-// once poll says so, where Ctrl-C can end the wait; a file never stalls.
-ssize_t ReadSome(int fd, const iovec* iov, int count, bool may_block) {
-  for (bool wait = may_block;; wait = true) {
-    if (wait && !WaitFor(fd, POLLIN, true)) return -1;
-    const ssize_t r = readv(fd, iov, count);
-    if (r >= 0) return r;
-    if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) return -1;
-  }
-}
-
-// Not interruptible: after Ctrl-C the frames already read are still written
-// (a second Ctrl-C ends a stalled output).
-ssize_t WriteSome(int fd, const iovec* iov, int count) {
-  for (;;) {
-    const ssize_t r = writev(fd, iov, count);
-    if (r >= 0) return r;
-    if (errno == EINTR) continue;
-    if ((errno == EAGAIN || errno == EWOULDBLOCK) && WaitFor(fd, POLLOUT, false)) continue;
-    return -1;
-  }
-}
+constexpr int kMaxSlices = 1024;  // IOV_MAX on Linux and the BSDs
 
 struct Rows {
   uint8_t* data;
@@ -108,14 +52,14 @@ class RowCursor {
     return copied;
   }
 
-  int Gather(iovec* iov, int max) const {
+  int Gather(Slice* slices, int max) const {
     int n = 0;
     size_t col = col_;
     for (int p = plane_; p < count_ && n < max; ++p) {
       const Rows& r = planes_[p];
       for (size_t row = p == plane_ ? row_ : 0; row < r.rows && n < max; ++row) {
-        iov[n].iov_base = r.data + r.pitch * static_cast<ptrdiff_t>(row) + col;
-        iov[n].iov_len = r.row_bytes - col;
+        slices[n].data = r.data + r.pitch * static_cast<ptrdiff_t>(row) + col;
+        slices[n].size = r.row_bytes - col;
         ++n;
         col = 0;
       }
@@ -185,40 +129,38 @@ std::string Printable(std::string_view bytes, size_t max_len) {
 // ---- InputStream ----
 
 InputStream::~InputStream() {
-  if (owns_fd_) close(fd_);
+  if (owns_fd_) platform::Close(fd_);
 }
 
 bool InputStream::Open(const std::string& path, std::string* error) {
-  if (fd_ >= 0) {
+  if (fd_ != platform::kNoFile) {
     *error = name_ + ": already open";
     return false;
   }
   if (path == "-") {
-    fd_ = STDIN_FILENO;
+    fd_ = platform::StandardInput();
     name_ = "standard input";
   } else {
     name_ = path;
-    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) {
+    fd_ = platform::OpenForReading(path);
+    if (fd_ == platform::kNoFile) {
       *error = "cannot open " + path + ": " + ErrorText(errno);
       return false;
     }
     owns_fd_ = true;
   }
-  struct stat st = {};
-  if (fstat(fd_, &st) == 0) {
-    if (S_ISDIR(st.st_mode)) {
+  FileFacts facts;
+  if (platform::Describe(fd_, &facts)) {
+    if (facts.kind == FileFacts::Kind::kDirectory) {
       *error = name_ + " is a directory, not a video file";
       return false;
     }
-    if (S_ISREG(st.st_mode)) {
-      file_end_ = st.st_size;
-      start_ = std::max<int64_t>(0, lseek(fd_, 0, SEEK_CUR));
+    if (facts.kind == FileFacts::Kind::kRegular) {
+      file_end_ = facts.size;
+      start_ = facts.position;
     }
-    // Pipes and terminals may be shared by input and output without harm.
-    has_id_ = S_ISREG(st.st_mode) || S_ISBLK(st.st_mode);
-    dev_ = st.st_dev;
-    ino_ = st.st_ino;
+    has_id_ = facts.has_id;
+    id_ = facts.id;
   }
   buffer_.resize(kBufferBytes);
   return true;
@@ -231,9 +173,10 @@ int64_t InputStream::RemainingSize() const {
 }
 
 bool InputStream::IsSameFile(const std::string& path) const {
-  struct stat st = {};
-  const int r = path == "-" ? fstat(STDOUT_FILENO, &st) : stat(path.c_str(), &st);
-  return has_id_ && r == 0 && st.st_dev == dev_ && st.st_ino == ino_;
+  FileFacts out;
+  const bool known = path == "-" ? platform::Describe(platform::StandardOutput(), &out)
+                                 : platform::DescribePath(path, &out);
+  return has_id_ && known && out.id == id_;
 }
 
 std::string InputStream::ReadError(int err) const {
@@ -245,8 +188,8 @@ std::string InputStream::ReadError(int err) const {
 bool InputStream::Fill(std::string* error) {
   pos_ = end_ = 0;
   if (eof_) return true;
-  const iovec iov = {buffer_.data(), buffer_.size()};
-  const ssize_t r = ReadSome(fd_, &iov, 1, file_end_ < 0);
+  const Slice slice = {buffer_.data(), buffer_.size()};
+  const int64_t r = platform::ReadSome(fd_, &slice, 1, file_end_ < 0);
   if (r < 0) {
     *error = ReadError(errno);
     return false;
@@ -303,8 +246,9 @@ bool InputStream::ReadPlanes(const PlaneOut* planes, const PlaneShape* shapes, i
       // A small rest: one buffered read also brings the next markers and frames.
       ok = Fill(error);
     } else {
-      iovec iov[kMaxIov];
-      const ssize_t r = ReadSome(fd_, iov, cursor.Gather(iov, kMaxIov), file_end_ < 0);
+      Slice slices[kMaxSlices];
+      const int64_t r =
+          platform::ReadSome(fd_, slices, cursor.Gather(slices, kMaxSlices), file_end_ < 0);
       if (r < 0) {
         *error = ReadError(errno);
         ok = false;
@@ -323,22 +267,22 @@ bool InputStream::ReadPlanes(const PlaneOut* planes, const PlaneShape* shapes, i
 // ---- OutputStream ----
 
 OutputStream::~OutputStream() {
-  if (owns_fd_) close(fd_);
+  if (owns_fd_) platform::Close(fd_);
 }
 
 bool OutputStream::Open(const std::string& path, std::string* error) {
-  if (fd_ >= 0) {
+  if (fd_ != platform::kNoFile) {
     *error = name_ + ": already open";
     return false;
   }
   if (path == "-") {
-    fd_ = STDOUT_FILENO;
+    fd_ = platform::StandardOutput();
     name_ = "standard output";
     return true;
   }
   name_ = path;
-  fd_ = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd_ < 0) {
+  fd_ = platform::OpenForWriting(path);
+  if (fd_ == platform::kNoFile) {
     *error = "cannot open " + path + " for writing: " + ErrorText(errno);
     return false;
   }
@@ -354,7 +298,7 @@ WriteStatus OutputStream::Fail(int err, std::string* error) {
     failed_ = WriteStatus::kError;
     failure_ = name_ + ": cannot write: " + ErrorText(err);
     if (err == ENOSPC) failure_ += "; free some space or write elsewhere";
-    if (err == EFBIG) failure_ += "; the file reached its size limit (ulimit -f); write elsewhere";
+    if (err == EFBIG) failure_ += std::string("; ") + platform::kFileSizeLimitHint + "; write elsewhere";
   }
   *error = failure_;
   return failed_;
@@ -370,8 +314,8 @@ WriteStatus OutputStream::WritePlanes(std::string_view prefix, const PlaneIn* pl
     *error = failure_;
     return failed_;
   }
-  if (fd_ < 0) return Fail(EBADF, error);
-  // writev() only reads through these pointers.
+  if (fd_ == platform::kNoFile) return Fail(EBADF, error);
+  // Writes only read through these pointers.
   RowCursor cursor;
   cursor.Add(reinterpret_cast<uint8_t*>(const_cast<char*>(prefix.data())),
              static_cast<ptrdiff_t>(prefix.size()), prefix.size(), 1);
@@ -380,8 +324,8 @@ WriteStatus OutputStream::WritePlanes(std::string_view prefix, const PlaneIn* pl
                static_cast<size_t>(shapes[i].row_bytes), static_cast<size_t>(shapes[i].rows));
   }
   while (cursor.remaining() > 0) {
-    iovec iov[kMaxIov];
-    const ssize_t r = WriteSome(fd_, iov, cursor.Gather(iov, kMaxIov));
+    Slice slices[kMaxSlices];
+    const int64_t r = platform::WriteSome(fd_, slices, cursor.Gather(slices, kMaxSlices));
     if (r < 0) return Fail(errno, error);
     if (r == 0) return Fail(EIO, error);  // would loop forever otherwise
     cursor.Advance(static_cast<size_t>(r));
@@ -392,10 +336,9 @@ WriteStatus OutputStream::WritePlanes(std::string_view prefix, const PlaneIn* pl
 WriteStatus OutputStream::Close(std::string* error) {
   if (owns_fd_) {
     owns_fd_ = false;
-    const int r = close(fd_);
-    fd_ = -1;
-    // After EINTR the descriptor is gone on Linux; nothing to retry.
-    if (r < 0 && errno != EINTR && failed_ == WriteStatus::kOk) return Fail(errno, error);
+    const int err = platform::Close(fd_);
+    fd_ = platform::kNoFile;
+    if (err != 0 && failed_ == WriteStatus::kOk) return Fail(err, error);
   }
   if (failed_ != WriteStatus::kOk) *error = failure_;
   return failed_;

@@ -1,10 +1,10 @@
-// Frame streams on file descriptors: the reader and writer bases shared by the
+// Frame streams on files and pipes: the reader and writer bases shared by the
 // YUV4MPEG2 and raw formats, and the byte-exact input and output under them.
 //
 // A path of "-" means standard input or standard output. Errors are reported
 // as message strings that name the file; nothing here throws or prints.
-// Writers report a closed pipe as WriteStatus::kBrokenPipe; that only reaches
-// the caller if SIGPIPE is ignored (otherwise the signal ends the process).
+// Writers report a closed pipe as WriteStatus::kBrokenPipe; on POSIX that only
+// reaches the caller if SIGPIPE is ignored (platform::PrepareProcess).
 #pragma once
 
 #include <cstddef>
@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "cli/platform.h"
 
 namespace vantrel::cli {
 
@@ -100,12 +102,11 @@ class InputStream {
   bool Fill(std::string* error);
   std::string ReadError(int err) const;
 
-  int fd_ = -1;
+  platform::FileHandle fd_ = platform::kNoFile;
   bool owns_fd_ = false;
   int64_t file_end_ = -1;  // size of a regular file, else -1
-  bool has_id_ = false;    // a regular file or a block device: dev_ and ino_
-  uint64_t dev_ = 0;
-  uint64_t ino_ = 0;
+  bool has_id_ = false;    // a regular file or a disk: id_
+  platform::FileId id_;
   int64_t start_ = 0;      // file position at Open
   std::string name_;
   std::vector<uint8_t> buffer_;
@@ -137,7 +138,7 @@ class OutputStream {
  private:
   WriteStatus Fail(int err, std::string* error);
 
-  int fd_ = -1;
+  platform::FileHandle fd_ = platform::kNoFile;
   bool owns_fd_ = false;
   std::string name_;
   WriteStatus failed_ = WriteStatus::kOk;

@@ -1,25 +1,26 @@
-// Ctrl-C (SIGINT) and SIGTERM end a run early but cleanly. The handler only
-// notes the signal, says on standard error what happens now, and makes a
-// descriptor readable, so that a read waiting on a stalled pipe wakes up; the
-// run then stops reading, writes the frames it already has and exits with
-// 128 + the signal. The handler is a one-shot: a second signal ends the
-// process at once, should the output be stalled too.
+// Ctrl-C (SIGINT) and SIGTERM end a run early but cleanly; on Windows Ctrl-C
+// and Ctrl-Break, through a console control handler. The handler only notes
+// the interrupt, says on standard error what happens now, and wakes a read
+// waiting on a stalled pipe; the run then stops reading, writes the frames it
+// already has and exits with 128 + the signal (130 for Ctrl-C). The handler
+// is a one-shot: a second interrupt ends the process at once, should the
+// output be stalled too. Implemented with the rest of the seam in
+// platform_posix.cpp and platform_windows.cpp.
 #pragma once
 
 namespace vantrel::cli {
 
-// False when the system refuses; the signals then keep their default action.
+// False when the system refuses; interrupts then keep their default action.
 bool InstallInterruptHandlers();
 
-// The signal that arrived, or 0.
+// The interrupt that arrived (a signal number on POSIX), or 0.
 int InterruptSignal();
+// For the closing message and the exit code of an interrupted run.
+const char* InterruptName(int interrupt);
+int InterruptExitCode(int interrupt);
 
-// Readable once a signal has arrived or CancelReads ran; -1 before
-// InstallInterruptHandlers. Input waits watch it and then fail (ECANCELED).
-int InterruptFd();
-
-// Ends every wait for input from now on, without a signal: for a run that
-// can no longer write, so that a stalled input does not keep it alive.
+// Ends every wait for input from now on, without an interrupt: for a run
+// that can no longer write, so that a stalled input does not keep it alive.
 void CancelReads();
 
 }  // namespace vantrel::cli

@@ -1,19 +1,16 @@
 // vantrel: deinterlaces YUV4MPEG2 or raw video with the Vantrel filter.
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <new>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "cli/interrupt.h"
 #include "cli/options.h"
 #include "cli/pipeline.h"
+#include "cli/platform.h"
 #include "cli/session.h"
 #include "core/version.h"
 
@@ -32,43 +29,23 @@ std::string FramesWritten(int64_t frames) {
                      : std::to_string(frames) + " frames were written before it";
 }
 
-// As a shell reports a process the signal ended: 128 + the signal.
-int Interrupted(int sig, int64_t frames_written) {
-  std::fprintf(stderr, "vantrel: interrupted by %s (%s)\n",
-               sig == SIGINT ? "Ctrl-C (SIGINT)" : "SIGTERM", FramesWritten(frames_written).c_str());
-  return 128 + sig;
+int Interrupted(int interrupt, int64_t frames_written) {
+  std::fprintf(stderr, "vantrel: interrupted by %s (%s)\n", vantrel::cli::InterruptName(interrupt),
+               FramesWritten(frames_written).c_str());
+  return vantrel::cli::InterruptExitCode(interrupt);
 }
-
-// Descriptors 0-2 the tool was started without. Each is opened on /dev/null
-// before anything else opens a file, which would otherwise take its number
-// (the interrupt pipe on 0 was then read as the input).
-struct ClosedStreams {
-  bool in = false, out = false;
-};
-
-ClosedStreams OpenClosedStandardStreams() {
-  bool closed[3] = {};
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-    closed[fd] = true;
-    // Opened in order, each takes the lowest free number: this one. Without
-    // /dev/null a later file could take it: stop before anything is done.
-    if (open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY) != fd) std::_Exit(kExitFailure);
-  }
-  return {closed[0], closed[1]};
-}
-
-bool IsTerminal(int fd) { return isatty(fd) == 1; }
 
 // Refuses what cannot run before any file is opened; "" if it can.
-std::string StreamProblem(const vantrel::cli::Options& o, ClosedStreams closed) {
-  if (o.input == "-" && closed.in) {
+std::string StreamProblem(const vantrel::cli::Options& o,
+                          vantrel::cli::platform::ClosedStreams closed) {
+  namespace platform = vantrel::cli::platform;
+  if (o.input == "-" && closed.input) {
     return "standard input is closed; give INPUT as a file or pipe the video in";
   }
   for (const std::string* out : {&o.output, &o.map}) {
     if (*out != "-") continue;
-    if (closed.out) return "standard output is closed; give a file instead of -";
-    if (IsTerminal(STDOUT_FILENO)) {
+    if (closed.output) return "standard output is closed; give a file instead of -";
+    if (platform::OutputGoesToTerminal()) {
       return "standard output is a terminal, which the video would flood; redirect it to a "
              "file (> out.y4m) or pipe it on (| ffmpeg -i - out.mkv)";
     }
@@ -76,11 +53,17 @@ std::string StreamProblem(const vantrel::cli::Options& o, ClosedStreams closed) 
   return "";
 }
 
-int Run(int argc, char** argv, ClosedStreams closed) {
+int Run(int argc, char** argv, vantrel::cli::platform::ClosedStreams closed) {
   using namespace vantrel::cli;
+  platform::PrepareProcess();
+  const std::vector<std::string> arguments = platform::Arguments(argc, argv);
+  std::vector<const char*> args;
+  for (const std::string& a : arguments) args.push_back(a.c_str());
   Options options;
   std::string error;
-  if (!ParseOptions(argc, argv, &options, &error)) return Fail(error, kExitUsage);
+  if (!ParseOptions(int(args.size()), args.data(), &options, &error)) {
+    return Fail(error, kExitUsage);
+  }
   if (options.help || options.no_arguments) {
     std::fputs(UsageText(), stdout);
     return options.help ? 0 : kExitUsage;
@@ -91,10 +74,6 @@ int Run(int argc, char** argv, ClosedStreams closed) {
   }
   error = StreamProblem(options, closed);
   if (!error.empty()) return Fail(error, kExitUsage);
-  // A closed output pipe is reported by write() and ends the run cleanly.
-  std::signal(SIGPIPE, SIG_IGN);
-  // So is a file grown past the size limit (EFBIG), with a message.
-  std::signal(SIGXFSZ, SIG_IGN);
   InstallInterruptHandlers();
 
   Session session;
@@ -114,7 +93,7 @@ int Run(int argc, char** argv, ClosedStreams closed) {
   }
 
   const bool show = options.progress == Options::Progress::kOn ||
-                    (options.progress == Options::Progress::kAuto && IsTerminal(STDERR_FILENO));
+                    (options.progress == Options::Progress::kAuto && platform::ErrorsGoToTerminal());
   int64_t total = session.reader->format().frame_count;
   if (options.max_frames >= 0 && (total < 0 || total > options.max_frames)) {
     total = options.max_frames;
@@ -143,7 +122,10 @@ int Run(int argc, char** argv, ClosedStreams closed) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const ClosedStreams closed = OpenClosedStandardStreams();
+  // Before anything else opens a file, which would otherwise take a closed
+  // stream's number (the interrupt pipe on 0 was once read as the input).
+  const vantrel::cli::platform::ClosedStreams closed =
+      vantrel::cli::platform::OpenClosedStandardStreams();
   try {
     return Run(argc, argv, closed);
   } catch (const std::bad_alloc&) {

@@ -2,19 +2,11 @@
 
 #include <cstdlib>
 
+#include "avisynth_shared/script_functions.h"
 #include "plugin/host_frames.h"
 #include "plugin/regions.h"
 
 namespace vantrel {
-
-bool PassesProcessorGate(const CpuFeatures& cpu) {
-#if defined(__aarch64__)
-  // NEON, the architecture's own baseline, stands in for MMX and SSE.
-  return cpu.neon;
-#else
-  return cpu.mmx && cpu.sse;
-#endif
-}
 
 DeinterlaceFilter::DeinterlaceFilter(PClip source, int mode, int search_range,
                                      int comb_threshold, int match_threshold,
@@ -56,7 +48,7 @@ PVideoFrame DeinterlaceFilter::GetFrame(int n, IScriptEnvironment* env) {
   if (core_.Process(*format, in, out, ProcessRegionList()) != FrameResult::kDone) {
     // The new frame holds no picture: better the host's error than a frame
     // that only looks processed.
-    env->ThrowError("VantrelDeinterlace: not enough memory to process frame %d", n);
+    env->ThrowError("%s", NoFrameMemoryMessage(n).c_str());
   }
   return dst;
 }

@@ -4,15 +4,12 @@
 // several threads at once.
 #pragma once
 
+#include "avisynth_shared/script_functions.h"
 #include "core/deinterlacer.h"
 #include "engine/cpu.h"
 #include "sdk/avisynth.h"
 
 namespace vantrel {
-
-// Frames are processed only on a processor with MMX and SSE (NEON on ARM);
-// on any other the host's new frames are returned unwritten.
-bool PassesProcessorGate(const CpuFeatures& cpu);
 
 class DeinterlaceFilter : public GenericVideoFilter {
  public:

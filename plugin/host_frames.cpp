@@ -2,17 +2,6 @@
 
 namespace vantrel {
 
-std::optional<PixelFormat> FormatOf(int pixel_type) {
-  switch (pixel_type) {
-    case VideoInfo::CS_YV12:
-    case VideoInfo::CS_I420: return PixelFormat::kYuv420;
-    case VideoInfo::CS_YUY2: return PixelFormat::kYuy2;
-    case VideoInfo::CS_BGR24: return PixelFormat::kRgb24;
-    case VideoInfo::CS_BGR32: return PixelFormat::kRgb32;
-    default: return std::nullopt;
-  }
-}
-
 template <typename Pointer>
 static FrameView MakeView(const PVideoFrame& frame, PixelFormat format, bool yv12,
                           Pointer pointer_of) {

@@ -2,15 +2,11 @@
 // pointers and pitches, chroma in the order the classic layout stores it.
 #pragma once
 
-#include <optional>
-
+#include "avisynth_shared/pixel_types.h"
 #include "core/frame_view.h"
 #include "sdk/avisynth.h"
 
 namespace vantrel {
-
-// The core's format for one of the five pixel types VantrelDeinterlace takes.
-std::optional<PixelFormat> FormatOf(int pixel_type);
 
 // Views of a host frame; the read view is never written through.
 FrameView ReadView(const PVideoFrame& frame, PixelFormat format, bool yv12);

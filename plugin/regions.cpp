@@ -1,5 +1,7 @@
 #include "plugin/regions.h"
 
+#include "avisynth_shared/script_functions.h"
+
 namespace vantrel {
 
 RegionList& ProcessRegionList() {
@@ -12,7 +14,7 @@ RegionList& ProcessRegionList() {
 static AVSValue AppendFromArgs(const AVSValue& args, uint8_t kind, const char* function,
                                IScriptEnvironment* env) {
   if (!args[1].Defined() || !args[2].Defined() || !args[3].Defined()) {
-    env->ThrowError("%s: needs four numbers x1, y1, x2, y2", function);
+    env->ThrowError("%s", MissingCornerMessage(function).c_str());
   }
   AppendRegion(ProcessRegionList(), kind, args[0].AsInt(0), args[1].AsInt(0), args[2].AsInt(0),
                args[3].AsInt(0));
@@ -20,11 +22,11 @@ static AVSValue AppendFromArgs(const AVSValue& args, uint8_t kind, const char* f
 }
 
 AVSValue ApplyAddRegion(AVSValue args, void*, IScriptEnvironment* env) {
-  return AppendFromArgs(args, kAddRegion, "VTDeinterlace_AddRegion", env);
+  return AppendFromArgs(args, kAddRegion, kAddRegionFunction.name, env);
 }
 
 AVSValue ApplySubRegion(AVSValue args, void*, IScriptEnvironment* env) {
-  return AppendFromArgs(args, kSubRegion, "VTDeinterlace_SubRegion", env);
+  return AppendFromArgs(args, kSubRegion, kSubRegionFunction.name, env);
 }
 
 }  // namespace vantrel

@@ -32,7 +32,9 @@ case $group in
     need_command aarch64-linux-gnu-g++ g++-aarch64-linux-gnu
     need_command qemu-aarch64 qemu-user
     need_file /usr/src/googletest/CMakeLists.txt googletest
-    # make test-windows: the MinGW-w64 cross compiler and wine go here.
+    # make test-windows: MinGW-w64 (the -posix compilers have std::thread) and Wine.
+    need_command x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
+    [ -x /usr/lib/wine/wine64 ] || need_command wine wine64
     ;;
   bench)
     need_build

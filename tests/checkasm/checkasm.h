@@ -28,6 +28,14 @@
 
 #include "engine/dsp.h"
 
+// MinGW's own C99 printf (the toolchain asks for it) is not the one GCC's
+// `printf` format means there; its headers name the right one.
+#if defined(__MINGW_PRINTF_FORMAT)
+#define VANTREL_PRINTF_FORMAT __MINGW_PRINTF_FORMAT
+#else
+#define VANTREL_PRINTF_FORMAT printf
+#endif
+
 namespace checkasm {
 
 using vantrel::EngineDsp;
@@ -137,7 +145,7 @@ class Context {
   int Iterations(int n) const;
 
   // Reports a mismatch for the current kernel; printf-style.
-  void Fail(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void Fail(const char* format, ...) __attribute__((format(VANTREL_PRINTF_FORMAT, 2, 3)));
   bool failed() const { return current_failed_; }
   // Compares two planes; on a mismatch reports the first differing sample
   // with both sides around it. `what` names the buffer in the report.

@@ -1,0 +1,25 @@
+// AviSynth's pixel types as both AviSynth faces meet them: the five the
+// filter knows, recognised by their whole value (newer hosts set further bits
+// for further formats, and a mask test would take several of them for
+// 4:2:0), and the script error for every other.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "core/frame_view.h"
+
+namespace vantrel {
+
+// The core's format for one of the five pixel types VantrelDeinterlace takes.
+std::optional<PixelFormat> FormatOf(int pixel_type);
+
+// The host's name of the format ("YV16", "YUV420P10", "RGBP", ...), or its
+// value in hex when the bits name no format.
+std::string PixelTypeName(int pixel_type);
+
+// What VantrelDeinterlace answers a clip of another type: its format and the
+// conversion that makes it one the filter processes.
+std::string UnsupportedPixelTypeMessage(int pixel_type);
+
+}  // namespace vantrel

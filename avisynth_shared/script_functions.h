@@ -1,0 +1,37 @@
+// What both AviSynth faces (the 2.5 C++ interface on Linux, the C interface
+// on Windows) tell the host and the script, in one place: the description,
+// the three script functions with their parameter strings, the processor
+// gate and the refusals.
+#pragma once
+
+#include <string>
+
+#include "engine/cpu.h"
+
+namespace vantrel {
+
+struct ScriptFunction {
+  const char* name;
+  const char* params;  // every optional parameter is named `a`
+};
+
+extern const char kPluginDescription[];
+
+// In the order they are added. VantrelDeinterlace takes the clip, then the
+// filter's integer arguments in the parameter table's order, then the two
+// flags.
+extern const ScriptFunction kDeinterlaceFunction;
+extern const ScriptFunction kAddRegionFunction;
+extern const ScriptFunction kSubRegionFunction;
+
+// Frames are processed only on a processor with MMX and SSE (NEON on ARM);
+// on any other the host's new frames are returned unwritten.
+bool PassesProcessorGate(const CpuFeatures& cpu);
+
+extern const char kNotAClipMessage[];
+extern const char kNoFilterMemoryMessage[];
+std::string NoFrameMemoryMessage(int n);
+// A region call that leaves out a corner describes no rectangle.
+std::string MissingCornerMessage(const char* function);
+
+}  // namespace vantrel
