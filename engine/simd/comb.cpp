@@ -7,6 +7,8 @@
 #include "engine/comb.h"
 #include "hwy/cache_control.h"
 
+#include <cstring>
+
 #define HWY_TARGET_INCLUDE "engine/simd/comb.cpp"
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
 #include "engine/simd/body-inl.h"
@@ -54,11 +56,15 @@ HWY_INLINE void Mark(uint8_t* row, V16 decide) {
                                  hn::CombineShiftRightBytes<14>(d8, lanes, below)));
   }
   hn::StoreU(marks, d8, row);
-  // Columns n and n + 1 from the last two lanes, both in one 16-bit lane.
+  // Columns n and n + 1 from the last two lanes, both in one 16-bit lane:
+  // column n from either, column n + 1 from the last (little-endian).
   const hn::Repartition<uint16_t, decltype(d8)> d16;
   const uint32_t last2 = hn::ExtractLane(hn::BitCast(d16, lanes), n / 2 - 1);
-  row[n] = uint8_t(row[n] | last2 | last2 >> 8);
-  row[n + 1] = uint8_t(row[n + 1] | last2 >> 8);
+  const uint16_t spill = uint16_t(((last2 | last2 >> 8) & 0xFF) | (last2 & 0xFF00));
+  uint16_t next;
+  std::memcpy(&next, row + n, 2);
+  next = uint16_t(next | spill);
+  std::memcpy(row + n, &next, 2);
 }
 
 // The vertical state a strip carries from one band to the next.
