@@ -3,16 +3,21 @@
 # interlaced clips. Every command also runs on the clip's first frame only,
 # and that time is subtracted (net frames per second: start-up and header
 # reading do not count). Within a round every command runs once, in turn;
-# the tables give the median over the rounds.
+# the tables give the median over the rounds. The pipe column feeds the clip
+# through cat on standard input, as a transcoding chain would.
 #   bash bench/compare.sh [BUILD_DIR] [ROUNDS] [FRAMES]
 # BEFORE=OTHER_BUILD_DIR adds that build's vantrel to every round, for
-# before/after figures measured side by side.
+# before/after figures measured side by side. KEEP=top or KEEP=bottom forces
+# the field kept (and FFmpeg's parity); by default both follow the clips'
+# tag, It, which keeps the top field.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
-rounds=${2:-5}
+rounds=${2:-9}
 frames=${3:-200}
 before=${BEFORE:-}
+keep=${KEEP:+--keep $KEEP}
+case ${KEEP:-} in top) parity=tff ;; bottom) parity=bff ;; *) parity=auto ;; esac
 command -v ffmpeg >/dev/null || sh tools/install-deps.sh demo
 [ -x "$build/vantrel" ] || make BUILD="$build" build >/dev/null
 if [ -n "$before" ] && [ ! -x "$before/vantrel" ]; then
@@ -44,25 +49,29 @@ if [ -n "$(fetch_package python3-imageio "$images/cockatoo.mp4")" ]; then
     "scale=1920:1080:flags=bicubic"
 fi
 
-methods=("vantrel mode 3" "vantrel mode 4" "vantrel mode 4, 2 threads" "ffmpeg bwdif" "ffmpeg w3fdif")
-[ -z "$before" ] || methods+=("before: mode 3" "before: mode 4" "before: mode 4, 2 threads")
-# command METHOD CLIP FRAME-LIMIT
+methods=("vantrel mode 3" "vantrel mode 4" "vantrel mode 4, 2 threads"
+  "vantrel mode 4, 2 threads, pipe" "ffmpeg bwdif" "ffmpeg w3fdif")
+[ -z "$before" ] || methods+=("before: mode 3" "before: mode 4" "before: mode 4, 2 threads"
+  "before: mode 4, 2 threads, pipe")
+# command METHOD CLIP FRAME-LIMIT (run by bash)
 command_for() {
   local in=$2 n=$3 tool=$build/vantrel
   case $1 in before:*) tool=$before/vantrel ;; esac
   case $1 in
-    *"mode 3") echo "$tool --quiet --threads 1 --keep bottom --mode 3 --pad --frames $n $in /dev/null" ;;
-    *"mode 4") echo "$tool --quiet --threads 1 --keep bottom --mode 4 --pad --frames $n $in /dev/null" ;;
-    *"mode 4, 2 threads") echo "$tool --quiet --threads 2 --keep bottom --mode 4 --pad --frames $n $in /dev/null" ;;
-    "ffmpeg bwdif") echo "ffmpeg -nostdin -loglevel error -threads 1 -filter_threads 1 -i $in -vf bwdif=mode=0:parity=bff -frames:v $n -f null -" ;;
-    "ffmpeg w3fdif") echo "ffmpeg -nostdin -loglevel error -threads 1 -filter_threads 1 -i $in -vf w3fdif=mode=frame:parity=bff -frames:v $n -f null -" ;;
+    *"mode 3") echo "$tool --quiet --threads 1 ${keep:+$keep }--mode 3 --pad --frames $n $in /dev/null" ;;
+    *"mode 4") echo "$tool --quiet --threads 1 ${keep:+$keep }--mode 4 --pad --frames $n $in /dev/null" ;;
+    *"mode 4, 2 threads") echo "$tool --quiet --threads 2 ${keep:+$keep }--mode 4 --pad --frames $n $in /dev/null" ;;
+    *"mode 4, 2 threads, pipe") echo "{ cat $in 2>/dev/null || true; } | $tool --quiet --threads 2 ${keep:+$keep }--mode 4 --pad --frames $n - /dev/null" ;;
+    "ffmpeg bwdif") echo "ffmpeg -nostdin -loglevel error -threads 1 -filter_threads 1 -i $in -vf bwdif=mode=0:parity=$parity -frames:v $n -f null -" ;;
+    "ffmpeg w3fdif") echo "ffmpeg -nostdin -loglevel error -threads 1 -filter_threads 1 -i $in -vf w3fdif=mode=frame:parity=$parity -frames:v $n -f null -" ;;
   esac
 }
 
 microseconds() {  # command -> wall time of one run
   local start end
   start=$(date +%s%N)
-  $1 >/dev/null || { log "failed: $1"; exit 1; }
+  # A pipe's cat stops early when the tool has read its frames: not a failure.
+  bash -o pipefail -c "$1" >/dev/null || { log "failed: $1"; exit 1; }
   end=$(date +%s%N)
   echo $(((end - start) / 1000))
 }
@@ -102,23 +111,24 @@ for c in "${!clip_names[@]}"; do
   echo "$row"
 done
 echo
-echo "| clip | mode 4 / bwdif | mode 3 / w3fdif | mode 4 time / mode 3 time | 2 threads / 1 |"
-echo "|---|---:|---:|---:|---:|"
+echo "| clip | mode 4 / bwdif | mode 3 / w3fdif | mode 4 time / mode 3 time | 2 threads / 1 | 2 threads, pipe / 1 |"
+echo "|---|---:|---:|---:|---:|---:|"
 for c in "${!clip_names[@]}"; do
   echo "| ${clip_names[$c]} | $(ratio "$c,vantrel mode 4" "$c,ffmpeg bwdif") |" \
     "$(ratio "$c,vantrel mode 3" "$c,ffmpeg w3fdif") |" \
     "$(ratio "$c,vantrel mode 3" "$c,vantrel mode 4") |" \
-    "$(ratio "$c,vantrel mode 4, 2 threads" "$c,vantrel mode 4") |"
+    "$(ratio "$c,vantrel mode 4, 2 threads" "$c,vantrel mode 4") |" \
+    "$(ratio "$c,vantrel mode 4, 2 threads, pipe" "$c,vantrel mode 4") |"
 done
 echo
 if [ -n "$before" ]; then
   echo "Speed-up over $before/vantrel (ratio of fps, measured in the same rounds):"
   echo
-  echo "| clip | mode 3 | mode 4 | mode 4, 2 threads |"
-  echo "|---|---:|---:|---:|"
+  echo "| clip | mode 3 | mode 4 | mode 4, 2 threads | mode 4, 2 threads, pipe |"
+  echo "|---|---:|---:|---:|---:|"
   for c in "${!clip_names[@]}"; do
     row="| ${clip_names[$c]} |"
-    for m in "mode 3" "mode 4" "mode 4, 2 threads"; do
+    for m in "mode 3" "mode 4" "mode 4, 2 threads" "mode 4, 2 threads, pipe"; do
       row+=" $(ratio "$c,vantrel $m" "$c,before: $m") |"
     done
     echo "$row"

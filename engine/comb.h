@@ -26,12 +26,16 @@ constexpr uint32_t kCombGroupLanes = 4;
 
 // True when the frame counts as combed throughout (the scan stops there,
 // leaving partial marks and scores that nothing reads). Reads src_y rows
-// 4 .. height - 1 and, as row `height`, the `width` bytes at last_row.
-// Clears and fills comb_mask (width * height bytes, pitch width) and
-// block_comb_score ((width / 16) * (height / 16) bytes).
-bool DetectCombing(const EngineDsp& dsp, uint8_t* comb_mask, uint8_t* block_comb_score,
-                   ConstPlane src_y, const uint8_t* last_row, uint32_t width, uint32_t height,
-                   int32_t comb_threshold);
+// 4 .. height - 1 and, as row `height`, the `width` bytes at last_row, in
+// bands of 16 rows, each from left to right in strips. Writes all of
+// comb_mask (width * height bytes, pitch width) and block_comb_score
+// ((width / 16) * (height / 16) bytes). `scratch` holds
+// CombScratchBytes(dsp, width) bytes: the strips' layout and their state
+// from one band to the next.
+bool DetectCombing(const EngineDsp& dsp, void* scratch, uint8_t* comb_mask,
+                   uint8_t* block_comb_score, ConstPlane src_y, const uint8_t* last_row,
+                   uint32_t width, uint32_t height, int32_t comb_threshold);
+size_t CombScratchBytes(const EngineDsp& dsp, uint32_t width);
 
 // The largest strip the driver lays out, and the block columns it can touch.
 constexpr uint32_t kCombStripMaxLanes = 32;
@@ -39,13 +43,15 @@ constexpr uint32_t kCombStripMaxColumns = kCombStripMaxLanes / 16 + 1;
 
 // Lays out the strip that starts at lane `first` for a kernel of `lanes`
 // lanes; lanes before `counted_from` (relative) were counted by the strip
-// before. column_lanes must hold kCombStripMaxColumns * lanes entries.
+// before. column_lanes must hold kCombStripMaxColumns * lanes entries, state
+// kCombStateBytesPerLane * lanes bytes (64-byte aligned).
 CombStrip CombStripAt(uint8_t* comb_mask, uint8_t* block_comb_score, ConstPlane src_y,
                       const uint8_t* last_row, uint32_t width, uint32_t height,
                       int32_t comb_threshold, uint32_t lanes, uint32_t first,
-                      uint32_t counted_from, uint16_t* column_lanes, uint32_t budget);
+                      uint32_t counted_from, uint16_t* column_lanes, void* state);
 
-// Clears comb_mask and block_comb_score and presets the mask's border.
+// Clears comb_mask and block_comb_score and presets the mask's border (for
+// the group-by-group reference scan).
 void StartCombDetection(uint8_t* comb_mask, uint8_t* block_comb_score, uint32_t width,
                         uint32_t height);
 inline int32_t CombCountScale(uint32_t luma_size) {

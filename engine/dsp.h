@@ -14,12 +14,14 @@
 namespace vantrel {
 
 // A vertical strip of `lanes` consecutive comb lanes (whole groups of 4)
-// scanned from row 4 to row `height`; lane 0 smooths columns 0 and 2.
+// scanned from row 4 to row `height` a band of rows at a time, its vertical
+// state kept in `state` from one band to the next; lane 0 smooths columns 0
+// and 2.
 struct CombStrip {
   const uint8_t* src;       // source row 0 at the strip's first column
   ptrdiff_t pitch;          // between source rows 4 .. height - 1; may be negative
   const uint8_t* last_row;  // row `height`, at the strip's first column
-  uint8_t* mask;            // comb_mask at the same column: marks are OR-ed in
+  uint8_t* mask;            // comb_mask at the same column
   ptrdiff_t mask_pitch;     // comb_mask's own (the plane's width)
   uint32_t height;
   int16_t threshold;        // comb_threshold >> 1, held in 16 bits
@@ -31,10 +33,13 @@ struct CombStrip {
   const uint16_t* column_lanes;
   uint8_t* scores;          // block_comb_score of block row 0, block column k = 0
   size_t score_pitch;       // blocks per row
-  // The strip may stop early once it has counted this many hits: the frame
-  // is then combed, and its partial marks and scores are not read.
-  uint32_t budget;
+  void* state;              // kCombStateBytesPerLane * lanes bytes, 64-byte aligned
 };
+
+// Rows of one band of a comb strip: band 0 is rows 4 .. 16, band k > 0 rows
+// 16k + 1 .. 16k + 16, so that a band's decision rows score one block row.
+constexpr uint32_t kCombBandRows = 16;
+constexpr uint32_t kCombStateBytesPerLane = 16;
 
 // Best candidate of a window scan: its cost and its row and column counted
 // from the window's first candidate.
@@ -56,8 +61,9 @@ using MaskedFourTapLineFn = void (*)(uint8_t* dst, const uint8_t* src, const uin
 using ChromaLineFn = void (*)(uint8_t* dst, const uint8_t* src, ptrdiff_t pitch, size_t width,
                               bool rebuild_all);
 using DecimateLineFn = void (*)(uint8_t* dst, const uint8_t* src, size_t width);
-// Returns the hits it counted.
-using CombStripFn = uint32_t (*)(const CombStrip& strip);
+// Scans band `band` of the strip (band 0 first, then each next one); returns
+// the hits it counted.
+using CombStripFn = uint32_t (*)(const CombStrip& strip, uint32_t band);
 using BlockCostFn = uint32_t (*)(const uint8_t* candidate, ptrdiff_t candidate_stride,
                                  const uint8_t* reference, ptrdiff_t reference_stride,
                                  int32_t best);

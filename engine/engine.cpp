@@ -49,7 +49,8 @@ bool DeinterlaceEngine::Init(uint32_t w, uint32_t h) {
                   Allocate(block_match, block_count) && Allocate(comb_mask, luma_size) &&
                   Allocate(block_comb_score, block_count) &&
                   Allocate(decimated_src, luma_size / 8) &&
-                  Allocate(decimated_dst, luma_size / 8) && Allocate(last_row, width);
+                  Allocate(decimated_dst, luma_size / 8) && Allocate(last_row, width) &&
+                  Allocate(comb_scratch, CombScratchBytes(dsp_, width));
   if (!ok) {
     Release();
     return false;
@@ -82,6 +83,7 @@ void DeinterlaceEngine::Release() {
   decimated_src.reset();
   decimated_dst.reset();
   last_row.reset();
+  comb_scratch.reset();
 }
 
 bool DeinterlaceEngine::Process(const ConstFramePlanes& in, const FramePlanes& out,
@@ -118,34 +120,12 @@ bool DeinterlaceEngine::Process(const ConstFramePlanes& in, const FramePlanes& o
   return true;
 }
 
-// The comb detector reads the source a column strip at a time, which the
-// processor does not fetch ahead; a frame that another thread has just
-// written (the host's reader) then arrives a cache line at a time, at twice
-// the detector's own cost. Reading one byte of every cache line of the
-// planes in memory order first brings them in at full speed (prefetch hints
-// alone are dropped once too many are in flight).
-static void FetchPlane(ConstPlane plane, size_t width, uint32_t height, uint8_t& any) {
-  for (uint32_t y = 0; y < height; ++y) {
-    const uint8_t* line = plane.Line(y);
-    for (size_t x = 0; x < width; x += 64) any |= line[x];
-    any |= line[width - 1];  // the last cache line, when the line starts unaligned
-  }
-}
-
-static void FetchFrame(const ConstFramePlanes& frame, uint32_t width, uint32_t height) {
-  uint8_t any = 0;
-  FetchPlane(frame.y, width, height, any);
-  FetchPlane(frame.c0, width / 2, height / 2, any);
-  FetchPlane(frame.c1, width / 2, height / 2, any);
-  __asm__ volatile("" : : "r"(any));  // the reads are the point: keep them
-}
-
 bool DeinterlaceEngine::DeinterlaceAdaptive() {
-  FetchFrame(in_, width, height);
   std::memcpy(last_row.get(), in_.c0.Line(0), chroma_width);
   std::memcpy(last_row.get() + chroma_width, in_.c0.Line(1), chroma_width);
-  const bool frame_combed = DetectCombing(dsp_, comb_mask.get(), block_comb_score.get(), in_.y,
-                                          last_row.get(), width, height, params.comb_threshold);
+  const bool frame_combed =
+      DetectCombing(dsp_, comb_scratch.get(), comb_mask.get(), block_comb_score.get(), in_.y,
+                    last_row.get(), width, height, params.comb_threshold);
   frame_combed_ = frame_combed;
   const ConstPlane mask{comb_mask.get(), ptrdiff_t(width)};
   InterpolateLuma(dsp_, out_.y, in_.y, mask, width, height, frame_combed);

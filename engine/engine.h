@@ -158,6 +158,8 @@ class DeinterlaceEngine {
   // source's c0, side by side, as the classic frame layout has them right
   // after the luma plane.
   Buffer<uint8_t> last_row;
+  // The comb detector's strips and their state between bands.
+  Buffer<uint8_t> comb_scratch;
 };
 
 }  // namespace vantrel

@@ -25,38 +25,44 @@ constexpr uint32_t kLanes = kCombGroupLanes;
 
 // Vertical state of one column group, carried down the whole height.
 struct GroupState {
-  int32_t s_above2[kLanes];
-  int32_t s_above1[kLanes];
-  int32_t f_above2[kLanes];
-  int32_t f_above1[kLanes];
-  uint32_t history[kLanes];
+  int16_t s_above2[kLanes];
+  int16_t s_above1[kLanes];
+  int16_t f_above2[kLanes];
+  int16_t f_above1[kLanes];
+  uint16_t history[kLanes];
 };
+static_assert(sizeof(GroupState) <= kCombStateBytesPerLane * kLanes, "state of a strip's group");
 
-// Scans the group whose lane j smooths columns j and j + 2 of `src`, rows
-// 4 .. height - 1 `pitch` apart and row `height` at last_row. On every
-// decision row where some lane decides, calls on_decision(row, hits,
-// decide[4]); stops, returning true, when that returns false.
-template <typename OnDecision>
-bool ScanGroup(const uint8_t* src, ptrdiff_t pitch, const uint8_t* last_row, uint32_t height,
-               int32_t threshold, OnDecision&& on_decision) {
-  GroupState st;
+// Rows 4 and 5: the two rows above the first processed row.
+void StartGroup(GroupState& st, const uint8_t* src, ptrdiff_t pitch) {
   for (uint32_t j = 0; j < kLanes; ++j) {
-    st.s_above2[j] = CombSmooth(src[4 * pitch + j], src[4 * pitch + j + 2]);
-    st.s_above1[j] = CombSmooth(src[5 * pitch + j], src[5 * pitch + j + 2]);
+    st.s_above2[j] = int16_t(CombSmooth(src[4 * pitch + j], src[4 * pitch + j + 2]));
+    st.s_above1[j] = int16_t(CombSmooth(src[5 * pitch + j], src[5 * pitch + j + 2]));
     st.f_above2[j] = 0;
     st.f_above1[j] = 0;
     st.history[j] = 1;
   }
-  // One processed row; false once on_decision asks to stop.
-  const auto process = [&](uint32_t r, const uint8_t* row) {
+}
+
+// Processed rows `from` .. `to` of the group whose lane j smooths columns j
+// and j + 2 of `src`, rows 4 .. height - 1 `pitch` apart and row `height`
+// at last_row. On every decision row calls on_decision(row, hits,
+// decide[4], any lane decides); stops, returning true, when that returns
+// false.
+template <typename OnDecision>
+bool ScanRows(GroupState& st, const uint8_t* src, ptrdiff_t pitch, const uint8_t* last_row,
+              uint32_t height, int32_t threshold, uint32_t from, uint32_t to,
+              OnDecision&& on_decision) {
+  for (uint32_t r = from; r <= to; ++r) {
+    const uint8_t* row = r < height ? src + ptrdiff_t(r) * pitch : last_row;
     uint32_t hits = 0;
-    int32_t s[kLanes], f[kLanes];
+    int16_t s[kLanes], f[kLanes];
     for (uint32_t j = 0; j < kLanes; ++j) {
-      s[j] = CombSmooth(row[j], row[j + 2]);
+      s[j] = int16_t(CombSmooth(row[j], row[j + 2]));
       f[j] = CombMetric(st.s_above2[j], st.s_above1[j], s[j]);
       const int16_t v = SatS16(SatS16(SatS16(2 * st.f_above1[j]) + st.f_above2[j]) + f[j]);
       const uint32_t flag = v > threshold ? 1 : 0;
-      st.history[j] = ((st.history[j] << 1) & 0x1F) | flag;
+      st.history[j] = uint16_t(((st.history[j] << 1) & 0x1F) | flag);
       hits += flag;
     }
     if ((r & 1) == 0) {
@@ -66,7 +72,7 @@ bool ScanGroup(const uint8_t* src, ptrdiff_t pitch, const uint8_t* last_row, uin
         decide[j] = comb_decision_table[st.history[j]];
         any |= decide[j] != 0;
       }
-      if (any && !on_decision(r, hits, decide)) return false;
+      if (!on_decision(r, hits, decide, any)) return true;
     }
     for (uint32_t j = 0; j < kLanes; ++j) {
       st.s_above2[j] = st.s_above1[j];
@@ -74,16 +80,12 @@ bool ScanGroup(const uint8_t* src, ptrdiff_t pitch, const uint8_t* last_row, uin
       st.f_above2[j] = st.f_above1[j];
       st.f_above1[j] = f[j];
     }
-    return true;
-  };
-  for (uint32_t r = 6; r < height; ++r) {
-    if (!process(r, src + ptrdiff_t(r) * pitch)) return true;
   }
-  if (!process(height, last_row)) return true;
   return false;
 }
 
-// Each deciding lane marks its centre column and one column to either side.
+// The bytes each deciding lane marks: its centre column and one column to
+// either side.
 void MarkGroup(uint8_t* marks, const uint8_t* decide) {
   for (uint32_t j = 0; j < kLanes; ++j) {
     if (decide[j]) std::memset(marks + j, 0xFF, 3);
@@ -103,9 +105,12 @@ bool DetectCombingByGroups(uint8_t* comb_mask, uint8_t* block_comb_score, const 
   const uint32_t groups = width / 4 - 1;
   for (uint32_t g = 0; g < groups; ++g) {
     const size_t x = 4 * size_t(g);
-    const bool stopped = ScanGroup(
-        src_y + x, ptrdiff_t(w), src_y + height * w + x, height, threshold,
-        [&](uint32_t r, uint32_t hits, const uint8_t* decide) {
+    GroupState st;
+    StartGroup(st, src_y + x, ptrdiff_t(w));
+    const bool stopped = ScanRows(
+        st, src_y + x, ptrdiff_t(w), src_y + height * w + x, height, threshold, 6, height,
+        [&](uint32_t r, uint32_t hits, const uint8_t* decide, bool any) {
+          if (!any) return true;
           combed_count += hits;
           if (CombLimitPassed(combed_count, count_scale)) return false;
           MarkGroup(comb_mask + (r - 4) * w + x, decide);
@@ -118,20 +123,32 @@ bool DetectCombingByGroups(uint8_t* comb_mask, uint8_t* block_comb_score, const 
   return false;
 }
 
-uint32_t ScanCombStrip(const CombStrip& s) {
+uint32_t ScanCombStrip(const CombStrip& s, uint32_t band) {
+  const uint32_t from = band == 0 ? 6 : kCombBandRows * band + 1;
+  const uint32_t to = kCombBandRows * (band + 1);
   uint32_t total = 0;
-  for (uint32_t x = 0; x < s.lanes && total < s.budget; x += kLanes) {
-    ScanGroup(s.src + x, s.pitch, s.last_row + x, s.height, s.threshold,
-              [&](uint32_t r, uint32_t hits, const uint8_t* decide) {
-                MarkGroup(s.mask + ptrdiff_t(r - 4) * s.mask_pitch + x, decide);
-                for (uint32_t k = 0; k < s.columns; ++k) {
-                  if (s.column_lanes[k * s.lanes + x] == 0) continue;
-                  uint8_t& score = s.scores[((r - 1) >> 4) * s.score_pitch + k];
-                  score = uint8_t(score + hits);
-                  total += hits;
-                }
-                return true;
-              });
+  // Right to left: a group writes its own columns and ORs its marks into
+  // the next group's first two, which are then already written.
+  for (uint32_t x = s.lanes; x > 0;) {
+    x -= kLanes;
+    GroupState& st = static_cast<GroupState*>(s.state)[x / kLanes];
+    if (band == 0) StartGroup(st, s.src + x, s.pitch);
+    ScanRows(st, s.src + x, s.pitch, s.last_row + x, s.height, s.threshold, from, to,
+             [&](uint32_t r, uint32_t hits, const uint8_t* decide, bool any) {
+               // Row m = r - 4 takes the marks, row m + 1 is never marked.
+               uint8_t* marks = s.mask + ptrdiff_t(r - 4) * s.mask_pitch + x;
+               std::memset(marks, 0, kLanes);
+               std::memset(marks + s.mask_pitch, 0, kLanes);
+               if (!any) return true;
+               MarkGroup(marks, decide);
+               for (uint32_t k = 0; k < s.columns; ++k) {
+                 if (s.column_lanes[k * s.lanes + x] == 0) continue;
+                 uint8_t& score = s.scores[((r - 1) >> 4) * s.score_pitch + k];
+                 score = uint8_t(score + hits);
+                 total += hits;
+               }
+               return true;
+             });
   }
   return total;
 }

@@ -13,13 +13,15 @@ namespace vantrel {
 // Indexed by a lane's 5-bit flag history (bit 0 = newest processed row).
 extern const uint8_t comb_decision_table[32];
 
-// Strip kernel: ORs the strip's marks into its mask and adds its counted hits
-// to the scores (modulo 256); returns the hits it counted, all of them unless
-// it stopped on reaching the budget (the scalar kernel checks after each
-// group, the SIMD ones after each block row). Reads rows 4 .. height - 1 of
-// columns 0 .. lanes + 1 at src and the same columns of last_row; marks rows
-// 4 .. height - 4 of columns 0 .. lanes + 1.
-uint32_t ScanCombStrip(const CombStrip& strip);
+// Strip kernel, one band at a time: for each decision row r of the band
+// writes columns 0 .. lanes - 1 of mask rows r - 4 (the marks) and r - 3
+// (zeros), ORs the marks that spill into columns lanes and lanes + 1 of row
+// r - 4, and adds its counted hits to the scores (modulo 256); returns the
+// hits it counted. Reads the band's rows (band 0: from row 4) of columns
+// 0 .. lanes + 1 at src, or of last_row for row `height`. A driver that
+// runs strips side by side within a band takes them right to left, so that
+// each strip's spill lands on bytes its right neighbour has written.
+uint32_t ScanCombStrip(const CombStrip& strip, uint32_t band);
 
 // Pieces of the per-lane arithmetic, shared with the tests.
 inline int32_t CombSmooth(uint8_t left, uint8_t right) { return (left + right) >> 2; }

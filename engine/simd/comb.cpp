@@ -1,14 +1,13 @@
 // The comb detector's strip kernel (engine/ref/comb.h), written once with Highway
 // and compiled for every target: one 16-bit lane per comb lane, a vector of
-// consecutive lanes (several column groups) scanned at once from row 4 down
-// to row `height` with its whole vertical state in registers. The strips'
-// layout and the block columns their lanes count toward come from the
-// driver in engine/comb.cpp.
-//
-// Reads rows 4 .. height - 1 of columns 0 .. lanes + 1 of the strip and the
-// same columns of its last row; ORs marks into rows 4 .. height - 4 of the
-// same columns.
+// consecutive lanes (several column groups) scanned at once a band of rows
+// at a time with its vertical state in registers, saved in the strip's
+// state between bands. The strips' layout and the block columns their lanes
+// count toward come from the driver in engine/comb.cpp.
 #include "engine/comb.h"
+#include "hwy/cache_control.h"
+
+#include <cstring>
 
 #define HWY_TARGET_INCLUDE "engine/simd/comb.cpp"
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
@@ -20,6 +19,7 @@ namespace {
 using D16 = hn::ScalableTag<int16_t>;
 using V16 = hn::Vec<D16>;
 static_assert(hn::MaxLanes(D16()) <= kCombStripMaxLanes, "strip wider than the driver lays out");
+static_assert(8 * sizeof(int16_t) <= kCombStateBytesPerLane, "the state of a lane");
 
 // S = (Y(c - 1) + Y(c + 1)) >> 2 for the lanes whose left sample is p[0].
 HWY_INLINE V16 Smooth(const uint8_t* p) {
@@ -37,7 +37,8 @@ HWY_INLINE V16 Metric(V16 a, V16 b, V16 c) {
 }
 
 // Marks on one row: bytes at columns L .. L + 2 of every deciding lane L,
-// that is column i from lanes i, i - 1 and i - 2.
+// that is column i from lanes i, i - 1 and i - 2. The strip's own columns
+// are written, the two past them ORed into.
 HWY_INLINE void Mark(uint8_t* row, V16 decide) {
   const D16 d;
   const hn::Rebind<uint8_t, D16> d8;
@@ -54,19 +55,32 @@ HWY_INLINE void Mark(uint8_t* row, V16 decide) {
     marks = hn::Or(lanes, hn::Or(hn::CombineShiftRightBytes<15>(d8, lanes, below),
                                  hn::CombineShiftRightBytes<14>(d8, lanes, below)));
   }
-  hn::StoreU(hn::Or(hn::LoadU(d8, row), marks), d8, row);
-  // Columns n and n + 1 from the last two lanes, both in one 16-bit lane.
+  hn::StoreU(marks, d8, row);
+  // Columns n and n + 1 from the last two lanes, both in one 16-bit lane:
+  // column n from either, column n + 1 from the last (little-endian).
   const hn::Repartition<uint16_t, decltype(d8)> d16;
   const uint32_t last2 = hn::ExtractLane(hn::BitCast(d16, lanes), n / 2 - 1);
-  row[n] = uint8_t(row[n] | last2 | last2 >> 8);
-  row[n + 1] = uint8_t(row[n + 1] | last2 >> 8);
+  const uint16_t spill = uint16_t(((last2 | last2 >> 8) & 0xFF) | (last2 & 0xFF00));
+  uint16_t next;
+  std::memcpy(&next, row + n, 2);
+  next = uint16_t(next | spill);
+  std::memcpy(row + n, &next, 2);
 }
 
-uint32_t ScanCombStrip(const CombStrip& s) {
+// The vertical state a strip carries from one band to the next.
+struct State {
+  V16 s_above2, s_above1, f_above2, f_above1;
+  // Flags of the processed rows 1 .. 4 above (history bits 1 .. 4, as 0 /
+  // -1 lanes).
+  V16 h1, h2, h3, h4;
+};
+
+uint32_t ScanCombStrip(const CombStrip& s, uint32_t band) {
   const D16 d;
   const hn::RebindToUnsigned<D16> du;
   const hn::Repartition<uint32_t, D16> du32;
   const hn::Repartition<uint64_t, D16> d64;
+  const hn::Rebind<uint8_t, D16> d8;
   // Locals, so that the stores of marks cannot make the compiler reload them.
   // The mask's pointer and pitch are read from the strip where a row is
   // marked: held in registers too, they made the loop spill and cost a tenth
@@ -74,14 +88,27 @@ uint32_t ScanCombStrip(const CombStrip& s) {
   const uint8_t* const src = s.src;
   const ptrdiff_t pitch = s.pitch;
   const V16 threshold = hn::Set(d, s.threshold);
-  V16 s_above2 = Smooth(src + 4 * pitch);
-  V16 s_above1 = Smooth(src + 5 * pitch);
-  V16 f_above2 = hn::Zero(d), f_above1 = hn::Zero(d);
-  // Flags of the processed rows 1 .. 4 above (history bits 1 .. 4, as 0 / -1
-  // lanes); the history starts as 00001.
-  V16 h1 = hn::Set(d, -1), h2 = hn::Zero(d), h3 = h2, h4 = h2;
-  V16 hits = hn::Zero(d);  // per lane, over one block row
-  uint32_t total = 0;
+  int16_t* const saved = static_cast<int16_t*>(s.state);
+  const size_t n = hn::Lanes(d);
+  V16 s_above2, s_above1, f_above2, f_above1, h1, h2, h3, h4;
+  if (band == 0) {
+    s_above2 = Smooth(src + 4 * pitch);
+    s_above1 = Smooth(src + 5 * pitch);
+    f_above2 = f_above1 = hn::Zero(d);
+    // The history starts as 00001.
+    h1 = hn::Set(d, -1);
+    h2 = h3 = h4 = hn::Zero(d);
+  } else {
+    s_above2 = hn::Load(d, saved);
+    s_above1 = hn::Load(d, saved + n);
+    f_above2 = hn::Load(d, saved + 2 * n);
+    f_above1 = hn::Load(d, saved + 3 * n);
+    h1 = hn::Load(d, saved + 4 * n);
+    h2 = hn::Load(d, saved + 5 * n);
+    h3 = hn::Load(d, saved + 6 * n);
+    h4 = hn::Load(d, saved + 7 * n);
+  }
+  V16 hits = hn::Zero(d);  // per lane, over the band
 
   // One processed row: its flags; the S and F rows move down.
   const auto process = [&](const uint8_t* row) {
@@ -102,28 +129,33 @@ uint32_t ScanCombStrip(const CombStrip& s) {
     h2 = h1;
     h1 = flag;
   };
-  // Decision row r; its marks go to row r - 4.
+  // Decision row r; its marks go to row r - 4, row r - 3 is never marked.
   const auto decide = [&](uint32_t r, V16 flag) {
     // table[H] = b2 & (b0 & b1 | b3 & b4 | b1 & b4)
     const V16 marked =
         hn::And(h2, hn::Or(hn::And(flag, h1), hn::And(h4, hn::Or(h1, h3))));
     push(flag);
-    if (hn::AllFalse(d, hn::MaskFromVec(marked))) return;
+    uint8_t* row = s.mask + ptrdiff_t(r - 4) * s.mask_pitch;
+    hn::StoreU(hn::Zero(d8), d8, row + s.mask_pitch);
+    if (hn::AllFalse(d, hn::MaskFromVec(marked))) {
+      hn::StoreU(hn::Zero(d8), d8, row);
+      return;
+    }
     // hits(r) counts in a group (4 lanes) only when some lane of it decides.
     const auto quiet = hn::VecFromMask(d64, hn::Eq(hn::BitCast(d64, marked), hn::Zero(d64)));
     hits = hn::Sub(hits, hn::AndNot(hn::BitCast(d, quiet), flag));
-    Mark(s.mask + ptrdiff_t(r - 4) * s.mask_pitch, marked);
+    Mark(row, marked);
   };
-  // Adds one block row's hits to the block columns its lanes count toward;
-  // false once the budget is reached.
-  const auto flush = [&](uint32_t block_row) {
-    if (hn::AllTrue(d, hn::Eq(hits, hn::Zero(d)))) return true;
+  // Adds the band's hits to the block columns its lanes count toward.
+  const auto flush = [&]() -> uint32_t {
+    if (hn::AllTrue(d, hn::Eq(hits, hn::Zero(d)))) return 0;
     const auto counts = hn::BitCast(du, hits);
     const auto column = [&](uint32_t k) {
       return k < s.columns ? hn::And(counts, hn::LoadU(du, s.column_lanes + k * s.lanes))
                            : hn::Zero(du);
     };
-    uint8_t* scores = s.scores + block_row * s.score_pitch;
+    uint8_t* scores = s.scores + band * s.score_pitch;
+    uint32_t total = 0;
     for (uint32_t k = 0; k < s.columns; k += 2) {
       // Two columns side by side in the two bytes of a lane, summed as
       // 32-bit lanes: no byte's sum can reach 256 (16 lanes of 8 at most).
@@ -135,25 +167,35 @@ uint32_t ScanCombStrip(const CombStrip& s) {
       if (k + 1 < s.columns) scores[k + 1] = uint8_t(scores[k + 1] + second);
       total += first + second;
     }
-    hits = hn::Zero(d);
-    return total < s.budget;
+    return total;
   };
 
-  // Rows r and r + 1 (a decision row); false once the budget is reached.
-  const auto pair = [&](uint32_t r, const uint8_t* row, const uint8_t* below) {
-    push(process(row));
-    decide(r + 1, process(below));
-    return ((r + 1) & 15) != 0 || flush(r >> 4);
-  };
-  decide(6, process(src + 6 * pitch));
-  uint32_t r = 7;
-  const uint8_t* row = src + 7 * pitch;
-  for (; r + 1 < s.height; r += 2, row += 2 * pitch) {
-    if (!pair(r, row, row + pitch)) return total;
+  uint32_t r = kCombBandRows * band + 1;
+  if (band == 0) {
+    decide(6, process(src + 6 * pitch));
+    r = 7;
   }
-  // The last processed row (row `height`) is not in the plane.
-  pair(r, row, s.last_row);
-  return total;
+  const uint32_t end = kCombBandRows * (band + 1);  // the band's last row
+  const uint8_t* row = src + ptrdiff_t(r) * pitch;
+  for (; r < end; r += 2, row += 2 * pitch) {
+    // The same rows of the next band, which a frame just written by another
+    // thread would otherwise bring in a line at a time (a hint: it never
+    // faults past the plane).
+    hwy::Prefetch(row + kCombBandRows * pitch);
+    hwy::Prefetch(row + (kCombBandRows + 1) * pitch);
+    push(process(row));
+    // The last processed row (row `height`) is not in the plane.
+    decide(r + 1, process(r + 1 < s.height ? row + pitch : s.last_row));
+  }
+  hn::Store(s_above2, d, saved);
+  hn::Store(s_above1, d, saved + n);
+  hn::Store(f_above2, d, saved + 2 * n);
+  hn::Store(f_above1, d, saved + 3 * n);
+  hn::Store(h1, d, saved + 4 * n);
+  hn::Store(h2, d, saved + 5 * n);
+  hn::Store(h3, d, saved + 6 * n);
+  hn::Store(h4, d, saved + 7 * n);
+  return flush();
 }
 
 }  // namespace

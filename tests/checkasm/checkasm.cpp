@@ -287,7 +287,9 @@ void PlantFaults(EngineDsp* dsp) {
     g_real.interpolate.chroma_line(dst, src, pitch, w, all);
     SpoilLast(dst, w);
   };
-  dsp->comb.strip = [](const vantrel::CombStrip& strip) { return g_real.comb.strip(strip) + 1; };
+  dsp->comb.strip = [](const vantrel::CombStrip& strip, uint32_t band) {
+    return g_real.comb.strip(strip, band) + 1;
+  };
   vantrel::MatchKernels& match = dsp->match;
   match.decimate_line = [](uint8_t* dst, const uint8_t* src, size_t w) {
     g_real.match.decimate_line(dst, src, w);

@@ -188,9 +188,10 @@ class EngineCombStrips : public ::testing::Test {
       CombResult got;
       got.mask.assign(f.luma_size(), 0x55);
       got.scores.assign((f.width / 16) * (f.height / 16), 0x55);
+      std::vector<uint8_t> scratch(CombScratchBytes(dsp, f.width));
       // Row `height` is the first chroma bytes, as in the classic layout.
-      got.combed = DetectCombing(dsp, got.mask.data(), got.scores.data(), f.luma(),
-                                 f.c0(), f.width, f.height, threshold);
+      got.combed = DetectCombing(dsp, scratch.data(), got.mask.data(), got.scores.data(),
+                                 f.luma(), f.c0(), f.width, f.height, threshold);
       const std::string what = std::string(TargetName(dsp.target)) + " at " +
                                std::to_string(f.width) + "x" + std::to_string(f.height);
       EXPECT_EQ(got.combed, want.combed) << what;

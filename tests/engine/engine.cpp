@@ -85,7 +85,7 @@ void* FailingAllocate(size_t bytes) {
 }
 
 TEST(EngineObject, AllocationFailureLeavesNothingAndProcessDoesNothing) {
-  for (int succeed = 0; succeed < 10; ++succeed) {
+  for (int succeed = 0; succeed < 11; ++succeed) {
     DeinterlaceEngine e;
     e.SetAllocator(FailingAllocate);
     g_allocations_left = succeed;
