@@ -162,6 +162,7 @@ bool InputStream::Open(const std::string& path, std::string* error) {
     has_id_ = facts.has_id;
     id_ = facts.id;
   }
+  platform::WidenPipe(fd_);
   buffer_.resize(kBufferBytes);
   return true;
 }

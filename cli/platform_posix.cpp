@@ -140,6 +140,16 @@ FileHandle OpenForReading(const std::string& path) {
   return open(path.c_str(), O_RDONLY | O_CLOEXEC);
 }
 
+void WidenPipe(FileHandle file) {
+#if defined(F_SETPIPE_SZ)
+  struct stat st = {};
+  // Best effort: a system limit (pipe-max-size) leaves the pipe as it is.
+  if (fstat(int(file), &st) == 0 && S_ISFIFO(st.st_mode)) fcntl(int(file), F_SETPIPE_SZ, 1 << 20);
+#else
+  (void)file;
+#endif
+}
+
 FileHandle OpenForWriting(const std::string& path) {
   return open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
 }

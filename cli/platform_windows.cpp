@@ -257,6 +257,9 @@ bool DescribeInherited(HANDLE h, FileFacts* facts) {
 
 }  // namespace
 
+// Wine and Windows size a pipe when it is made; the reader cannot change it.
+void WidenPipe(FileHandle) {}
+
 FileHandle StandardInput() { return Handle(GetStdHandle(STD_INPUT_HANDLE)); }
 FileHandle StandardOutput() { return Handle(GetStdHandle(STD_OUTPUT_HANDLE)); }
 
