@@ -117,15 +117,9 @@ AVS_Value Apply(const HostLink& link, AVS_ScriptEnvironment* env, const AVS_Valu
   const AvsCApi& api = link.api;
   const AVS_Value child = avs_array_elt(args, 0);
   if (!avs_is_clip(child)) return avs_new_value_error(kNotAClipMessage);
-  // The integers follow the clip in the table's order, then the two flags.
-  RequestedParams requested;
-  for (int i = 0; i < kParamCount; ++i) {
-    int32_t& value = requested.*kParams[i].field;
-    value = IntArg(args, 1 + i, value);
-  }
-  requested.use_comb_mask = BoolArg(args, 1 + kParamCount, requested.use_comb_mask);
-  requested.use_output_reference =
-      BoolArg(args, 2 + kParamCount, requested.use_output_reference);
+  const RequestedParams requested =
+      ScriptArguments([&](int i, int32_t fallback) { return IntArg(args, i, fallback); },
+                      [&](int i, bool fallback) { return BoolArg(args, i, fallback); });
 
   AVS_FilterInfo* fi = nullptr;
   const ClipRef clip(api, api.avs_new_c_filter(env, &fi, child, 1));

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "core/params.h"
 #include "engine/cpu.h"
 
 namespace vantrel {
@@ -23,6 +24,21 @@ extern const char kPluginDescription[];
 extern const ScriptFunction kDeinterlaceFunction;
 extern const ScriptFunction kAddRegionFunction;
 extern const ScriptFunction kSubRegionFunction;
+
+// VantrelDeinterlace's arguments after the clip, as both faces read them:
+// int_at(i, fallback) and bool_at(i, fallback) give argument i, or the
+// fallback when it was left out.
+template <typename IntAt, typename BoolAt>
+RequestedParams ScriptArguments(IntAt int_at, BoolAt bool_at) {
+  RequestedParams requested;
+  for (int i = 0; i < kParamCount; ++i) {
+    int32_t& value = requested.*kParams[i].field;
+    value = int_at(1 + i, value);
+  }
+  requested.use_comb_mask = bool_at(1 + kParamCount, requested.use_comb_mask);
+  requested.use_output_reference = bool_at(2 + kParamCount, requested.use_output_reference);
+  return requested;
+}
 
 // Frames are processed only on a processor with MMX and SSE (NEON on ARM);
 // on any other the host's new frames are returned unwritten.

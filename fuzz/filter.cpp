@@ -16,6 +16,7 @@
 
 #include "core/deinterlacer.h"
 #include "fuzz/fuzz_input.h"
+#include "tests/core/guarded_frame.h"
 
 namespace vantrel::fuzz {
 namespace {
@@ -52,53 +53,6 @@ Shape PickShape(FuzzInput& in) {
   if (s.format == PixelFormat::kYuv420) s.height += s.height & 1;
   return s;
 }
-
-// Each plane in an allocation of its own with guard bytes past every line.
-class Frame {
- public:
-  Frame(const Shape& s, int32_t extra_pitch, bool upside_down) {
-    const FrameView tight = PlaneShapes(s.format, s.width, s.height);
-    view_.plane_count = tight.plane_count;
-    for (int i = 0; i < tight.plane_count; ++i) {
-      PlaneView p = tight.planes[i];
-      p.pitch = p.row_size + extra_pitch;
-      memory_[i] = Bytes(size_t(p.pitch) * size_t(p.height), 0xA5);
-      p.data = memory_[i].data();
-      view_.planes[i] = upside_down ? UpsideDown(p) : p;
-    }
-  }
-  const FrameView& view() const { return view_; }
-  Bytes Tight() const {
-    Bytes out;
-    for (int i = 0; i < view_.plane_count; ++i) {
-      const PlaneView& p = view_.planes[i];
-      for (int32_t y = 0; y < p.height; ++y) out.insert(out.end(), p.Line(y), p.Line(y) + p.row_size);
-    }
-    return out;
-  }
-  void Fill(const Bytes& tight) {
-    size_t k = 0;
-    for (int i = 0; i < view_.plane_count; ++i) {
-      const PlaneView& p = view_.planes[i];
-      for (int32_t y = 0; y < p.height; ++y, k += size_t(p.row_size)) {
-        std::memcpy(p.Line(y), &tight[k], size_t(p.row_size));
-      }
-    }
-  }
-  bool GuardsIntact() const {
-    for (int i = 0; i < view_.plane_count; ++i) {
-      const PlaneView& p = view_.planes[i];
-      for (int32_t y = 0; y < p.height; ++y)
-        for (ptrdiff_t x = p.row_size; x < (p.pitch < 0 ? -p.pitch : p.pitch); ++x)
-          if (p.Line(y)[x] != 0xA5) return false;
-    }
-    return true;
-  }
-
- private:
-  FrameView view_;
-  Bytes memory_[3];
-};
 
 int32_t PickCoordinate(FuzzInput& in, int extent) {
   switch (in.Byte() % 8) {
@@ -217,7 +171,8 @@ void Run(const uint8_t* data, size_t size) {
   g_allocations_until_failure = failure < 200 ? -1 : failure % 12;
   g_allocation_failed = false;
 
-  Frame input(shape, extra_pitch, upside_down), output(shape, extra_pitch + 3, upside_down);
+  test::GuardedFrame input(shape.format, shape.width, shape.height, upside_down, extra_pitch);
+  test::GuardedFrame output(shape.format, shape.width, shape.height, upside_down, extra_pitch + 3);
   const Bytes picture =
       PickPicture(in, BlockBytes(shape.format, shape.width, shape.height), row_size);
   input.Fill(picture);

@@ -19,14 +19,9 @@ AVSValue ApplyDeinterlace(AVSValue args, void*, IScriptEnvironment* env) {
   if (!FormatOf(pixel_type)) {
     env->ThrowError("%s", UnsupportedPixelTypeMessage(pixel_type).c_str());
   }
-  // The integers follow the clip in the table's order, then the two flags.
-  RequestedParams requested;
-  for (int i = 0; i < kParamCount; ++i) {
-    int32_t& value = requested.*kParams[i].field;
-    value = args[1 + i].AsInt(value);
-  }
-  requested.use_comb_mask = args[1 + kParamCount].AsBool(requested.use_comb_mask);
-  requested.use_output_reference = args[2 + kParamCount].AsBool(requested.use_output_reference);
+  const RequestedParams requested =
+      ScriptArguments([&](int i, int32_t fallback) { return args[i].AsInt(fallback); },
+                      [&](int i, bool fallback) { return args[i].AsBool(fallback); });
   const bool host_takes_one_more =
       HostReleasesClipArgumentOnceMore(env, kDeinterlaceFunction.name);
   auto* filter = new (std::nothrow) DeinterlaceFilter(child, requested, DetectCpuFeatures());

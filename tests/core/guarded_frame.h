@@ -1,9 +1,12 @@
-// Frames for the core tests, laid out as hosts lay them out: each plane with a
-// pitch past its row size, the planes apart, every byte outside them a guard,
-// and upside down on request (a negative pitch).
+// Frames for the core tests and the filter's fuzz target, laid out as hosts
+// lay them out: each plane in an allocation of its own that ends with the
+// plane's last byte (so the sanitizer build catches a read or write past it),
+// lines `extra_pitch` bytes longer than the plane with a guard byte in
+// between, and upside down on request (a negative pitch).
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "core/frame_view.h"
@@ -15,28 +18,18 @@ constexpr uint8_t kGuard = 0xA5;
 class GuardedFrame {
  public:
   GuardedFrame(PixelFormat format, int32_t width, int32_t height, bool upside_down = false,
-               int32_t extra_pitch = 24)
-      : format_(format) {
-    const FrameView shapes = PlaneShapes(format, width, height);
-    const int count = shapes.plane_count;
-    size_t at = 64;
-    for (int i = 0; i < count; ++i) {
-      PlaneView p = shapes.planes[i];
-      p.pitch = p.row_size + extra_pitch;
-      offsets_[i] = at;
-      at += size_t(p.pitch) * size_t(p.height) + 40;
-      view_.planes[i] = p;
-    }
-    view_.plane_count = count;
-    bytes_.assign(at + 64, kGuard);
+               int32_t extra_pitch = 24) {
+    view_ = PlaneShapes(format, width, height);
     for (int i = 0; i < view_.plane_count; ++i) {
-      view_.planes[i].data = bytes_.data() + offsets_[i];
-      if (upside_down) view_.planes[i] = UpsideDown(view_.planes[i]);
+      PlaneView& p = view_.planes[i];
+      p.pitch = p.row_size + extra_pitch;
+      memory_[i].assign(size_t(p.pitch) * size_t(p.height - 1) + size_t(p.row_size), kGuard);
+      p.data = memory_[i].data();
+      if (upside_down) p = UpsideDown(p);
     }
   }
 
   const FrameView& view() const { return view_; }
-  PixelFormat format() const { return format_; }
 
   // The planes' bytes line by line, top line first as the view sees them.
   std::vector<uint8_t> Tight() const {
@@ -51,28 +44,26 @@ class GuardedFrame {
     size_t k = 0;
     for (int i = 0; i < view_.plane_count; ++i) {
       const PlaneView& p = view_.planes[i];
-      for (int32_t y = 0; y < p.height; ++y)
-        for (int32_t x = 0; x < p.row_size; ++x) p.Line(y)[x] = tight[k++];
+      for (int32_t y = 0; y < p.height; ++y, k += size_t(p.row_size)) {
+        std::memcpy(p.Line(y), &tight[k], size_t(p.row_size));
+      }
     }
   }
-  // True when no byte outside the planes was written.
+  // True when no byte between the lines was written.
   bool GuardsIntact() const {
-    std::vector<bool> inside(bytes_.size());
     for (int i = 0; i < view_.plane_count; ++i) {
       const PlaneView& p = view_.planes[i];
-      for (int32_t y = 0; y < p.height; ++y)
-        for (int32_t x = 0; x < p.row_size; ++x) inside[size_t(p.Line(y) + x - bytes_.data())] = true;
+      const size_t step = size_t(p.pitch < 0 ? -p.pitch : p.pitch);
+      for (size_t k = 0; k < memory_[i].size(); ++k) {
+        if (k % step >= size_t(p.row_size) && memory_[i][k] != kGuard) return false;
+      }
     }
-    for (size_t k = 0; k < bytes_.size(); ++k)
-      if (!inside[k] && bytes_[k] != kGuard) return false;
     return true;
   }
 
  private:
-  PixelFormat format_;
   FrameView view_;
-  size_t offsets_[3] = {};
-  std::vector<uint8_t> bytes_;
+  std::vector<uint8_t> memory_[3];
 };
 
 }  // namespace vantrel::test
