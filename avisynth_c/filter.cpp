@@ -38,8 +38,8 @@ AVS_VideoFrame* Refuse(AVS_FilterInfo* fi, const std::string& message) {
 }
 
 bool SameShape(const FrameView& a, const FrameView& b) {
-  for (int i = 0; i < a.plane_count; ++i) {
-    if (a.planes[i].row_size != b.planes[i].row_size || a.planes[i].height != b.planes[i].height ||
+  for (int i = 0; i < a.plane_count(); ++i) {
+    if (a.planes[i].width != b.planes[i].width || a.planes[i].height != b.planes[i].height ||
         !a.planes[i].data || !b.planes[i].data) {
       return false;
     }
@@ -63,15 +63,15 @@ AVS_VideoFrame* ProcessFrame(AVS_FilterInfo* fi, int n) {
   }
   if (!filter.processes) return dst.Release();
 
-  const bool yv12 = fi->vi.pixel_type == AVS_CS_YV12;
-  const FrameView in = ReadView(api, src.get(), *format, yv12);
-  const FrameView out = WriteView(api, dst.get(), *format, yv12);
+  const FrameView in = ReadView(api, src.get(), *format, fi->vi.pixel_type);
+  const FrameView out = WriteView(api, dst.get(), *format, fi->vi.pixel_type);
   // A child whose frames do not match the clip's format cannot be read safely.
   if (!SameShape(in, out)) return src.Release();
-  if (filter.core.Process(*format, in, out, ProcessRegionList()) != FrameResult::kDone) {
+  const FrameResult result = filter.core.Process(in, out, ProcessRegionList());
+  if (result != FrameResult::kDone) {
     // The new frame holds no picture: better the host's error than a frame
     // that only looks processed.
-    return Refuse(fi, NoFrameMemoryMessage(n));
+    return Refuse(fi, FrameFailedMessage(n, result));
   }
   return dst.Release();
 }

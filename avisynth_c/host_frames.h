@@ -30,11 +30,12 @@ class FrameRef {
   AVS_VideoFrame* frame_;
 };
 
-// Views of a host frame (yv12: V before U); the read view is never written
-// through. A plane the host withholds has null data.
+// Views of a host frame of a clip of `pixel_type`, in the core's `format`;
+// the read view is never written through. A plane the host withholds has
+// null data.
 FrameView ReadView(const AvsCApi& api, const AVS_VideoFrame* frame, PixelFormat format,
-                   bool yv12);
+                   int pixel_type);
 FrameView WriteView(const AvsCApi& api, const AVS_VideoFrame* frame, PixelFormat format,
-                    bool yv12);
+                    int pixel_type);
 
 }  // namespace vantrel::avs_c

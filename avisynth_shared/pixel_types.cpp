@@ -48,12 +48,18 @@ std::string Depth(int bits) { return bits == 32 ? "S" : std::to_string(bits); }
 std::optional<PixelFormat> FormatOf(int pixel_type) {
   switch (pixel_type) {
     case AVS_CS_YV12:
-    case AVS_CS_I420: return PixelFormat::kYuv420;
-    case AVS_CS_YUY2: return PixelFormat::kYuy2;
-    case AVS_CS_BGR24: return PixelFormat::kRgb24;
-    case AVS_CS_BGR32: return PixelFormat::kRgb32;
+    case AVS_CS_I420: return kYuv420;
+    case AVS_CS_YUY2: return kYuy2;
+    case AVS_CS_BGR24: return kRgb24;
+    case AVS_CS_BGR32: return kRgb32;
     default: return std::nullopt;
   }
+}
+
+HostPlanes HostPlaneOrder(int pixel_type) {
+  if (pixel_type == AVS_CS_I420) return {{AVS_PLANAR_Y, AVS_PLANAR_U, AVS_PLANAR_V}};
+  if (pixel_type & AVS_CS_PLANAR) return {{AVS_PLANAR_Y, AVS_PLANAR_V, AVS_PLANAR_U}};
+  return {{0, 0, 0}};
 }
 
 std::string PixelTypeName(int pixel_type) {

@@ -11,8 +11,17 @@
 
 namespace vantrel {
 
-// The core's format for one of the five pixel types VantrelDeinterlace takes.
+// The core's format for one of the pixel types VantrelDeinterlace takes.
 std::optional<PixelFormat> FormatOf(int pixel_type);
+
+// The host's plane numbers (PLANAR_Y, ...; the same values in both
+// interfaces) in the core's order: luma, then the chroma plane the classic
+// layout stores first (V, but U for I420), then the other; a packed frame's
+// one plane is the default plane, 0.
+struct HostPlanes {
+  int planes[3];
+};
+HostPlanes HostPlaneOrder(int pixel_type);
 
 // The host's name of the format ("YV16", "YUV420P10", "RGBP", ...), or its
 // value in hex when the bits name no format.

@@ -25,6 +25,11 @@ std::string NoFrameMemoryMessage(int n) {
   return "VantrelDeinterlace: not enough memory to process frame " + std::to_string(n);
 }
 
+std::string FrameFailedMessage(int n, FrameResult result) {
+  if (result == FrameResult::kNoMemory) return NoFrameMemoryMessage(n);
+  return "VantrelDeinterlace: frame " + std::to_string(n) + ": " + FrameFailure(result);
+}
+
 std::string MissingCornerMessage(const char* function) {
   return std::string(function) + ": needs four numbers x1, y1, x2, y2";
 }

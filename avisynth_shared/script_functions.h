@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "core/deinterlacer.h"
 #include "core/params.h"
 #include "engine/cpu.h"
 
@@ -47,6 +48,8 @@ bool PassesProcessorGate(const CpuFeatures& cpu);
 extern const char kNotAClipMessage[];
 extern const char kNoFilterMemoryMessage[];
 std::string NoFrameMemoryMessage(int n);
+// A frame the filter core did not deliver.
+std::string FrameFailedMessage(int n, FrameResult result);
 // A region call that leaves out a corner describes no rectangle.
 std::string MissingCornerMessage(const char* function);
 

@@ -43,7 +43,7 @@ class Pipeline {
       : s_(s), o_(o), progress_(p), per_frame_(size_t(s.outputs_per_frame)),
         max_in_flight_(int64_t(per_frame_) * (2 * s.threads + 2)),
         buffers_(s.format, s.width, s.height) {
-    if (s.map_writer) map_buffers_.emplace(PixelFormat::kYuv420, s.width, s.height);
+    if (s.map_writer) map_buffers_.emplace(kYuv420, s.width, s.height);
   }
 
   RunResult Run() {
@@ -189,10 +189,17 @@ class Pipeline {
     if (!r.output) return false;
     const Field keep = job.plan.keep;
     const FrameView map = r.map ? Placed(r.map->view, keep) : FrameView{};
-    const FrameResult done =
-        s_.filter->Process(s_.format, Placed(job.input->view, keep), Placed(r.output->view, keep),
-                           RegionsFor(s_, keep), r.map ? &map : nullptr);
+    const FrameResult done = s_.filter->Process(
+        Placed(FilterView(job.input->view), keep), Placed(FilterView(r.output->view), keep),
+        RegionsFor(s_, keep), r.map ? &map : nullptr);
     return done == FrameResult::kDone;
+  }
+
+  // A frame in the file's plane order as the filter takes it.
+  FrameView FilterView(const FrameView& file) const {
+    FrameView view = file;
+    for (int i = 0; i < file.plane_count(); ++i) view.planes[i] = file.planes[s_.filter_planes[i]];
+    return view;
   }
 
   void Write() {

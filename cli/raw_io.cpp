@@ -71,10 +71,10 @@ const char* RawTypeName(PixelType type) { return InfoOf(type).name; }
 
 PixelFormat FilterFormat(PixelType type) {
   switch (type) {
-    case PixelType::kYUY2: return PixelFormat::kYuy2;
-    case PixelType::kRGB24: return PixelFormat::kRgb24;
-    case PixelType::kRGB32: return PixelFormat::kRgb32;
-    default: return PixelFormat::kYuv420;
+    case PixelType::kYUY2: return kYuy2;
+    case PixelType::kRGB24: return kRgb24;
+    case PixelType::kRGB32: return kRgb32;
+    default: return kYuv420;
   }
 }
 

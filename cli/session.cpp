@@ -58,6 +58,7 @@ bool OpenStreams(const Options& o, Session* s, PixelType* type, char* interlace,
   s->y4m = reader.get();
   s->reader = std::move(reader);
   *type = PixelType::kI420;  // Y, then U, then V, as the file stores them
+  s->filter_planes = {0, 2, 1};
   return true;
 }
 
@@ -76,7 +77,7 @@ FieldTag FieldsOf(char interlace, const Y4mFrameTag& frame) {
 
 // Why the filter will not deinterlace these frames and what to do, or "".
 std::string NotDeinterlaced(const Options& o, const Session& s) {
-  if (s.format != PixelFormat::kYuv420) {
+  if (s.format != kYuv420) {
     return std::string("the filter does not deinterlace ") + RawTypeName(o.raw_type) +
            " frames, only 4:2:0; convert them first, keeping the fields apart (ffmpeg ... -vf "
            "scale=interl=1,format=yuv420p), and give --pixel-type i420";
@@ -155,7 +156,7 @@ bool OpenInput(const Options& o, Session* s, std::string* error) {
   s->format = FilterFormat(type);
   s->width = file.width;
   s->height = file.height;
-  if (o.pad && s->format == PixelFormat::kYuv420) {
+  if (o.pad && s->format == kYuv420) {
     s->width = PadToMultiple(s->width);
     s->height = PadToMultiple(s->height);
   }
@@ -171,7 +172,7 @@ bool CheckRun(const Options& o, const Session& s, std::string* error) {
              " are the same file, so writing would destroy the input; write to another file";
     return false;
   }
-  if (!o.map.empty() && s.format != PixelFormat::kYuv420) {
+  if (!o.map.empty() && s.format != kYuv420) {
     *error = std::string("--map draws 4:2:0 frames, not ") + RawTypeName(o.raw_type) +
              " ones; leave it out";
     return false;

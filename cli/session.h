@@ -26,7 +26,10 @@ struct Session {
   std::unique_ptr<FrameReader> reader;
   std::unique_ptr<FrameWriter> writer;
   // What the filter sees: the frames' format and size (padded unless --no-pad).
-  PixelFormat format = PixelFormat::kYuv420;
+  PixelFormat format = kYuv420;
+  // The file's plane that is the filter's plane i: the filter takes the
+  // chroma plane the classic layout stores first (V; U for I420) second.
+  std::array<int, 3> filter_planes = {0, 1, 2};
   int32_t width = 0;
   int32_t height = 0;
   // The stream's interlacing tag (Y4mHeader::interlace), and for YUV4MPEG2

@@ -52,17 +52,24 @@ void FillRect(const PlaneView& plane, int32_t x1, int32_t y1, int32_t x2, int32_
   for (int32_t y = y1; y < y2; ++y) std::memset(plane.Line(y) + x1, value, size_t(x2 - x1));
 }
 
-// Chroma of a 2 x 2 cell takes the strongest mark among its luma samples.
-void DrawChroma(const PlaneView& marks, const PlaneView& u, const PlaneView& v) {
-  const int32_t width = u.row_size;
+// A chroma sample takes the strongest mark among the luma samples it covers.
+void DrawChroma(const PlaneView& marks, const FrameView& map) {
+  const PlaneView& u = map.planes[1];
+  const PlaneView& v = map.planes[2];
+  const int sw = map.format.shift_w, sh = map.format.shift_h;
+  const int32_t width = u.width;
   for (int32_t cy = 0; cy < u.height; ++cy) {
-    const uint8_t* a = marks.Line(2 * cy);
-    const uint8_t* b = marks.Line(2 * cy + 1);
     uint8_t* ur = u.Line(cy);
     uint8_t* vr = v.Line(cy);
+    for (int32_t cx = 0; cx < width; ++cx) ur[cx] = kNone;
+    for (int32_t dy = 0; dy < 1 << sh; ++dy) {
+      const uint8_t* row = marks.Line((cy << sh) + dy);
+      for (int32_t cx = 0; cx < width; ++cx) {
+        for (int32_t dx = 0; dx < 1 << sw; ++dx) ur[cx] = std::max(ur[cx], row[(cx << sw) + dx]);
+      }
+    }
     for (int32_t cx = 0; cx < width; ++cx) {
-      const int32_t x = 2 * cx;
-      const uint8_t m = std::max(std::max(a[x], a[x + 1]), std::max(b[x], b[x + 1]));
+      const uint8_t m = ur[cx];
       ur[cx] = Pick(m, 128, kRebuiltColour.u, kRepairedColour.u);
       vr[cx] = Pick(m, 128, kRebuiltColour.v, kRepairedColour.v);
     }
@@ -72,7 +79,7 @@ void DrawChroma(const PlaneView& marks, const PlaneView& u, const PlaneView& v) 
 // Sizes are read into locals: a byte store could alias the views, which
 // would keep the loops from being vectorised.
 void DrawLuma(const PlaneView& map, const PlaneView& source) {
-  const int32_t width = map.row_size;
+  const int32_t width = map.width;
   for (int32_t y = 0; y < map.height; ++y) {
     uint8_t* row = map.Line(y);
     const uint8_t* src = source.Line(y);
@@ -84,19 +91,21 @@ void DrawLuma(const PlaneView& map, const PlaneView& source) {
 
 void DrawBorder(const FrameView& map) {
   const PlaneView& y = map.planes[0];
-  // Even, so that it covers whole chroma samples.
-  const int32_t t = std::min(std::max<int32_t>(4, std::min(y.row_size, y.height) / 48 & ~1),
-                             std::min(y.row_size, y.height) / 2);
+  // Even, so that it covers whole 4:2:0 chroma samples.
+  const int32_t side = std::min(y.width, y.height);
+  const int32_t t = std::min(std::max<int32_t>(4, side / 48 & ~1), side / 2);
   const MapColour c = kCombedColour;
-  const auto frame = [](const PlaneView& p, int32_t t_, uint8_t value) {
-    FillRect(p, 0, 0, p.row_size, t_, value);
-    FillRect(p, 0, p.height - t_, p.row_size, p.height, value);
-    FillRect(p, 0, t_, t_, p.height - t_, value);
-    FillRect(p, p.row_size - t_, t_, p.row_size, p.height - t_, value);
+  const auto frame = [](const PlaneView& p, int32_t tw, int32_t th, uint8_t value) {
+    FillRect(p, 0, 0, p.width, th, value);
+    FillRect(p, 0, p.height - th, p.width, p.height, value);
+    FillRect(p, 0, th, tw, p.height - th, value);
+    FillRect(p, p.width - tw, th, p.width, p.height - th, value);
   };
-  frame(y, t, c.y);
-  frame(map.planes[1], t / 2, c.u);
-  frame(map.planes[2], t / 2, c.v);
+  frame(y, t, t, c.y);
+  if (map.plane_count() < 3) return;
+  const int32_t tw = t >> map.format.shift_w, th = t >> map.format.shift_h;
+  frame(map.planes[1], tw, th, c.u);
+  frame(map.planes[2], tw, th, c.v);
 }
 
 }  // namespace
@@ -105,10 +114,11 @@ void DrawFrameMap(const FrameFacts& facts, const PlaneView& source_luma,
                   const RegionList& regions, const FrameView& map) {
   // The map's luma plane holds the marks until they are drawn.
   const PlaneView& marks = map.planes[0];
-  const int32_t w = marks.row_size, h = marks.height;
+  const int32_t w = marks.width, h = marks.height;
   MarkRect(facts, marks, 0, 0, w, h);
-  for (int32_t i = 0; i < regions.count; ++i) {
-    const Region& r = regions.regions[i];
+  const int32_t count = regions.Count();
+  for (int32_t i = 0; i < count; ++i) {
+    const Region& r = regions[i];
     if (!RegionFits(r, w, h)) continue;
     if (r.kind == kSubRegion) {
       FillRect(marks, r.x1, r.y1, r.x2, r.y2, kNone);
@@ -116,7 +126,7 @@ void DrawFrameMap(const FrameFacts& facts, const PlaneView& source_luma,
       MarkRect(facts, marks, r.x1, r.y1, r.x2, r.y2);
     }
   }
-  DrawChroma(marks, map.planes[1], map.planes[2]);
+  if (map.plane_count() == 3) DrawChroma(marks, map);
   DrawLuma(marks, source_luma);
   if (facts.combed_throughout) DrawBorder(map);
 }

@@ -1,5 +1,7 @@
 #include "core/notice.h"
 
+#include <cstring>
+
 #include "core/text_canvas.h"
 
 namespace vantrel {
@@ -11,31 +13,20 @@ const char kSizeNotice[] =
 
 namespace {
 
-struct CanvasShape {
-  int32_t width;
-  int32_t bits_per_pixel;
-};
+bool IsRgb(Family family) { return family == Family::kRgb24 || family == Family::kRgb32; }
 
-CanvasShape ShapeFor(NoticeVariant variant, int row_size) {
-  switch (variant) {
-    case NoticeVariant::kRgb24: return {row_size / 3, 24};
-    case NoticeVariant::kRgb32: return {row_size / 4, 32};
-    case NoticeVariant::kYuy2: return {row_size / 2, 32};
-    case NoticeVariant::kPlanar: break;
-  }
-  return {row_size, 32};
-}
-
-// Sets every frame byte under canvas ink to `value`.
-void TransferInk(NoticeVariant variant, const TextCanvas& canvas, const PlaneView& out,
-                 uint8_t value) {
+// Sets every frame sample under canvas ink to black (dark) or white: full
+// scale for the frame's depth in planar frames, 0 or 255 in packed ones.
+void TransferInk(const TextCanvas& canvas, const FrameView& frame, bool white) {
+  const PlaneView& out = frame.planes[0];
   const int height = out.height;
-  if (variant == NoticeVariant::kRgb24 || variant == NoticeVariant::kRgb32) {
+  if (IsRgb(frame.format.family)) {
     // Both are stored bottom line first; canvas lines are padded to 4 bytes,
     // so pair them line by line rather than byte i with byte i.
+    const uint8_t value = white ? 255 : 0;
     for (int line = 0; line < height; ++line) {
       const uint8_t* from = canvas.bytes() + size_t(line) * canvas.stride();
-      uint8_t* to = out.data + line * out.pitch;
+      uint8_t* to = out.Line(line);
       const int bytes = canvas.width() * canvas.bytes_per_pixel();
       for (int i = 0; i < bytes; ++i) {
         if (from[i] == 0) to[i] = value;
@@ -43,33 +34,42 @@ void TransferInk(NoticeVariant variant, const TextCanvas& canvas, const PlaneVie
     }
     return;
   }
-  const int step = variant == NoticeVariant::kYuy2 ? 2 : 1;
+  // YUY2: the luma byte of each pixel; planar: the luma sample.
+  const bool wide = frame.format.Planar() && frame.format.SampleBytes() == 2;
+  const int step = frame.format.family == Family::kYuy2 ? 2 : 1;
+  const uint16_t full = uint16_t(frame.format.Planar() ? frame.format.MaxSample() : 255);
+  const uint16_t value = white ? full : 0;
   for (int y = 0; y < height; ++y) {
-    uint8_t* to = out.data + y * out.pitch;
+    uint8_t* to = out.Line(y);
     for (int x = 0; x < canvas.width(); ++x) {
-      if (*canvas.PixelAt(x, y) == 0) to[step * x] = value;
+      if (*canvas.PixelAt(x, y) != 0) continue;
+      if (wide) {
+        std::memcpy(to + 2 * x, &value, 2);
+      } else {
+        to[step * x] = uint8_t(value);
+      }
     }
   }
 }
 
 }  // namespace
 
-bool DrawNotice(NoticeVariant variant, const FrameView& src, const FrameView& dst) {
+bool DrawNotice(const FrameView& src, const FrameView& dst) {
   CopyFrame(src, dst);
   const PlaneView& out = dst.planes[0];
-  const CanvasShape shape = ShapeFor(variant, out.row_size);
+  const int32_t width = out.width;
+  const int32_t bits_per_pixel = dst.format.family == Family::kRgb24 ? 24 : 32;
   const char* why_not = nullptr;
-  std::optional<TextCanvas> canvas =
-      TextCanvas::Create(shape.width, out.height, shape.bits_per_pixel, &why_not);
+  std::optional<TextCanvas> canvas = TextCanvas::Create(width, out.height, bits_per_pixel, &why_not);
   if (!canvas) return why_not != TextCanvas::kOutOfMemory;
-  const char* text = variant == NoticeVariant::kPlanar ? kSizeNotice : kConvertNotice;
-  const TextRect whole{0, 0, shape.width, out.height};
+  const char* text = dst.format.Planar() ? kSizeNotice : kConvertNotice;
+  const TextRect whole{0, 0, width, out.height};
   canvas->FillWhite(whole);
   canvas->DrawCentredText(text, whole);
-  TransferInk(variant, *canvas, out, 0);
+  TransferInk(*canvas, dst, false);
   canvas->FillWhite(whole);
-  canvas->DrawCentredText(text, {2, 2, shape.width + 2, out.height + 2});
-  TransferInk(variant, *canvas, out, 255);
+  canvas->DrawCentredText(text, {2, 2, width + 2, out.height + 2});
+  TransferInk(*canvas, dst, true);
   return true;
 }
 

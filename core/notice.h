@@ -6,15 +6,16 @@
 
 namespace vantrel {
 
-enum class NoticeVariant { kRgb24, kRgb32, kYuy2, kPlanar };
-
+// Frozen: scripts and the users' guides quote these texts as they stand,
+// misspelling included (docs/development.md).
 extern const char kConvertNotice[];
 extern const char kSizeNotice[];
 
-// Copies the source into the output, then draws the variant's text: black
-// glyphs, and white ones 2 pixels right and down over them. Only luma bytes
-// change in YUY2 and planar frames. A frame too large for a canvas keeps the
-// plain copy; false when the canvas's memory could not be had.
-bool DrawNotice(NoticeVariant variant, const FrameView& src, const FrameView& dst);
+// Copies the source into the output, then draws the format's text (the
+// convert notice on packed frames, the size notice on planar ones): black
+// glyphs, and white ones 2 pixels right and down over them. Only luma
+// changes in YUY2 and planar frames. A frame too large for a canvas keeps
+// the plain copy; false when the canvas's memory could not be had.
+bool DrawNotice(const FrameView& src, const FrameView& dst);
 
 }  // namespace vantrel

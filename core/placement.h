@@ -25,9 +25,12 @@ std::array<Field, 2> FieldsInTimeOrder(FieldOrder order);
 // The frame as the filter sees it when it is to keep `keep`.
 FrameView Placed(const FrameView& frame, Field keep);
 
-// Fills what a picture of row_bytes x rows at the top left of the plane
-// leaves of it: each picture line past its end with its last sample, then
-// every line below with the picture's last line.
-void FillPadding(const PlaneView& plane, int32_t row_bytes, int32_t rows);
+// Fills what a picture of width x height samples at the top left of the
+// plane leaves of it: each picture line past its end with its last sample,
+// then every line below with the picture's last line.
+void FillPadding(const PlaneView& plane, int32_t width, int32_t height);
+// The same for every plane of a frame, the picture width x height luma
+// samples (each chroma plane's share of it at its own size).
+void FillPadding(const FrameView& frame, int32_t width, int32_t height);
 
 }  // namespace vantrel

@@ -3,33 +3,46 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <mutex>
 
 namespace vantrel {
 
-void AppendRegion(RegionList& list, uint8_t kind, int32_t x1, int32_t y1, int32_t x2,
-                  int32_t y2) {
-  if (list.count >= RegionList::kCapacity) return;
-  list.regions[list.count++] = {x1, y1, x2, y2, kind};
+void RegionList::Append(const Region& region) {
+  static std::mutex appending;
+  std::lock_guard<std::mutex> lock(appending);
+  const int32_t n = count_.load(std::memory_order_relaxed);
+  if (n >= kCapacity) return;
+  regions_[n] = region;
+  count_.store(n + 1, std::memory_order_release);
 }
 
-bool RegionFits(const Region& r, int32_t row_size, int32_t height) {
+void AppendRegion(RegionList& list, uint8_t kind, int32_t x1, int32_t y1, int32_t x2,
+                  int32_t y2) {
+  list.Append({x1, y1, x2, y2, kind});
+}
+
+bool RegionFits(const Region& r, int32_t width, int32_t height) {
   // Negative starts are skipped too: the copy would begin outside the plane.
-  return r.x2 <= row_size && r.y2 <= height && r.x1 <= r.x2 && r.y1 < r.y2 && r.x1 >= 0 &&
+  return r.x2 <= width && r.y2 <= height && r.x1 <= r.x2 && r.y1 < r.y2 && r.x1 >= 0 &&
          r.y1 >= 0;
 }
 
 void CopyLumaRect(const PlaneView& dst, const PlaneView& src, const Region& r) {
-  if (!RegionFits(r, dst.row_size, dst.height)) return;
-  const size_t width = size_t(r.x2 - r.x1);
-  for (int32_t y = r.y1; y < r.y2; ++y) std::memcpy(dst.Line(y) + r.x1, src.Line(y) + r.x1, width);
+  if (!RegionFits(r, dst.width, dst.height)) return;
+  const size_t sample = size_t(dst.sample_bytes);
+  const size_t from = size_t(r.x1) * sample, bytes = size_t(r.x2 - r.x1) * sample;
+  for (int32_t y = r.y1; y < r.y2; ++y) std::memcpy(dst.Line(y) + from, src.Line(y) + from, bytes);
 }
 
 void ApplyRegions(const RegionList& list, const PlaneView& out, const PlaneView& source,
                   uint8_t* processed) {
-  const PlaneView kept{processed, out.row_size, out.row_size, out.height};
+  PlaneView kept = out;
+  kept.data = processed;
+  kept.pitch = ptrdiff_t(out.row_bytes());
   CopyPlane(out, kept);
-  for (int32_t i = 0; i < list.count; ++i) {
-    const Region& r = list.regions[i];
+  const int32_t count = list.Count();
+  for (int32_t i = 0; i < count; ++i) {
+    const Region& r = list[i];
     CopyLumaRect(out, r.kind != kSubRegion ? kept : source, r);
   }
 }

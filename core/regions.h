@@ -4,6 +4,7 @@
 // for the whole process, the tool a list for each field it keeps.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -22,13 +23,32 @@ struct Region {
 constexpr uint8_t kSubRegion = 0;
 constexpr uint8_t kAddRegion = 1;
 
-struct RegionList {
+// Script functions append to a list that frame threads read at the same
+// time: an entry is written before the count that publishes it, so a reader
+// sees the list before or after an append, never a half-written region.
+class RegionList {
+ public:
   static constexpr int32_t kCapacity = 100;
-  int32_t count = 0;
-  Region regions[kCapacity];
+
+  RegionList() = default;
+  RegionList(const RegionList&) = delete;
+  RegionList& operator=(const RegionList&) = delete;
+
+  int32_t Count() const { return count_.load(std::memory_order_acquire); }
+  // Entries below Count() only.
+  const Region& operator[](int32_t i) const { return regions_[i]; }
+
+  // Appends when there is room; a full list ignores the call. Appends from
+  // several threads are taken one at a time.
+  void Append(const Region& region);
+  // Empties the list (tests start each case from an empty one).
+  void Clear() { count_.store(0, std::memory_order_release); }
+
+ private:
+  std::atomic<int32_t> count_{0};
+  Region regions_[kCapacity];
 };
 
-// Appends when there is room; a full list ignores the call.
 void AppendRegion(RegionList& list, uint8_t kind, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
 
 // True when the rectangle lies inside a plane of row_size x height and is

@@ -33,6 +33,9 @@ struct WorkingSet {
   AllocateFn allocate = nullptr;
   DeinterlaceEngine engine;
   ScratchBuffer processed_luma;
+  // A picture and its result padded to a multiple of 16 (ProcessPicture).
+  ScratchBuffer padded_in;
+  ScratchBuffer padded_out;
 };
 
 class WorkingSetPool {

@@ -1,5 +1,6 @@
 #include "engine/engine.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -13,6 +14,14 @@ namespace vantrel {
 bool EngineAcceptsSize(uint64_t width, uint64_t height) {
   return width >= 16 && height >= 16 && width % 16 == 0 && height % 16 == 0 &&
          width * height <= kMaxLumaSize;
+}
+
+bool EngineAcceptsChroma(uint32_t width, uint32_t height, ChromaSize c) {
+  if (c.width == 0 && c.height == 0) return true;
+  // The detector's last row takes whole lines of c0 until `width` samples.
+  const uint64_t lines_for_last_row = c.width ? (uint64_t(width) + c.width - 1) / c.width : 0;
+  return c.width >= 4 && c.width % 4 == 0 && c.width <= width && c.height >= 2 &&
+         c.height % 2 == 0 && c.height <= height && lines_for_last_row <= c.height;
 }
 
 void DeinterlaceEngine::FreeDeleter::operator()(void* p) const { std::free(p); }
@@ -29,23 +38,23 @@ bool DeinterlaceEngine::Allocate(Buffer<T>& buffer, size_t count) {
   return buffer != nullptr;
 }
 
-bool DeinterlaceEngine::Init(uint32_t w, uint32_t h) {
+bool DeinterlaceEngine::Init(uint32_t w, uint32_t h, ChromaSize chroma) {
   Release();
-  if (!EngineAcceptsSize(w, h)) return false;
+  if (!EngineAcceptsSize(w, h) || !EngineAcceptsChroma(w, h, chroma)) return false;
   width = w;
   height = h;
   blocks_x = w / 16;
   blocks_y = h / 16;
   block_count = blocks_x * blocks_y;
   luma_size = w * h;
-  chroma_width = w / 2;
+  chroma_width = chroma.width;
+  chroma_height = chroma.height;
+  coarse_width = w / 2;
   decimated_height = h / 4;
-  chroma_height = h / 2;
-  chroma_size = chroma_width * chroma_height;
 
   const bool ok = Allocate(block_offset, block_count) && Allocate(block_origin, block_count) &&
-                  Allocate(chroma_block_offset, block_count) &&
-                  Allocate(chroma_block_origin, block_count) &&
+                  Allocate(coarse_block_offset, block_count) &&
+                  Allocate(coarse_block_origin, block_count) &&
                   Allocate(block_match, block_count) && Allocate(comb_mask, luma_size) &&
                   Allocate(block_comb_score, block_count) &&
                   Allocate(decimated_src, luma_size / 8) &&
@@ -64,9 +73,9 @@ bool DeinterlaceEngine::Init(uint32_t w, uint32_t h) {
   }
   b = 0;
   for (uint32_t y = 0; y < decimated_height; y += 4) {
-    for (uint32_t x = 0; x < chroma_width; x += 8, ++b) {
-      chroma_block_origin[b] = {int32_t(x), int32_t(y)};
-      chroma_block_offset[b] = x + y * chroma_width;
+    for (uint32_t x = 0; x < coarse_width; x += 8, ++b) {
+      coarse_block_origin[b] = {int32_t(x), int32_t(y)};
+      coarse_block_offset[b] = x + y * coarse_width;
     }
   }
   return true;
@@ -75,8 +84,8 @@ bool DeinterlaceEngine::Init(uint32_t w, uint32_t h) {
 void DeinterlaceEngine::Release() {
   block_offset.reset();
   block_origin.reset();
-  chroma_block_offset.reset();
-  chroma_block_origin.reset();
+  coarse_block_offset.reset();
+  coarse_block_origin.reset();
   block_match.reset();
   comb_mask.reset();
   block_comb_score.reset();
@@ -97,18 +106,16 @@ bool DeinterlaceEngine::Process(const ConstFramePlanes& in, const FramePlanes& o
   switch (mode) {
     case 0:
       CopyPlaneLines(out.y, in.y, width, height);
-      CopyPlaneLines(out.c0, in.c0, chroma_width, chroma_height);
-      CopyPlaneLines(out.c1, in.c1, chroma_width, chroma_height);
+      CopyChroma();
       break;
     case 1:
       CopyFieldLines(out.y, in.y, width, height);
-      CopyPlaneLines(out.c0, in.c0, chroma_width, chroma_height);
-      CopyPlaneLines(out.c1, in.c1, chroma_width, chroma_height);
+      CopyChroma();
       break;
     case 2:
       InterpolateLuma(dsp_, out.y, in.y, ConstPlane{comb_mask.get(), ptrdiff_t(width)}, width,
                       height, true);
-      InterpolateChroma(dsp_, out.c0, out.c1, in.c0, in.c1, chroma_width, chroma_height, true);
+      InterpolateChromaPlanes(true);
       break;
     case 3:
       DeinterlaceAdaptive();
@@ -120,17 +127,36 @@ bool DeinterlaceEngine::Process(const ConstFramePlanes& in, const FramePlanes& o
   return true;
 }
 
+void DeinterlaceEngine::CopyChroma() {
+  if (chroma_width == 0) return;
+  CopyPlaneLines(out_.c0, in_.c0, chroma_width, chroma_height);
+  CopyPlaneLines(out_.c1, in_.c1, chroma_width, chroma_height);
+}
+
+void DeinterlaceEngine::InterpolateChromaPlanes(bool rebuild_all) {
+  if (chroma_width == 0) return;
+  InterpolateChroma(dsp_, out_.c0, out_.c1, in_.c0, in_.c1, chroma_width, chroma_height,
+                    rebuild_all);
+}
+
+// Mid-grey: the row a frame with neutral chroma would give.
+constexpr uint8_t kNeutralChroma = 128;
+
 bool DeinterlaceEngine::DeinterlaceAdaptive() {
-  std::memcpy(last_row.get(), in_.c0.Line(0), chroma_width);
-  std::memcpy(last_row.get() + chroma_width, in_.c0.Line(1), chroma_width);
+  if (chroma_width == 0) {
+    std::memset(last_row.get(), kNeutralChroma, width);
+  } else {
+    for (uint32_t x = 0, line = 0; x < width; x += chroma_width, ++line) {
+      std::memcpy(last_row.get() + x, in_.c0.Line(line), std::min(chroma_width, width - x));
+    }
+  }
   const bool frame_combed =
       DetectCombing(dsp_, comb_scratch.get(), comb_mask.get(), block_comb_score.get(), in_.y,
                     last_row.get(), width, height, params.comb_threshold);
   frame_combed_ = frame_combed;
   const ConstPlane mask{comb_mask.get(), ptrdiff_t(width)};
   InterpolateLuma(dsp_, out_.y, in_.y, mask, width, height, frame_combed);
-  InterpolateChroma(dsp_, out_.c0, out_.c1, in_.c0, in_.c1, chroma_width, chroma_height,
-                    frame_combed);
+  InterpolateChromaPlanes(frame_combed);
   return frame_combed;
 }
 
@@ -140,7 +166,7 @@ void DeinterlaceEngine::ProcessMotion() {
   // A frame combed throughout searches no block: nothing reads the
   // decimated planes then.
   if (frame_combed) return;
-  const ptrdiff_t decimated_pitch = chroma_width;
+  const ptrdiff_t decimated_pitch = coarse_width;
   DecimatePlane(dsp_, {decimated_src.get(), decimated_pitch}, in_.y, width, height);
   DecimatePlane(dsp_, {decimated_dst.get(), decimated_pitch}, out_.y, width, height);
   for (uint32_t b = 0; b < block_count; ++b) {

@@ -35,8 +35,18 @@ struct BlockMatch {
 // whole 4:2:0 frame (luma_size * 3 / 2) must fit in them.
 constexpr uint64_t kMaxLumaSize = 0xFFFFFFFFull / 3 * 2;
 
-// True when (width, height) is a frame the engine can be sized for.
+// The size of each of the two chroma planes; none (0 x 0) for a grey frame.
+struct ChromaSize {
+  uint32_t width = 0;
+  uint32_t height = 0;
+};
+inline ChromaSize Chroma420(uint32_t width, uint32_t height) { return {width / 2, height / 2}; }
+
+// True when (width, height) is a frame the engine can be sized for, with
+// chroma planes that its kernels take: widths a multiple of 4, heights even
+// and at least 4, neither larger than the luma plane's.
 bool EngineAcceptsSize(uint64_t width, uint64_t height);
+bool EngineAcceptsChroma(uint32_t width, uint32_t height, ChromaSize chroma);
 
 // What the last Process call did, read-only, for a caller that shows it (the
 // tool's --map). The pointers are the engine's own buffers: valid until the
@@ -81,21 +91,26 @@ class DeinterlaceEngine {
   // Sizes the engine and allocates every buffer (those of an earlier size
   // are freed first). Returns false (holding nothing) for a size it cannot
   // take or when an allocation fails.
-  bool Init(uint32_t width, uint32_t height);
+  bool Init(uint32_t w, uint32_t h, ChromaSize chroma);
+  bool Init(uint32_t w, uint32_t h) { return Init(w, h, Chroma420(w, h)); }
   void Release();
   // Deinterlaces one frame of the size Init was given into `out`: every byte
-  // of out's three planes (width x height luma, width/2 x height/2 chroma) is
-  // written; any number of frames may follow one Init. Modes 0-3 may run in
-  // place (out the same planes as in); mode 4 reads `in` while writing `out`,
-  // so they must not overlap. Returns false, having written nothing, when the
-  // engine holds no buffers, the mode is not 0-4, or mode 4 is asked to run
-  // in place (out.y.data == in.y.data).
-  bool Process(const ConstFramePlanes& in, const FramePlanes& out, const EngineParams& params);
+  // of out's planes (width x height luma, the chroma planes at their size)
+  // is written; any number of frames may follow one Init. Modes 0-3 may run
+  // in place (out the same planes as in); mode 4 reads `in` while writing
+  // `out`, so they must not overlap. Returns false, having written nothing,
+  // when the engine holds no buffers, the mode is not 0-4, or mode 4 is asked
+  // to run in place (out.y.data == in.y.data).
+  [[nodiscard]] bool Process(const ConstFramePlanes& in, const FramePlanes& out,
+                             const EngineParams& params);
 
   bool Ready() const { return block_offset != nullptr; }
   FrameFacts LastFrameFacts() const;
-  // True when the engine holds buffers for frames of w x h.
-  bool SizedFor(uint32_t w, uint32_t h) const { return Ready() && width == w && height == h; }
+  // True when the engine holds buffers for frames of w x h with this chroma.
+  bool SizedFor(uint32_t w, uint32_t h, ChromaSize chroma) const {
+    return Ready() && width == w && height == h && chroma_width == chroma.width &&
+           chroma_height == chroma.height;
+  }
   const EngineDsp& Dsp() const { return dsp_; }
   // Lets tests make allocations fail on demand.
   void SetAllocator(AllocateFn allocate) { allocate_ = allocate; }
@@ -115,6 +130,8 @@ class DeinterlaceEngine {
 
   template <typename T>
   bool Allocate(Buffer<T>& buffer, size_t count);
+  void CopyChroma();
+  void InterpolateChromaPlanes(bool rebuild_all);
   bool DeinterlaceAdaptive();
   void ProcessMotion();
   // motion.cpp
@@ -140,23 +157,25 @@ class DeinterlaceEngine {
   uint32_t width = 0;
   uint32_t height = 0;
   uint32_t luma_size = 0;
+  // The chroma planes (0 x 0 for a grey frame).
   uint32_t chroma_width = 0;
-  uint32_t decimated_height = 0;
   uint32_t chroma_height = 0;
-  uint32_t chroma_size = 0;
+  // The decimated luma planes of the motion search's coarse stage.
+  uint32_t coarse_width = 0;
+  uint32_t decimated_height = 0;
 
   Buffer<uint32_t> block_offset;
-  Buffer<uint32_t> chroma_block_offset;
+  Buffer<uint32_t> coarse_block_offset;
   Buffer<BlockOrigin> block_origin;
-  Buffer<BlockOrigin> chroma_block_origin;
+  Buffer<BlockOrigin> coarse_block_origin;
   Buffer<BlockMatch> block_match;
   Buffer<uint8_t> comb_mask;
   Buffer<uint8_t> block_comb_score;
   Buffer<uint8_t> decimated_src;
   Buffer<uint8_t> decimated_dst;
-  // The detector's last row (row `height`): the two first lines of the
-  // source's c0, side by side, as the classic frame layout has them right
-  // after the luma plane.
+  // The detector's last row (row `height`): the first `width` samples of
+  // the source's c0, line after line, as the classic frame layout has them
+  // right after the luma plane; mid-grey for a frame without chroma.
   Buffer<uint8_t> last_row;
   // The comb detector's strips and their state between bands.
   Buffer<uint8_t> comb_scratch;

@@ -61,17 +61,17 @@ uint32_t DeinterlaceEngine::FineStart() const {
 }
 
 void DeinterlaceEngine::SearchCoarse(uint32_t b, int32_t rh, int32_t rv) {
-  const int32_t X = chroma_block_origin[b].x;
-  const int32_t Y = chroma_block_origin[b].y;
+  const int32_t X = coarse_block_origin[b].x;
+  const int32_t Y = coarse_block_origin[b].y;
   const int32_t j_min = std::max(X - rh, 0) - X;
-  const int32_t j_max = std::min(X + rh, int32_t(chroma_width) - 8) - X;
+  const int32_t j_max = std::min(X + rh, int32_t(coarse_width) - 8) - X;
   const int32_t i_min = std::max(Y - rv, 0) - Y;
   const int32_t i_max = std::min(Y + rv, int32_t(decimated_height) - 4) - Y;
-  const ptrdiff_t pitch = chroma_width;
+  const ptrdiff_t pitch = coarse_width;
   const Window w{decimated_src.get() + (Y + i_min) * pitch + (X + j_min),
                  pitch,
                  pitch,
-                 decimated_dst.get() + chroma_block_offset[b],
+                 decimated_dst.get() + coarse_block_offset[b],
                  pitch,
                  i_max - i_min + 1,
                  j_max - j_min + 1};

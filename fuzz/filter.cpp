@@ -36,8 +36,8 @@ void* FailingAllocate(size_t bytes) {
   return std::malloc(bytes);
 }
 
-constexpr PixelFormat kFormats[] = {PixelFormat::kYuv420, PixelFormat::kYuy2,
-                                    PixelFormat::kRgb24, PixelFormat::kRgb32};
+constexpr PixelFormat kFormats[] = {kYuv420, kYuy2,
+                                    kRgb24, kRgb32};
 
 struct Shape {
   PixelFormat format;
@@ -49,8 +49,8 @@ Shape PickShape(FuzzInput& in) {
   const bool aligned = in.Bool();
   s.width = aligned ? 16 * int32_t(in.Range(1, 16)) : int32_t(in.Range(1, 300));
   s.height = aligned ? 16 * int32_t(in.Range(1, 16)) : int32_t(in.Range(1, 300));
-  if (s.format != PixelFormat::kRgb24 && s.format != PixelFormat::kRgb32) s.width += s.width & 1;
-  if (s.format == PixelFormat::kYuv420) s.height += s.height & 1;
+  if (s.format != kRgb24 && s.format != kRgb32) s.width += s.width & 1;
+  if (s.format == kYuv420) s.height += s.height & 1;
   return s;
 }
 
@@ -66,8 +66,7 @@ int32_t PickCoordinate(FuzzInput& in, int extent) {
   }
 }
 
-RegionList PickRegions(FuzzInput& in, int32_t row_size, int32_t height) {
-  RegionList list;
+void PickRegions(FuzzInput& in, int32_t row_size, int32_t height, RegionList& list) {
   const uint8_t many = in.Byte();
   const int count = many >= 250 ? int(in.Range(90, 120)) : many % 6;
   for (int i = 0; i < count; ++i) {
@@ -76,7 +75,6 @@ RegionList PickRegions(FuzzInput& in, int32_t row_size, int32_t height) {
     const int32_t x2 = PickCoordinate(in, row_size), y2 = PickCoordinate(in, height);
     AppendRegion(list, kind, x1, y1, x2, y2);
   }
-  return list;
 }
 
 RequestedParams PickParams(FuzzInput& in) {
@@ -132,8 +130,8 @@ Bytes Expected(const Bytes& picture, const Shape& s, const RequestedParams& requ
   engine.Process(EnginePlanes(a), EnginePlanes(b),
                  BuildEngineParams(requested, s.width, s.height));
   const Bytes processed = out;
-  for (int i = 0; i < regions.count; ++i) {
-    const Region& r = regions.regions[i];
+  for (int i = 0; i < regions.Count(); ++i) {
+    const Region& r = regions[i];
     const bool fits = r.x1 >= 0 && r.y1 >= 0 && r.x1 <= r.x2 && r.y1 < r.y2 &&
                       r.x2 <= s.width && r.y2 <= s.height;
     if (!fits) continue;
@@ -152,8 +150,8 @@ void CheckNotice(const Bytes& out, const Bytes& source, const Shape& s) {
   for (size_t i = 0; i < out.size(); ++i) {
     if (out[i] == source[i]) continue;
     const bool ink = out[i] == 0 || out[i] == 255;
-    const bool luma_byte = s.format == PixelFormat::kYuv420 ? i < luma
-                           : s.format == PixelFormat::kYuy2 ? (i % 2) == 0
+    const bool luma_byte = s.format == kYuv420 ? i < luma
+                           : s.format == kYuy2 ? (i % 2) == 0
                                                             : true;
     FUZZ_CHECK(kTarget, ink && luma_byte, "byte " + std::to_string(i) + " changed outside ink");
   }
@@ -166,7 +164,8 @@ void Run(const uint8_t* data, size_t size) {
   const bool upside_down = in.Bool();
   const RequestedParams requested = PickParams(in);
   const int32_t row_size = int32_t(BlockBytes(shape.format, shape.width, 1));
-  const RegionList regions = PickRegions(in, row_size, shape.height);
+  RegionList regions;
+  PickRegions(in, row_size, shape.height, regions);
   const uint8_t failure = in.Byte();
   g_allocations_until_failure = failure < 200 ? -1 : failure % 12;
   g_allocation_failed = false;
@@ -177,7 +176,7 @@ void Run(const uint8_t* data, size_t size) {
       PickPicture(in, BlockBytes(shape.format, shape.width, shape.height), row_size);
   input.Fill(picture);
   Deinterlacer core(requested, FailingAllocate);
-  const FrameResult result = core.Process(shape.format, input.view(), output.view(), regions);
+  const FrameResult result = core.Process(input.view(), output.view(), regions);
   FUZZ_CHECK(kTarget, input.Tight() == picture, "the input frame changed");
   FUZZ_CHECK(kTarget, input.GuardsIntact() && output.GuardsIntact(), "written outside the planes");
   FUZZ_CHECK(kTarget, (result == FrameResult::kNoMemory) == g_allocation_failed,
@@ -185,13 +184,13 @@ void Run(const uint8_t* data, size_t size) {
   g_allocations_until_failure = -1;
   if (result != FrameResult::kDone) {
     FUZZ_CHECK(kTarget,
-               core.Process(shape.format, input.view(), output.view(), regions) ==
+               core.Process(input.view(), output.view(), regions) ==
                    FrameResult::kDone,
                "the filter did not recover from a failed allocation");
   }
   const Bytes out = output.Tight();
   const bool deinterlaced =
-      shape.format == PixelFormat::kYuv420 && IsDeinterlacedSize(shape.width, shape.height);
+      shape.format == kYuv420 && IsDeinterlacedSize(shape.width, shape.height);
   if (!deinterlaced) {
     CheckNotice(out, picture, shape);
     return;
@@ -199,7 +198,7 @@ void Run(const uint8_t* data, size_t size) {
   const Bytes expected = Expected(picture, shape, requested, regions);
   FUZZ_CHECK(kTarget, out == expected, "output differs from the engine with the regions");
   // The filter keeps its buffers: the next request reuses them.
-  core.Process(shape.format, input.view(), output.view(), regions);
+  core.Process(input.view(), output.view(), regions);
   FUZZ_CHECK(kTarget, output.Tight() == expected, "a second request to the same filter differs");
 }
 

@@ -22,8 +22,8 @@ DeinterlaceFilter::DeinterlaceFilter(PClip source, const RequestedParams& reques
     : GenericVideoFilter(source), core_(requested), processes_(PassesProcessorGate(cpu)) {}
 
 static bool SameShape(const FrameView& a, const FrameView& b) {
-  for (int i = 0; i < a.plane_count; ++i) {
-    if (a.planes[i].row_size != b.planes[i].row_size || a.planes[i].height != b.planes[i].height ||
+  for (int i = 0; i < a.plane_count(); ++i) {
+    if (a.planes[i].width != b.planes[i].width || a.planes[i].height != b.planes[i].height ||
         !a.planes[i].data || !b.planes[i].data) {
       return false;
     }
@@ -40,15 +40,15 @@ PVideoFrame DeinterlaceFilter::GetFrame(int n, IScriptEnvironment* env) {
   PVideoFrame dst = env->NewVideoFrame(vi, 16);
   if (!processes_) return dst;
 
-  const bool yv12 = vi.pixel_type == VideoInfo::CS_YV12;
-  const FrameView in = ReadView(src, *format, yv12);
-  const FrameView out = WriteView(dst, *format, yv12);
+  const FrameView in = ReadView(src, *format, vi.pixel_type);
+  const FrameView out = WriteView(dst, *format, vi.pixel_type);
   // A child whose frames do not match the clip's format cannot be read safely.
   if (!SameShape(in, out)) return src;
-  if (core_.Process(*format, in, out, ProcessRegionList()) != FrameResult::kDone) {
+  const FrameResult result = core_.Process(in, out, ProcessRegionList());
+  if (result != FrameResult::kDone) {
     // The new frame holds no picture: better the host's error than a frame
     // that only looks processed.
-    env->ThrowError("%s", NoFrameMemoryMessage(n).c_str());
+    env->ThrowError("%s", FrameFailedMessage(n, result).c_str());
   }
   return dst;
 }

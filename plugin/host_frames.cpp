@@ -3,30 +3,27 @@
 namespace vantrel {
 
 template <typename Pointer>
-static FrameView MakeView(const PVideoFrame& frame, PixelFormat format, bool yv12,
+static FrameView MakeView(const PVideoFrame& frame, PixelFormat format, int pixel_type,
                           Pointer pointer_of) {
-  FrameView view;
-  view.plane_count = PlaneCount(format);
-  if (format != PixelFormat::kYuv420) {
-    view.planes[0] = {pointer_of(0), frame->GetPitch(), frame->GetRowSize(), frame->GetHeight()};
-    return view;
-  }
-  const int order[3] = {PLANAR_Y, yv12 ? PLANAR_V : PLANAR_U, yv12 ? PLANAR_U : PLANAR_V};
-  for (int i = 0; i < 3; ++i) {
-    const int plane = order[i];
-    view.planes[i] = {pointer_of(plane), frame->GetPitch(plane), frame->GetRowSize(plane),
-                      frame->GetHeight(plane)};
+  // The 2.5 interface's frames know only 4:2:0 chroma (half the luma's
+  // sides): chroma sizes come from the format, pitches from the frame.
+  FrameView view = PlaneShapes(format, frame->GetRowSize() / format.SampleBytes(),
+                               frame->GetHeight());
+  const HostPlanes order = HostPlaneOrder(pixel_type);
+  for (int i = 0; i < view.plane_count(); ++i) {
+    view.planes[i].data = pointer_of(order.planes[i]);
+    view.planes[i].pitch = frame->GetPitch(order.planes[i]);
   }
   return view;
 }
 
-FrameView ReadView(const PVideoFrame& frame, PixelFormat format, bool yv12) {
-  return MakeView(frame, format, yv12,
+FrameView ReadView(const PVideoFrame& frame, PixelFormat format, int pixel_type) {
+  return MakeView(frame, format, pixel_type,
                   [&](int plane) { return const_cast<uint8_t*>(frame->GetReadPtr(plane)); });
 }
 
-FrameView WriteView(const PVideoFrame& frame, PixelFormat format, bool yv12) {
-  return MakeView(frame, format, yv12, [&](int plane) { return frame->GetWritePtr(plane); });
+FrameView WriteView(const PVideoFrame& frame, PixelFormat format, int pixel_type) {
+  return MakeView(frame, format, pixel_type, [&](int plane) { return frame->GetWritePtr(plane); });
 }
 
 }  // namespace vantrel

@@ -8,8 +8,9 @@
 
 namespace vantrel {
 
-// Views of a host frame; the read view is never written through.
-FrameView ReadView(const PVideoFrame& frame, PixelFormat format, bool yv12);
-FrameView WriteView(const PVideoFrame& frame, PixelFormat format, bool yv12);
+// Views of a host frame of a clip of `pixel_type`, in the core's `format`;
+// the read view is never written through.
+FrameView ReadView(const PVideoFrame& frame, PixelFormat format, int pixel_type);
+FrameView WriteView(const PVideoFrame& frame, PixelFormat format, int pixel_type);
 
 }  // namespace vantrel

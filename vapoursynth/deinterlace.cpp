@@ -1,13 +1,10 @@
 #include "vapoursynth/deinterlace.h"
 
 #include <climits>
-#include <cstring>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <numeric>
 #include <string>
-#include <vector>
 
 #include "core/deinterlacer.h"
 #include "core/placement.h"
@@ -21,12 +18,6 @@ const char kDeinterlaceArgs[] =
 
 namespace {
 
-// Frames whose sides are not multiples of 16 are padded into these and
-// cropped back; a pair serves one frame at a time.
-struct PaddedPair {
-  std::vector<uint8_t> in, out;
-};
-
 struct Filter {
   Filter(const VSAPI* api, const Arguments& a) : vsapi(api), args(a), core(a.filter) {}
   ~Filter() {
@@ -38,13 +29,11 @@ struct Filter {
   const VSAPI* vsapi;
   VSNode* node = nullptr;
   VSVideoInfo vi{};  // of the output
+  PixelFormat format = kYuv420;
   int width = 0, height = 0;
-  int padded_width = 0, padded_height = 0;
   const Arguments args;
   Deinterlacer core;
   const RegionList no_regions{};
-  std::mutex pairs_mutex;
-  std::vector<std::unique_ptr<PaddedPair>> idle_pairs;
 };
 
 // Halves a duration or doubles a rate given as a fraction; the result is
@@ -84,14 +73,14 @@ Field KeptField(const Filter& f, int n, const VSFrame* src, const VSAPI* vsapi) 
   return FieldsInTimeOrder(order)[size_t(n % 2)];
 }
 
-// VapourSynth's planes are Y, U, V: the order of I420, which the filter takes.
+// VapourSynth's planes are Y, U, V; the filter takes V before U.
 template <typename Pointer>
 FrameView ViewOf(const Filter& f, const VSFrame* frame, Pointer pointer_of, const VSAPI* vsapi) {
-  FrameView view;
-  view.plane_count = 3;
-  for (int p = 0; p < 3; ++p) {
-    view.planes[p] = {pointer_of(p), vsapi->getStride(frame, p), p ? f.width / 2 : f.width,
-                      p ? f.height / 2 : f.height};
+  FrameView view = PlaneShapes(f.format, f.width, f.height);
+  constexpr int kPlaneOf[3] = {0, 2, 1};
+  for (int i = 0; i < view.plane_count(); ++i) {
+    view.planes[i].data = pointer_of(kPlaneOf[i]);
+    view.planes[i].pitch = vsapi->getStride(frame, kPlaneOf[i]);
   }
   return view;
 }
@@ -107,42 +96,6 @@ void MarkProgressive(const Filter& f, VSFrame* dst, const VSAPI* vsapi) {
   Scale(&num, &den, true);
   vsapi->mapSetInt(props, "_DurationNum", num, maReplace);
   vsapi->mapSetInt(props, "_DurationDen", den, maReplace);
-}
-
-// Runs the core on a copy of the picture padded to a multiple of 16, and
-// crops the result into `out`.
-FrameResult ProcessPadded(Filter& f, const FrameView& in, const FrameView& out, Field keep) {
-  std::unique_ptr<PaddedPair> pair;
-  {
-    std::lock_guard<std::mutex> lock(f.pairs_mutex);
-    if (!f.idle_pairs.empty()) {
-      pair = std::move(f.idle_pairs.back());
-      f.idle_pairs.pop_back();
-    }
-  }
-  const size_t bytes = BlockBytes(PixelFormat::kYuv420, f.padded_width, f.padded_height);
-  if (!pair) pair = std::make_unique<PaddedPair>();
-  pair->in.resize(bytes);
-  pair->out.resize(bytes);
-  const FrameView padded_in =
-      BlockView(PixelFormat::kYuv420, pair->in.data(), f.padded_width, f.padded_height);
-  const FrameView padded_out =
-      BlockView(PixelFormat::kYuv420, pair->out.data(), f.padded_width, f.padded_height);
-  FrameView crop_in = padded_in, crop_out = padded_out;
-  for (int p = 0; p < 3; ++p) {
-    crop_in.planes[p].row_size = crop_out.planes[p].row_size = in.planes[p].row_size;
-    crop_in.planes[p].height = crop_out.planes[p].height = in.planes[p].height;
-  }
-  CopyFrame(in, crop_in);
-  for (int p = 0; p < 3; ++p) {
-    FillPadding(padded_in.planes[p], in.planes[p].row_size, in.planes[p].height);
-  }
-  const FrameResult result = f.core.Process(PixelFormat::kYuv420, Placed(padded_in, keep),
-                                            Placed(padded_out, keep), f.no_regions);
-  if (result == FrameResult::kDone) CopyFrame(crop_out, out);
-  std::lock_guard<std::mutex> lock(f.pairs_mutex);
-  f.idle_pairs.push_back(std::move(pair));
-  return result;
 }
 
 // The deinterlaced frame n; null with *error set on a failure.
@@ -164,13 +117,10 @@ VSFrame* Deinterlace(Filter& f, int n, const VSFrame* src, VSCore* core, const V
   const FrameView in = ViewOf(
       f, src, [&](int p) { return const_cast<uint8_t*>(vsapi->getReadPtr(src, p)); }, vsapi);
   const FrameView out = ViewOf(f, dst, [&](int p) { return vsapi->getWritePtr(dst, p); }, vsapi);
-  const FrameResult result =
-      IsDeinterlacedSize(f.width, f.height)
-          ? f.core.Process(PixelFormat::kYuv420, Placed(in, keep), Placed(out, keep), f.no_regions)
-          : ProcessPadded(f, in, out, keep);
+  const FrameResult result = f.core.ProcessPicture(in, out, keep, f.no_regions);
   if (result != FrameResult::kDone) {
     vsapi->freeFrame(dst);
-    *error = "not enough memory to deinterlace it";
+    *error = FrameFailure(result);
     return nullptr;
   }
   MarkProgressive(f, dst, vsapi);
@@ -239,8 +189,6 @@ VSNode* Build(const VSMap* in, VSNode* node, VSCore* core, const VSAPI* vsapi,
   f->vi = vi;
   f->width = vi.width;
   f->height = vi.height;
-  f->padded_width = PadToMultiple(f->width);
-  f->padded_height = PadToMultiple(f->height);
 
   const VSFilterDependency dependency = {node, args.double_rate ? rpGeneral : rpStrictSpatial};
   VSNode* filter = vsapi->createVideoFilter2("Deinterlace", &f->vi, GetFrame, FreeFilter,

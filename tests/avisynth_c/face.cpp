@@ -30,9 +30,13 @@ Bytes CoreResult(const Bytes& tight, int pixel_type, int width, int height,
                  const RequestedParams& requested = {}, const RegionList& regions = {}) {
   const PixelFormat format = *FormatOf(pixel_type);
   Bytes in = tight, out(tight.size());
-  EXPECT_EQ(Deinterlacer(requested).Process(format, BlockView(format, in.data(), width, height),
-                                            BlockView(format, out.data(), width, height), regions),
-            FrameResult::kDone);
+  FrameView a = BlockView(format, in.data(), width, height);
+  FrameView b = BlockView(format, out.data(), width, height);
+  if (pixel_type == AVS_CS_YV12) {  // the core takes V first
+    std::swap(a.planes[1], a.planes[2]);
+    std::swap(b.planes[1], b.planes[2]);
+  }
+  EXPECT_EQ(Deinterlacer(requested).Process(a, b, regions), FrameResult::kDone);
   return out;
 }
 
@@ -40,7 +44,7 @@ struct Face : ::testing::Test {
   Face() {
     link.api = StandInApi();
     EXPECT_TRUE(avs_c::AddScriptFunctions(&link, &env));
-    avs_c::ProcessRegionList() = RegionList{};
+    avs_c::ProcessRegionList().Clear();
   }
   ~Face() override { EXPECT_EQ(g_live_frames.load(), 0) << "frames not released"; }
 
@@ -122,7 +126,7 @@ TEST_F(Face, RegionsApplyToEveryFilterWhoeverAddedThemUpToTheListsEnd) {
                                     {2, 16, 48, 8192, 257, false, true}, regions);
   EXPECT_EQ(FrameOf(before, 1), expected);
   EXPECT_EQ(FrameOf(after, 1), expected);
-  while (avs_c::ProcessRegionList().count < RegionList::kCapacity) {
+  while (avs_c::ProcessRegionList().Count() < RegionList::kCapacity) {
     Region("VTDeinterlace_AddRegion", {Int(0), Int(0), Int(0), Int(1)}, &error);  // empty
   }
   EXPECT_TRUE(Region("VTDeinterlace_SubRegion", {Int(0), Int(0), Int(96), Int(64)}, &error));

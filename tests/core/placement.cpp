@@ -14,7 +14,7 @@ TEST(CorePlacement, PaddedPicturesAndTheirUpsideDownTwins) {
   // the plane's and must stay 9.
   constexpr int kPitch = 6, kWidth = 5, kHeight = 4;
   std::vector<uint8_t> plane(kPitch * kHeight, 9);
-  const PlaneView view{plane.data(), kPitch, kWidth, kHeight};
+  const PlaneView view{plane.data(), kPitch, kWidth, kHeight, 1};
   const uint8_t picture[2][3] = {{1, 2, 3}, {4, 5, 6}};
   for (int y = 0; y < 2; ++y)
     for (int x = 0; x < 3; ++x) view.Line(y)[x] = picture[y][x];
@@ -25,8 +25,8 @@ TEST(CorePlacement, PaddedPicturesAndTheirUpsideDownTwins) {
   EXPECT_EQ(plane, padded);
   // Keeping the top field, the filter sees the padded frame upside down.
   FrameView frame;
+  frame.format = kGrey;
   frame.planes[0] = view;
-  frame.plane_count = 1;
   const PlaneView top = Placed(frame, Field::kTop).planes[0];
   EXPECT_EQ(top.Line(0)[0], 4);
   EXPECT_EQ(top.Line(3)[4], 3);

@@ -69,8 +69,8 @@ TEST(CoreRegions, TheListHoldsExactlyAHundred) {
   RegionList list;
   for (int i = 0; i < 100; ++i) AppendRegion(list, kAddRegion, 0, 0, i, 1);
   AppendRegion(list, kSubRegion, 0, 0, 64, 32);
-  EXPECT_EQ(list.count, 100);
-  EXPECT_EQ(list.regions[99].x2, 99);
+  EXPECT_EQ(list.Count(), 100);
+  EXPECT_EQ(list[99].x2, 99);
   Planes p(64, 32);
   p.Apply(list);
   for (uint8_t v : p.out) ASSERT_EQ(v, 1) << "the 101st region must not apply";

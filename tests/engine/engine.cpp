@@ -26,21 +26,21 @@ TEST(EngineObject, GeometryAndBlockTablesOf720x576) {
   EXPECT_EQ(e.blocks_x(), 45u);
   EXPECT_EQ(e.blocks_y(), 36u);
   EXPECT_EQ(e.block_count(), 1620u);
-  EXPECT_EQ(e.chroma_width(), 360u);
+  EXPECT_EQ(e.coarse_width(), 360u);
   EXPECT_EQ(e.decimated_height(), 144u);
+  EXPECT_EQ(e.chroma_width(), 360u);
   EXPECT_EQ(e.chroma_height(), 288u);
-  EXPECT_EQ(e.chroma_size(), 103680u);
   EXPECT_EQ(e.origin(46).x, 16);
   EXPECT_EQ(e.origin(46).y, 16);
   EXPECT_EQ(e.offset(46), 11536u);
-  EXPECT_EQ(e.chroma_origin(46).x, 8);
-  EXPECT_EQ(e.chroma_origin(46).y, 4);
-  EXPECT_EQ(e.chroma_offset(46), 1448u);
+  EXPECT_EQ(e.coarse_origin(46).x, 8);
+  EXPECT_EQ(e.coarse_origin(46).y, 4);
+  EXPECT_EQ(e.coarse_offset(46), 1448u);
   const uint32_t last = e.block_count() - 1;
   EXPECT_EQ(e.origin(last).x, 704);
   EXPECT_EQ(e.origin(last).y, 560);
-  EXPECT_EQ(e.chroma_origin(last).x, 352);
-  EXPECT_EQ(e.chroma_origin(last).y, 140);
+  EXPECT_EQ(e.coarse_origin(last).x, 352);
+  EXPECT_EQ(e.coarse_origin(last).y, 140);
 }
 
 TEST(EngineObject, SmallestFrameHasOneBlock) {
@@ -49,7 +49,7 @@ TEST(EngineObject, SmallestFrameHasOneBlock) {
   const EngineView e(engine);
   EXPECT_EQ(e.block_count(), 1u);
   EXPECT_EQ(e.offset(0), 0u);
-  EXPECT_EQ(e.chroma_offset(0), 0u);
+  EXPECT_EQ(e.coarse_offset(0), 0u);
 }
 
 TEST(EngineObject, ReleaseIsHarmlessAndEmptiesTheEngine) {

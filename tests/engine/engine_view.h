@@ -20,12 +20,12 @@ class EngineView {
   uint32_t chroma_width() const { return e_.chroma_width; }
   uint32_t chroma_height() const { return e_.chroma_height; }
   uint32_t decimated_height() const { return e_.decimated_height; }
-  uint32_t chroma_size() const { return e_.chroma_size; }
+  uint32_t coarse_width() const { return e_.coarse_width; }
 
   BlockOrigin origin(uint32_t b) const { return e_.block_origin[b]; }
   uint32_t offset(uint32_t b) const { return e_.block_offset[b]; }
-  BlockOrigin chroma_origin(uint32_t b) const { return e_.chroma_block_origin[b]; }
-  uint32_t chroma_offset(uint32_t b) const { return e_.chroma_block_offset[b]; }
+  BlockOrigin coarse_origin(uint32_t b) const { return e_.coarse_block_origin[b]; }
+  uint32_t coarse_offset(uint32_t b) const { return e_.coarse_block_offset[b]; }
   BlockMatch& match(uint32_t b) const { return e_.block_match[b]; }
   uint8_t score(uint32_t b) const { return e_.block_comb_score[b]; }
   const uint8_t* comb_mask() const { return e_.comb_mask.get(); }
@@ -38,8 +38,8 @@ class EngineView {
   void PrepareRepair(const FramePlanes& src, const FramePlanes& dst) const {
     e_.in_ = src;
     e_.out_ = dst;
-    const Plane decimated_src{e_.decimated_src.get(), ptrdiff_t(e_.chroma_width)};
-    const Plane decimated_dst{e_.decimated_dst.get(), ptrdiff_t(e_.chroma_width)};
+    const Plane decimated_src{e_.decimated_src.get(), ptrdiff_t(e_.coarse_width)};
+    const Plane decimated_dst{e_.decimated_dst.get(), ptrdiff_t(e_.coarse_width)};
     DecimatePlane(e_.Dsp(), decimated_src, src.y, e_.width, e_.height);
     DecimatePlane(e_.Dsp(), decimated_dst, dst.y, e_.width, e_.height);
     std::memset(e_.block_match.get(), 0, e_.block_count * sizeof(BlockMatch));

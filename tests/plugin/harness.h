@@ -59,7 +59,7 @@ inline std::vector<BYTE> CoreResult(const std::vector<BYTE>& yuv, const VideoInf
     std::swap(b.planes[1], b.planes[2]);
   }
   Deinterlacer core(requested);
-  EXPECT_EQ(core.Process(format, a, b, regions), FrameResult::kDone);
+  EXPECT_EQ(core.Process(a, b, regions), FrameResult::kDone);
   return out;
 }
 
