@@ -127,8 +127,10 @@ Bytes Expected(const Bytes& picture, const Shape& s, const RequestedParams& requ
   FUZZ_CHECK(kTarget, engine.Init(uint32_t(s.width), uint32_t(s.height)), "engine refused");
   const FrameView a = BlockView(s.format, src.data(), s.width, s.height);
   const FrameView b = BlockView(s.format, out.data(), s.width, s.height);
-  engine.Process(EnginePlanes(a), EnginePlanes(b),
-                 BuildEngineParams(requested, s.width, s.height));
+  FUZZ_CHECK(kTarget,
+             engine.Process(EnginePlanes(a), EnginePlanes(b),
+                            BuildEngineParams(requested, s.width, s.height)),
+             "engine refused the frame");
   const Bytes processed = out;
   for (int i = 0; i < regions.Count(); ++i) {
     const Region& r = regions[i];
@@ -198,7 +200,8 @@ void Run(const uint8_t* data, size_t size) {
   const Bytes expected = Expected(picture, shape, requested, regions);
   FUZZ_CHECK(kTarget, out == expected, "output differs from the engine with the regions");
   // The filter keeps its buffers: the next request reuses them.
-  core.Process(input.view(), output.view(), regions);
+  FUZZ_CHECK(kTarget, core.Process(input.view(), output.view(), regions) == FrameResult::kDone,
+             "a second request failed");
   FUZZ_CHECK(kTarget, output.Tight() == expected, "a second request to the same filter differs");
 }
 

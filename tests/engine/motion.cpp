@@ -200,8 +200,8 @@ TEST(EngineRepair, ShortcutsRepairExactlyAsTheFullSearch) {
           ASSERT_TRUE(full.Init(w, h));
           ASSERT_TRUE(fast.Init(w, h));
           Frame full_src = in, full_out(w, h), fast_src = in, fast_out(w, h);
-          full.Process(full_src.planes(), full_out.planes(), p);
-          fast.Process(fast_src.planes(), fast_out.planes(), p);
+          ASSERT_TRUE(full.Process(full_src.planes(), full_out.planes(), p));
+          ASSERT_TRUE(fast.Process(fast_src.planes(), fast_out.planes(), p));
           const std::string what = std::to_string(w) + "x" + std::to_string(h) + " threshold " +
                                    std::to_string(threshold) + " range " + std::to_string(range);
           ASSERT_EQ(fast_out.bytes, full_out.bytes) << what;
