@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "core/format.h"
 #include "core/params.h"
 #include "sdk/vapoursynth4.h"
 
@@ -17,9 +18,9 @@ struct Arguments {
   bool double_rate = false;
 };
 
-// Empty when the filter can take the clip; otherwise why not and how to
-// convert it.
-std::string ClipError(const VSVideoInfo& vi, const VSAPI* vsapi);
+// Empty, with *format set to the core's format of the clip's, when the
+// filter can take the clip; otherwise why not and how to convert it.
+std::string ClipError(const VSVideoInfo& vi, const VSAPI* vsapi, PixelFormat* format);
 
 // Reads the optional arguments for frames of width x height (before padding).
 // False with a message naming the argument and its range.

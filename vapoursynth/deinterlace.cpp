@@ -29,7 +29,7 @@ struct Filter {
   const VSAPI* vsapi;
   VSNode* node = nullptr;
   VSVideoInfo vi{};  // of the output
-  PixelFormat format = kYuv420;
+  PixelFormat format;
   int width = 0, height = 0;
   const Arguments args;
   Deinterlacer core;
@@ -172,7 +172,8 @@ VSNode* Build(const VSMap* in, VSNode* node, VSCore* core, const VSAPI* vsapi,
               std::string* error) {
   VSVideoInfo vi = *vsapi->getVideoInfo(node);
   Arguments args;
-  *error = ClipError(vi, vsapi);
+  PixelFormat format;
+  *error = ClipError(vi, vsapi, &format);
   if (error->empty()) ReadArguments(in, vsapi, vi.width, vi.height, &args, error);
   if (error->empty() && args.double_rate) DoubleRate(&vi, error);
   if (!error->empty()) {
@@ -187,6 +188,7 @@ VSNode* Build(const VSMap* in, VSNode* node, VSCore* core, const VSAPI* vsapi,
   }
   f->node = node;
   f->vi = vi;
+  f->format = format;
   f->width = vi.width;
   f->height = vi.height;
 

@@ -1,12 +1,18 @@
 // vantrel.Deinterlace as VapourSynth runs it: libvantrel-vs.so loaded into a
-// stand-in core, its frames against the tool's on the same clips.
+// stand-in core, its frames against the tool's or the core's on the same
+// pictures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <random>
 #include <thread>
 
 #include "cli/tool_harness.h"
+#include "core/deinterlacer.h"
+#include "core/guarded_frame.h"
 #include "stand_in_core.h"
+#include "woven_picture.h"
 
 namespace vantrel {
 namespace {
@@ -66,14 +72,46 @@ std::vector<FrameBytes> AllFrames(VSNode* node) {
 }
 
 std::vector<FrameBytes> Frames(const Clip& clip, const Args& args,
-                               std::vector<int> field_based = {}) {
+                               std::vector<int> field_based = {},
+                               uint32_t format = pfYUV420P8) {
   std::string error;
-  VSNode* node = Deinterlace(clip, args, &error, std::move(field_based));
+  VSNode* node = Deinterlace(clip, args, &error, std::move(field_based), format);
   EXPECT_TRUE(node) << error;
   if (!node) return {};
   auto frames = AllFrames(node);
   StandInCore::Free(node);
   return frames;
+}
+
+// A tight frame in VapourSynth's plane order (Y, U, V) as the core takes it
+// (Y, V, U), and back.
+FrameBytes SwapChroma(FrameBytes frame, int w, int h) {
+  const auto u = frame.begin() + ptrdiff_t(w) * h;
+  std::rotate(u, u + (frame.end() - u) / 2, frame.end());
+  return frame;
+}
+
+// The core's frame for a picture in VapourSynth's plane order, given V before
+// U as the face must, or U first.
+FrameBytes CoreFrame(PixelFormat format, int w, int h, const FrameBytes& picture, int mode,
+                     int field, bool v_first = true) {
+  RequestedParams requested;
+  requested.mode = mode;
+  Deinterlacer core(requested);
+  test::GuardedFrame in(format, w, h), out(format, w, h);
+  in.Fill(v_first ? SwapChroma(picture, w, h) : picture);
+  const Field keep = field ? Field::kTop : Field::kBottom;
+  EXPECT_EQ(core.ProcessPicture(in.view(), out.view(), keep, RegionList{}), FrameResult::kDone);
+  return v_first ? SwapChroma(out.Tight(), w, h) : out.Tight();
+}
+
+FrameBytes PluginFrame(PixelFormat f, int w, int h, const FrameBytes& picture, int mode,
+                       int field) {
+  const uint32_t format = VSVideoFormatId(f.family == Family::kGrey ? cfGray : cfYUV, stInteger,
+                                          f.bits, f.shift_w, f.shift_h);
+  const auto frames =
+      Frames(Clip{"", w, h, {picture}}, {{"mode", mode}, {"field", field}}, {}, format);
+  return frames.empty() ? FrameBytes{} : frames[0];
 }
 
 TEST(VapourSynth, RegistersDeinterlaceWithTheToolsVersion) {
@@ -126,6 +164,43 @@ TEST(VapourSynth, FramesEqualTheToolsWithTheSameOptions) {
   }
 }
 
+TEST(VapourSynth, FramesEqualTheCoresInEveryLayout) {
+  const int w = 188, h = 142;  // padded inside to 192 x 144 (4:1:1 chroma 48 wide)
+  for (const PixelFormat layout : kPlanarLayouts) {
+    FrameBytes picture(BlockBytes(layout, w, h));
+    test::WeavePicture(picture.data(), w, h, 5, 2);
+    std::mt19937 rng(7);
+    for (size_t i = size_t(w) * h; i < picture.size(); ++i) picture[i] = uint8_t(rng() >> 24);
+    for (int mode = 2; mode <= 4; ++mode) {
+      for (int field = 0; field <= 1; ++field) {
+        EXPECT_TRUE(PluginFrame(layout, w, h, picture, mode, field) ==
+                    CoreFrame(layout, w, h, picture, mode, field))
+            << LayoutName(layout) << " mode " << mode << " field " << field;
+      }
+    }
+  }
+}
+
+TEST(VapourSynth, TheDetectorsLastRowComesFromV) {
+  const int w = 64, h = 48;
+  for (const PixelFormat layout : kPlanarLayouts) {
+    if (layout.PlaneCount() < 3) continue;
+    // Flat luma but for a brighter line h - 3: line h - 4 is rebuilt when the
+    // row below the last line is flat like the luma (V), not when dark (U).
+    FrameBytes picture(BlockBytes(layout, w, h), 128);
+    std::fill_n(picture.begin() + (h - 3) * w, w, 144);
+    std::fill_n(picture.begin() + w * h, (picture.size() - size_t(w) * h) / 2, 32);
+    for (int mode = 3; mode <= 4; ++mode) {
+      const FrameBytes from_v = CoreFrame(layout, w, h, picture, mode, 0);
+      const FrameBytes from_u = CoreFrame(layout, w, h, picture, mode, 0, false);
+      ASSERT_FALSE(std::equal(from_v.begin(), from_v.begin() + w * h, from_u.begin()))
+          << LayoutName(layout) << ": the row must decide";
+      EXPECT_TRUE(PluginFrame(layout, w, h, picture, mode, 0) == from_v)
+          << LayoutName(layout) << " mode " << mode;
+    }
+  }
+}
+
 TEST(VapourSynth, FieldComesFromEachFramesFieldBasedAndDoubleRateHalvesDurations) {
   const std::vector<int> field_based = {2, 1, 0, -1};  // TFF, BFF, progressive, not set
   const auto top = Frames(Odd(), {{"field", 1}});
@@ -168,8 +243,11 @@ TEST(VapourSynth, ScriptErrorsNameTheArgumentOrFormatAndWhatToDo) {
     uint32_t format;
     std::vector<std::string> expected;
   };
-  const uint32_t yuv422 = VSVideoFormatId(cfYUV, stInteger, 8, 1, 0);
+  const uint32_t yuv410 = VSVideoFormatId(cfYUV, stInteger, 8, 2, 2);
+  const uint32_t yuv440 = VSVideoFormatId(cfYUV, stInteger, 8, 0, 1);
   const uint32_t yuv420p10 = VSVideoFormatId(cfYUV, stInteger, 10, 1, 1);
+  const uint32_t yuv422ps = VSVideoFormatId(cfYUV, stFloat, 32, 1, 0);
+  const uint32_t grays = VSVideoFormatId(cfGray, stFloat, 32, 0, 0);
   const uint32_t rgb24 = VSVideoFormatId(cfRGB, stInteger, 8, 0, 0);
   // 200 x 142 is padded to 208 x 144, so search_range reaches 144.
   const Case cases[] = {
@@ -182,9 +260,14 @@ TEST(VapourSynth, ScriptErrorsNameTheArgumentOrFormatAndWhatToDo) {
       {{{"match_threshold", int64_t(1) << 32}}, pfYUV420P8, {"match_threshold=4294967296"}},
       {{{"field", 2}}, pfYUV420P8, {"field=2", "-1 to 1"}},
       {{{"double_rate", 2}}, pfYUV420P8, {"double_rate=2", "0 to 1"}},
-      {{}, yuv422, {"YUV422P8", "SeparateFields", "resize.Bicubic(format=vs.YUV420P8"}},
-      {{}, yuv420p10, {"YUV420P10", "core.resize.Bicubic(clip, format=vs.YUV420P8)"}},
-      {{}, rgb24, {"RGB24", "matrix_s"}},
+      {{}, yuv410, {"YUV410P8", "4:2:0, 4:2:2, 4:4:4, 4:1:1 only",
+                    "SeparateFields(clip, tff=True).resize.Bicubic(format=vs.YUV420P8)"}},
+      {{}, yuv440, {"YUV440P8", "SeparateFields", "resize.Bicubic(format=vs.YUV444P8)"}},
+      {{}, yuv420p10,
+       {"YUV420P10", "up to 8 bits", "core.resize.Bicubic(clip, format=vs.YUV420P8)"}},
+      {{}, yuv422ps, {"YUV422PS", "integer", "core.resize.Bicubic(clip, format=vs.YUV422P8)"}},
+      {{}, grays, {"GrayS", "core.resize.Bicubic(clip, format=vs.GRAY8)"}},
+      {{}, rgb24, {"RGB24", "YUV and grey", "(clip, format=vs.YUV444P8, matrix_s"}},
   };
   for (const Case& c : cases) {
     std::string error;
