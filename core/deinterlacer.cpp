@@ -31,7 +31,7 @@ FrameResult Deinterlacer::ProcessPlanar(WorkingSet& set, const FrameView& in,
                                         const FrameView& out, const RegionList& regions,
                                         const FrameView* map) {
   const PlaneView& luma = in.planes[0];
-  if (in.format.bits != 8) return FrameResult::kRefused;
+  if (in.format.bits > kMaxBits) return FrameResult::kRefused;
   FrameFacts facts;  // a notice frame: nothing deinterlaced
   if (!IsDeinterlacedSize(luma.width, luma.height)) {
     if (!DrawNotice(in, out)) return FrameResult::kNoMemory;

@@ -8,7 +8,6 @@ namespace vantrel::vs {
 namespace {
 
 // The deepest integer sample the core processes so far.
-constexpr int kMaxBits = 8;
 
 // "4:2:0, 4:2:2, 4:4:4, 4:1:1": the chroma layouts the filter takes.
 std::string YuvLayouts() {
