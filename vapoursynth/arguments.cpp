@@ -7,8 +7,6 @@ namespace vantrel::vs {
 
 namespace {
 
-// The deepest integer sample the core processes so far.
-
 // "4:2:0, 4:2:2, 4:4:4, 4:1:1": the chroma layouts the filter takes.
 std::string YuvLayouts() {
   std::string text;
