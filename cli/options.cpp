@@ -1,10 +1,12 @@
 #include "cli/options.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace vantrel::cli {
 
@@ -251,7 +253,7 @@ bool ParseOptions(int argc, const char* const* argv, Options* o, std::string* er
     return false;
   }
   if (o->raw && !given.pixel_type) {
-    *error = "option --raw needs --pixel-type i420|yv12|yuy2|rgb24|rgb32";
+    *error = "option --raw needs --pixel-type " + NameList(NameKind::kRawTypes, "|", "|");
     return false;
   }
   if (o->raw && !MakeRawFormat(o->raw_type, o->raw_width, o->raw_height, &o->raw_format, error)) {
@@ -261,11 +263,41 @@ bool ParseOptions(int argc, const char* const* argv, Options* o, std::string* er
   return true;
 }
 
-const char* UsageText() {
-  return R"(Usage: vantrel [options] INPUT OUTPUT
+namespace {
 
-Deinterlaces 8-bit 4:2:0 video with the Vantrel filter. INPUT and OUTPUT are
-files or - for standard input and output, YUV4MPEG2 unless --raw is given.
+// The usage with each {name} list from formats.h filled in; a line that
+// grows too long goes on at its own indentation.
+std::string FilledUsage(std::string text) {
+  constexpr size_t kWidth = 79;
+  const std::pair<std::string, NameKind> lists[] = {{"{layouts}", NameKind::kLayouts},
+                                                    {"{y4m-tags}", NameKind::kY4mTags},
+                                                    {"{planar-types}", NameKind::kPlanarRawTypes},
+                                                    {"{packed-types}", NameKind::kPackedRawTypes}};
+  for (const auto& [key, kind] : lists) {
+    const size_t at = text.find(key);
+    if (at != std::string::npos) text.replace(at, key.size(), NameList(kind, ", ", " or "));
+  }
+  for (size_t line = 0; line < text.size();) {
+    size_t end = std::min(text.find('\n', line), text.size());
+    if (end - line > kWidth) {
+      const size_t indent = text.find_first_not_of(' ', line) - line;
+      const size_t space = text.rfind(' ', line + kWidth);
+      text.replace(space, 1, "\n" + std::string(indent, ' '));
+      end = space;
+    }
+    line = end + 1;
+  }
+  return text;
+}
+
+}  // namespace
+
+const char* UsageText() {
+  static const std::string text = FilledUsage(R"(Usage: vantrel [options] INPUT OUTPUT
+
+Deinterlaces video with the Vantrel filter. INPUT and OUTPUT are files or -
+for standard input and output, YUV4MPEG2 unless --raw is given.
+Layouts: 8-bit {layouts}.
 Example:
   ffmpeg -i in.mkv -f yuv4mpegpipe - | vantrel - - | ffmpeg -i - out.mkv
 
@@ -302,12 +334,12 @@ b) and, with y = p, marks a frame progressive, which passes through as it is
 (twice with --double-rate).
 
 Input and output:
-  --raw WxH --pixel-type i420|yv12|yuy2|rgb24|rgb32
-                         raw frames of that size and type in, the same out;
-                         the filter deinterlaces only i420 and yv12, so a
-                         yuy2, rgb24 or rgb32 run is refused unless
-                         --show-notices
-  --no-pad               leave 4:2:0 sizes that are not multiples of 16 as they
+  YUV4MPEG2 colour tags (none: 4:2:0), kept in the output:
+                         {y4m-tags}
+  --raw WxH --pixel-type T
+                         raw frames of that size and type in, the same out.
+                         T: {planar-types} (I names store U before V, YV names V before U); {packed-types} only with --show-notices
+  --no-pad               leave sizes that are not multiples of 16 as they
                          are; by default they are extended (1080 lines to 1088)
                          and cropped back after deinterlacing (--pad)
   --show-notices         let frames the filter does not deinterlace through with
@@ -316,7 +348,7 @@ Input and output:
                          to each output frame: the picture dimmed in grey, lines
                          rebuilt by interpolation in yellow, blocks repaired by
                          the motion search in cyan, a red border round a frame
-                         combed throughout (4:2:0 only)
+                         combed throughout, in the output's layout
   --frames N             stop after N input frames
 
 Running:
@@ -334,7 +366,8 @@ Exit status:
   130  Ctrl-C (SIGINT) stopped the reading; the frames read before it are
        written
   143  the same after SIGTERM
-)";
+)");
+  return text.c_str();
 }
 
 }  // namespace vantrel::cli

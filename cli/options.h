@@ -29,10 +29,10 @@ struct Options {
   // Raw frames instead of YUV4MPEG2: their type and layout.
   bool raw = false;
   int32_t raw_width = 0, raw_height = 0;
-  PixelType raw_type = PixelType::kI420;
+  RawType raw_type;
   FrameFormat raw_format;
 
-  bool pad = true;  // 4:2:0 sizes that are not multiples of 16
+  bool pad = true;  // planar sizes that are not multiples of 16
   bool show_notices = false;
   std::optional<Field> keep;  // else the stream's field order (y4m.h)
   bool double_rate = false;

@@ -43,7 +43,8 @@ class Pipeline {
       : s_(s), o_(o), progress_(p), per_frame_(size_t(s.outputs_per_frame)),
         max_in_flight_(int64_t(per_frame_) * (2 * s.threads + 2)),
         buffers_(s.format, s.width, s.height) {
-    if (s.map_writer) map_buffers_.emplace(kYuv420, s.width, s.height);
+    // The map is in the output's layout, its planes Y, U, V as the map file's.
+    if (s.map_writer) map_buffers_.emplace(s.format, s.width, s.height);
   }
 
   RunResult Run() {
@@ -110,9 +111,7 @@ class Pipeline {
         if (!InterruptSignal() && !Stopped()) read_error_ = reader.error();
         return;
       }
-      for (int i = 0; i < file.plane_count && padded; ++i) {
-        FillPadding(frame->view.planes[i], file.planes[i].row_bytes, file.planes[i].rows);
-      }
+      if (padded) FillPadding(frame->view, file.width, file.height);
       const std::array<OutputPlan, 2> plans =
           PlanFrame(o_, s_, s_.y4m ? s_.y4m->frame_tag() : Y4mFrameTag{});
       {

@@ -28,7 +28,7 @@ bool DoubleRate(Ratio* fps) {
   return true;
 }
 
-bool OpenStreams(const Options& o, Session* s, PixelType* type, char* interlace,
+bool OpenStreams(const Options& o, Session* s, const ToolFormat** format, char* interlace,
                  std::string* error) {
   if (o.raw) {
     auto reader = std::make_unique<RawReader>();
@@ -38,7 +38,7 @@ bool OpenStreams(const Options& o, Session* s, PixelType* type, char* interlace,
     }
     s->writer = std::make_unique<RawWriter>(reader->format());
     s->reader = std::move(reader);
-    *type = o.raw_type;
+    *format = o.raw_type.row;
     return true;
   }
   auto reader = std::make_unique<Y4mReader>();
@@ -57,8 +57,7 @@ bool OpenStreams(const Options& o, Session* s, PixelType* type, char* interlace,
   s->writer = std::make_unique<Y4mWriter>(header);
   s->y4m = reader.get();
   s->reader = std::move(reader);
-  *type = PixelType::kI420;  // Y, then U, then V, as the file stores them
-  s->filter_planes = {0, 2, 1};
+  *format = FindY4mFormat(header.colorspace);
   return true;
 }
 
@@ -77,10 +76,11 @@ FieldTag FieldsOf(char interlace, const Y4mFrameTag& frame) {
 
 // Why the filter will not deinterlace these frames and what to do, or "".
 std::string NotDeinterlaced(const Options& o, const Session& s) {
-  if (s.format != kYuv420) {
-    return std::string("the filter does not deinterlace ") + RawTypeName(o.raw_type) +
-           " frames, only 4:2:0; convert them first, keeping the fields apart (ffmpeg ... -vf "
-           "scale=interl=1,format=yuv420p), and give --pixel-type i420";
+  if (!s.format.Planar()) {
+    const Conversion conversion = ConversionFrom(s.format);
+    return std::string("the filter does not deinterlace ") + o.raw_type.name +
+           " frames, only planar ones; convert them first" + conversion.advice +
+           ", and give --pixel-type " + conversion.raw_name;
   }
   if (IsDeinterlacedSize(s.width, s.height)) return "";
   return "the filter does not deinterlace " + SizeText(s.width, s.height) +
@@ -117,7 +117,7 @@ std::string RegionWarning(const RegionOption& r, const FrameFormat& file, const 
 }
 
 // The map is YUV4MPEG2 whatever the input: the output's header when there
-// is one, else the size alone (raw frames have no rate).
+// is one, else the size and the layout's tag (raw frames have no rate).
 std::unique_ptr<FrameWriter> MapWriter(const Session& s) {
   Y4mHeader header;
   if (const auto* y4m = dynamic_cast<const Y4mWriter*>(s.writer.get())) {
@@ -125,6 +125,7 @@ std::unique_ptr<FrameWriter> MapWriter(const Session& s) {
   } else {
     header.width = s.reader->format().width;
     header.height = s.reader->format().height;
+    header.colorspace = Y4mTagOf(s.format);
   }
   return std::make_unique<Y4mWriter>(header);
 }
@@ -150,13 +151,14 @@ std::array<OutputPlan, 2> PlanFrame(const Options& o, const Session& s, const Y4
 }
 
 bool OpenInput(const Options& o, Session* s, std::string* error) {
-  PixelType type = PixelType::kI420;
-  if (!OpenStreams(o, s, &type, &s->interlace, error)) return false;
+  const ToolFormat* format = nullptr;
+  if (!OpenStreams(o, s, &format, &s->interlace, error)) return false;
   const FrameFormat& file = s->reader->format();
-  s->format = FilterFormat(type);
+  s->format = format->format;
+  s->filter_planes = format->filter_planes;
   s->width = file.width;
   s->height = file.height;
-  if (o.pad && s->format == kYuv420) {
+  if (o.pad && s->format.Planar()) {
     s->width = PadToMultiple(s->width);
     s->height = PadToMultiple(s->height);
   }
@@ -172,9 +174,9 @@ bool CheckRun(const Options& o, const Session& s, std::string* error) {
              " are the same file, so writing would destroy the input; write to another file";
     return false;
   }
-  if (!o.map.empty() && s.format != kYuv420) {
-    *error = std::string("--map draws 4:2:0 frames, not ") + RawTypeName(o.raw_type) +
-             " ones; leave it out";
+  if (!o.map.empty() && !s.format.Planar()) {
+    *error = std::string("--map shows what the filter does to planar frames, not to ") +
+             o.raw_type.name + " ones; leave it out";
     return false;
   }
   const std::string why = NotDeinterlaced(o, s);

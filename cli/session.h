@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/formats.h"
 #include "cli/frame_io.h"
 #include "cli/options.h"
 #include "cli/y4m.h"
@@ -27,9 +28,8 @@ struct Session {
   std::unique_ptr<FrameWriter> writer;
   // What the filter sees: the frames' format and size (padded unless --no-pad).
   PixelFormat format = kYuv420;
-  // The file's plane that is the filter's plane i: the filter takes the
-  // chroma plane the classic layout stores first (V; U for I420) second.
-  std::array<int, 3> filter_planes = {0, 1, 2};
+  // The file's plane that is the filter's plane i (formats.h).
+  PlaneOrder filter_planes = kAsStored;
   int32_t width = 0;
   int32_t height = 0;
   // The stream's interlacing tag (Y4mHeader::interlace), and for YUV4MPEG2

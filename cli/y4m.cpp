@@ -1,12 +1,12 @@
 #include "cli/y4m.h"
 
+#include "cli/formats.h"
+
 namespace vantrel::cli {
 namespace {
 
 constexpr std::string_view kSignature = "YUV4MPEG2";
 constexpr std::string_view kFrameMarker = "FRAME";
-constexpr const char* kFixSize =
-    "crop or scale it to an even size, e.g. ffmpeg -vf crop=2*trunc(iw/2):2*trunc(ih/2)";
 constexpr const char* kScaleDown = "; scale the video down first, e.g. ffmpeg -vf scale=1920:-2";
 
 bool Refuse(std::string* error, const std::string& message) {
@@ -77,10 +77,6 @@ bool ParseTag(std::string_view tag, Y4mHeader* h, std::string* error) {
   }
 }
 
-bool IsAcceptedColorspace(const std::string& c) {
-  return c == "420jpeg" || c == "420paldv" || c == "420mpeg2" || c == "420";
-}
-
 void AppendRatio(std::string* out, char key, const std::optional<Ratio>& r) {
   if (!r) return;
   *out += ' ';
@@ -139,18 +135,17 @@ bool ParseY4mHeader(std::string_view line, Y4mHeader* header, std::string* error
 }
 
 bool CheckY4mFormat(const Y4mHeader& h, std::string* error) {
-  if (h.colorspace && !IsAcceptedColorspace(*h.colorspace)) {
-    return Refuse(error, "colorspace C" + Printable(*h.colorspace, 32) +
-                             " is not supported (Vantrel needs 8-bit 4:2:0); convert it keeping"
-                             " the fields apart: ffmpeg ... -vf scale=interl=1,format=yuv420p");
-  }
+  const ToolFormat* row = FindY4mFormat(h.colorspace);
+  if (!row) return Refuse(error, Y4mTagRefusal(*h.colorspace));
   if (h.width <= 0 || h.height <= 0 || h.width > kMaxDimension || h.height > kMaxDimension) {
     return Refuse(error, "frame size " + std::to_string(h.width) + "x" + std::to_string(h.height) +
                              " is out of range (1 to " + std::to_string(kMaxDimension) + ")");
   }
-  if (h.width % 2 != 0 || h.height % 2 != 0) {
+  if (!row->format.Fits(h.width, h.height)) {
     return Refuse(error, "frame size " + std::to_string(h.width) + "x" + std::to_string(h.height) +
-                             " is odd, but 4:2:0 needs an even width and height; " + kFixSize);
+                             " does not suit " + LayoutName(row->format) + ", which needs " +
+                             SizeRule(row->format) + "; crop or scale the video, e.g. ffmpeg -vf " +
+                             CropToFit(row->format));
   }
   const FrameFormat f = Y4mFrameFormat(h);
   if (f.frame_bytes > kMaxFrameBytes) {
@@ -181,16 +176,7 @@ std::string FormatY4mHeader(const Y4mHeader& h) {
 }
 
 FrameFormat Y4mFrameFormat(const Y4mHeader& h) {
-  FrameFormat f;
-  f.width = h.width;
-  f.height = h.height;
-  f.plane_count = 3;
-  f.planes[0] = PlaneShape{h.width, h.height};
-  f.planes[1] = PlaneShape{h.width / 2, h.height / 2};
-  f.planes[2] = f.planes[1];
-  const auto luma = static_cast<uint64_t>(h.width) * static_cast<uint64_t>(h.height);
-  const auto chroma = static_cast<uint64_t>(h.width / 2) * static_cast<uint64_t>(h.height / 2);
-  f.frame_bytes = luma + 2 * chroma;
+  FrameFormat f = FileFrameFormat(FindY4mFormat(h.colorspace)->format, h.width, h.height);
   f.fps = h.fps.value_or(Ratio{});
   return f;
 }

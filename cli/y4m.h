@@ -1,5 +1,5 @@
-// YUV4MPEG2 streams of 8-bit 4:2:0 video: the header, and frame readers and
-// writers on a file or a pipe.
+// YUV4MPEG2 streams (the colour tags in formats.h): the header, and frame
+// readers and writers on a file or a pipe.
 //
 // Frames are numbered from 0 in every message. Besides the general limits in
 // frame_io.h, the header line and each FRAME line may hold at most 64 KiB.
@@ -24,7 +24,7 @@ struct Y4mHeader {
   std::optional<Ratio> fps;
   char interlace = 0;  // 'p', 't', 'b', 'm' or '?'; 0 without an I tag
   std::optional<Ratio> aspect;
-  std::optional<std::string> colorspace;  // the text after 'C'; no tag means 4:2:0
+  std::optional<std::string> colorspace;  // the text after 'C' (formats.h)
   std::vector<std::string> extra_tags;    // X comments and unknown tags, verbatim, in order
 };
 
@@ -39,7 +39,8 @@ bool CheckY4mFormat(const Y4mHeader& header, std::string* error);
 // extra tags in their order.
 std::string FormatY4mHeader(const Y4mHeader& header);
 
-// The frame layout (Y, U, V planes) of a header that passed CheckY4mFormat.
+// The frame layout (Y, U, V planes, or Y alone) of a header that passed
+// CheckY4mFormat.
 FrameFormat Y4mFrameFormat(const Y4mHeader& header);
 
 // A frame's own interlacing tag, FRAME Ixy... (written in Im streams): x the

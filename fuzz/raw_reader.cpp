@@ -32,7 +32,7 @@ std::optional<cli::FrameFormat> ParseFormatLine(const std::string& line) {
   const std::string size = line.substr(0, space);
   const std::string type = space == std::string::npos ? "" : line.substr(space + 1);
   int32_t width = 0, height = 0;
-  cli::PixelType pixel_type;
+  cli::RawType pixel_type;
   cli::FrameFormat format;
   std::string error;
   if (!cli::ParseFrameSize(size, &width, &height, &error) ||
@@ -134,6 +134,9 @@ std::vector<std::string> Seeds() {
       Seed(0x0a, "6x5 yuy2", 2 * 60 + 59),    Seed(0x08, "2x2 I420", 6 * 6),
       Seed(0x00, "32768x32768 rgb32", 0),     Seed(0x00, "0x5 yuy2", 0),
       Seed(0x01, "3x3 yv12", 9),              Seed(0x00, "720X576 YV12", 0),
+      Seed(0x02, "6x3 i422", 2 * 36 + 5),     Seed(0x0c, "8x2 yv411", 3 * 24),
+      Seed(0x05, "5x3 i444", 2 * 45),         Seed(0x08, "7x5 gray", 3 * 35 + 1),
+      Seed(0x00, "6x4 i411", 0),              Seed(0x00, "16x16 yuv420p10le", 0),
   };
 }
 

@@ -171,6 +171,11 @@ std::vector<std::string> Seeds() {
           Frames(2, 768, "FRAME\n"),
       std::string(1, '\x0c') + "YUV4MPEG2 W16 H16 C420\n" + Frames(1, 384, "FRAME\n") + "FRA",
       std::string(1, '\x04') + "YUV4MPEG2 W6 H4 C422\n" + Frames(1, 36, "FRAME\n"),
+      std::string(1, '\x0a') + "YUV4MPEG2 W6 H3 C444 XYSCSS=444\n" + Frames(2, 54, "FRAME\n"),
+      std::string(1, '\x03') + "YUV4MPEG2 W8 H2 It C411\n" + Frames(3, 24, "FRAME Ibi\n"),
+      std::string(1, '\x0e') + "YUV4MPEG2 W5 H3 Cmono\n" + Frames(2, 15, "FRAME\n") + "FR",
+      std::string(1, '\x00') + "YUV4MPEG2 W16 H16 C420p10 XYSCSS=420P10\n" +
+          Frames(1, 768, "FRAME\n"),
       std::string(1, '\x08') + "YUV4MPEG2  W4  H2 F0:0 A0:0 I?\n" + Frames(2, 12, "FRAME\n"),
   };
 }

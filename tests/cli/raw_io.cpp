@@ -26,10 +26,17 @@ std::string FrameBytes(size_t size, int frame) {
   return s;
 }
 
-FrameFormat Format(PixelType type, int32_t width, int32_t height) {
+RawType Type(const char* name) {
+  RawType type;
+  std::string error;
+  EXPECT_TRUE(ParsePixelType(name, &type, &error)) << error;
+  return type;
+}
+
+FrameFormat Format(const char* type, int32_t width, int32_t height) {
   FrameFormat f;
   std::string error;
-  EXPECT_TRUE(MakeRawFormat(type, width, height, &f, &error)) << error;
+  EXPECT_TRUE(MakeRawFormat(Type(type), width, height, &f, &error)) << error;
   return f;
 }
 
@@ -38,27 +45,32 @@ FrameFormat Format(PixelType type, int32_t width, int32_t height) {
 TEST(CliRawFormat, ParsesPixelTypeNamesInAnyCase) {
   const struct {
     const char* name;
-    PixelType type;
-  } cases[] = {{"i420", PixelType::kI420},  {"YV12", PixelType::kYV12},
-               {"Yuy2", PixelType::kYUY2},  {"rgb24", PixelType::kRGB24},
-               {"RGB32", PixelType::kRGB32}};
+    const char* canonical;
+    PixelFormat format;
+  } cases[] = {{"i420", "i420", kYuv420},   {"YV12", "yv12", kYuv420},   {"I422", "i422", kYuv422},
+               {"yv16", "yv16", kYuv422},   {"i444", "i444", kYuv444},   {"Yv24", "yv24", kYuv444},
+               {"i411", "i411", kYuv411},   {"YV411", "yv411", kYuv411}, {"Y8", "y8", kGrey},
+               {"gray", "gray", kGrey},     {"Yuy2", "yuy2", kYuy2},     {"rgb24", "rgb24", kRgb24},
+               {"RGB32", "rgb32", kRgb32}};
   for (const auto& c : cases) {
-    PixelType type = PixelType::kI420;
+    RawType type;
     std::string error;
-    EXPECT_TRUE(ParsePixelType(c.name, &type, &error)) << c.name << ": " << error;
-    EXPECT_EQ(type, c.type) << c.name;
+    ASSERT_TRUE(ParsePixelType(c.name, &type, &error)) << c.name << ": " << error;
+    EXPECT_STREQ(type.name, c.canonical);
+    EXPECT_TRUE(type.row->format == c.format) << c.name;
   }
-  EXPECT_STREQ(RawTypeName(PixelType::kYV12), "yv12");
-  EXPECT_STREQ(RawTypeName(PixelType::kRGB32), "rgb32");
 }
 
 TEST(CliRawFormat, RefusesUnknownPixelTypeListingTheKnownOnes) {
-  for (const char* name : {"nv12", "", "rgb", "i4200", "yuv420p"}) {
-    PixelType type;
+  for (const char* name : {"nv12", "", "rgb", "i4200", "yuv420p", "yuv420p10le", "y16"}) {
+    RawType type;
     std::string error;
     EXPECT_FALSE(ParsePixelType(name, &type, &error)) << name;
     EXPECT_NE(error.find(std::string("\"") + name + "\""), std::string::npos) << error;
-    EXPECT_NE(error.find("i420, yv12, yuy2, rgb24 or rgb32"), std::string::npos) << error;
+    EXPECT_NE(error.find("use i420, yv12, i422, yv16, i444, yv24, i411, yv411, y8, gray, yuy2, "
+                         "rgb24 or rgb32"),
+              std::string::npos)
+        << error;
   }
 }
 
@@ -95,58 +107,72 @@ TEST(CliRawFormat, RefusesMalformedFrameSize) {
 
 TEST(CliRawFormat, FrameSizeOfEachPixelType) {
   const struct {
-    PixelType type;
+    const char* type;
     uint64_t bytes;
-    PlaneShape first;
+    PlaneShape first, chroma;
     int planes;
   } cases[] = {
-      {PixelType::kI420, 622080, {720, 576}, 3},   {PixelType::kYV12, 622080, {720, 576}, 3},
-      {PixelType::kYUY2, 829440, {1440, 576}, 1},  {PixelType::kRGB24, 1244160, {2160, 576}, 1},
-      {PixelType::kRGB32, 1658880, {2880, 576}, 1},
+      {"i420", 622080, {720, 576}, {360, 288}, 3},  {"yv12", 622080, {720, 576}, {360, 288}, 3},
+      {"i422", 829440, {720, 576}, {360, 576}, 3},  {"yv16", 829440, {720, 576}, {360, 576}, 3},
+      {"i444", 1244160, {720, 576}, {720, 576}, 3}, {"yv24", 1244160, {720, 576}, {720, 576}, 3},
+      {"i411", 622080, {720, 576}, {180, 576}, 3},  {"yv411", 622080, {720, 576}, {180, 576}, 3},
+      {"y8", 414720, {720, 576}, {}, 1},            {"gray", 414720, {720, 576}, {}, 1},
+      {"yuy2", 829440, {1440, 576}, {}, 1},         {"rgb24", 1244160, {2160, 576}, {}, 1},
+      {"rgb32", 1658880, {2880, 576}, {}, 1},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(RawTypeName(c.type));
+    SCOPED_TRACE(c.type);
     const FrameFormat f = Format(c.type, 720, 576);
     EXPECT_EQ(f.frame_bytes, c.bytes);
     EXPECT_EQ(f.plane_count, c.planes);
     EXPECT_EQ(f.planes[0].row_bytes, c.first.row_bytes);
     EXPECT_EQ(f.planes[0].rows, c.first.rows);
-    if (c.planes == 3) {
-      EXPECT_EQ(f.planes[2].row_bytes, 360);
-      EXPECT_EQ(f.planes[2].rows, 288);
+    for (int i = 1; i < c.planes; ++i) {
+      EXPECT_EQ(f.planes[i].row_bytes, c.chroma.row_bytes);
+      EXPECT_EQ(f.planes[i].rows, c.chroma.rows);
     }
   }
 }
 
 TEST(CliRawFormat, OddSizesOnlyWhereThePixelTypeAllows) {
-  EXPECT_EQ(Format(PixelType::kRGB24, 7, 5).frame_bytes, 105u);
-  EXPECT_EQ(Format(PixelType::kRGB32, 7, 5).frame_bytes, 140u);
-  EXPECT_EQ(Format(PixelType::kYUY2, 6, 5).frame_bytes, 60u);
   const struct {
-    PixelType type;
+    const char* type;
+    int32_t w, h;
+    uint64_t bytes;
+  } accepted[] = {{"rgb24", 7, 5, 105}, {"rgb32", 7, 5, 140}, {"yuy2", 6, 5, 60},
+                  {"i422", 6, 5, 60},   {"yv24", 7, 5, 105},  {"i411", 8, 3, 36},
+                  {"y8", 7, 5, 35}};
+  for (const auto& c : accepted) EXPECT_EQ(Format(c.type, c.w, c.h).frame_bytes, c.bytes) << c.type;
+  const struct {
+    const char* type;
     int32_t w, h;
     const char* message;
   } refused[] = {
-      {PixelType::kYUY2, 7, 4, "yuy2 needs an even width, and 7x4 is not"},
-      {PixelType::kI420, 6, 5, "i420 needs an even width and height, and 6x5 is not"},
-      {PixelType::kYV12, 7, 6, "yv12 needs an even width and height"},
-      {PixelType::kRGB24, 0, 6, "out of range"},
-      {PixelType::kRGB24, 6, 32769, "out of range"},
+      {"yuy2", 7, 4, "yuy2 needs an even width, and 7x4 is not"},
+      {"i420", 6, 5, "i420 needs an even width and height, and 6x5 is not; crop or scale the "
+                     "video, e.g. ffmpeg -vf crop=2*trunc(iw/2):2*trunc(ih/2)"},
+      {"yv12", 7, 6, "yv12 needs an even width and height"},
+      {"yv16", 7, 6, "yv16 needs an even width, and 7x6 is not; crop or scale the video, e.g. "
+                     "ffmpeg -vf crop=2*trunc(iw/2):ih"},
+      {"i411", 6, 4, "i411 needs a width that is a multiple of 4, and 6x4 is not; crop or scale "
+                     "the video, e.g. ffmpeg -vf crop=4*trunc(iw/4):ih"},
+      {"rgb24", 0, 6, "out of range"},
+      {"y8", 6, 32769, "out of range"},
   };
   for (const auto& c : refused) {
     FrameFormat f;
     std::string error;
-    EXPECT_FALSE(MakeRawFormat(c.type, c.w, c.h, &f, &error)) << c.message;
+    EXPECT_FALSE(MakeRawFormat(Type(c.type), c.w, c.h, &f, &error)) << c.message;
     EXPECT_NE(error.find(c.message), std::string::npos) << error;
   }
 }
 
 TEST(CliRawFormat, FrameLimitIsOneGibibyte) {
-  EXPECT_EQ(Format(PixelType::kRGB32, 16384, 16384).frame_bytes, uint64_t{1} << 30);
+  EXPECT_EQ(Format("rgb32", 16384, 16384).frame_bytes, uint64_t{1} << 30);
   FrameFormat f;
   std::string error;
-  EXPECT_FALSE(MakeRawFormat(PixelType::kRGB32, 16384, 16386, &f, &error));
-  EXPECT_FALSE(MakeRawFormat(PixelType::kRGB32, 32768, 32768, &f, &error));
+  EXPECT_FALSE(MakeRawFormat(Type("rgb32"), 16384, 16386, &f, &error));
+  EXPECT_FALSE(MakeRawFormat(Type("rgb32"), 32768, 32768, &f, &error));
   EXPECT_NE(error.find("takes 4294967296 bytes, above the limit of 1073741824"), std::string::npos)
       << error;
 }
@@ -155,7 +181,7 @@ TEST(CliRawFormat, FrameLimitIsOneGibibyte) {
 
 TEST(CliRawFrames, ReadsWholeFramesUntilTheEnd) {
   TempDir dir("vantrel-raw");
-  const FrameFormat format = Format(PixelType::kYUY2, 6, 4);
+  const FrameFormat format = Format("yuy2", 6, 4);
   const std::string in = dir.File(
       "in.yuv", FrameBytes(48, 0) + FrameBytes(48, 1) + FrameBytes(48, 2));
   RawReader reader;
@@ -171,7 +197,7 @@ TEST(CliRawFrames, ReadsWholeFramesUntilTheEnd) {
 
 TEST(CliRawFrames, TruncatedLastFrameNamesFrameAndOffset) {
   TempDir dir("vantrel-raw");
-  const FrameFormat format = Format(PixelType::kRGB24, 5, 3);  // 45 bytes
+  const FrameFormat format = Format("rgb24", 5, 3);  // 45 bytes
   const std::string in = dir.File(
       "cut.rgb", FrameBytes(45, 0) + FrameBytes(45, 1) + FrameBytes(45, 2) + FrameBytes(20, 3));
   RawReader reader;
@@ -193,7 +219,7 @@ TEST(CliRawFrames, TruncatedLastFrameNamesFrameAndOffset) {
 
 TEST(CliRawFrames, Yv12PlanesRoundTripWithPadding) {
   TempDir dir("vantrel-raw");
-  const FrameFormat format = Format(PixelType::kYV12, 4, 4);  // 16 + 4 + 4 bytes
+  const FrameFormat format = Format("yv12", 4, 4);  // 16 + 4 + 4 bytes
   RawWriter writer(format);
   const std::string out = dir.Path("out.yuv");
   ASSERT_TRUE(writer.Open(out)) << writer.error();
@@ -220,7 +246,7 @@ TEST(CliRawFrames, Yv12PlanesRoundTripWithPadding) {
 
 TEST(CliRawFrames, NegativePitchFlipsBottomUpFrames) {
   TempDir dir("vantrel-raw");
-  const FrameFormat format = Format(PixelType::kRGB32, 1, 3);  // rows of 4 bytes
+  const FrameFormat format = Format("rgb32", 1, 3);  // rows of 4 bytes
   // Bottom-up memory, as packed host frames lie: the first row on file is last in memory.
   std::vector<uint8_t> memory = {30, 31, 32, 33, 20, 21, 22, 23, 10, 11, 12, 13};
   RawWriter writer(format);
@@ -244,7 +270,7 @@ TEST(CliRawFrames, NegativePitchFlipsBottomUpFrames) {
 TEST(CliFrameStreams, MissingOrUnreadableInputNamesThePath) {
   TempDir dir("vantrel-raw");
   RawReader missing;
-  EXPECT_FALSE(missing.Open(dir.Path("none.yuv"), Format(PixelType::kI420, 2, 2)));
+  EXPECT_FALSE(missing.Open(dir.Path("none.yuv"), Format("i420", 2, 2)));
   EXPECT_NE(missing.error().find("cannot open " + dir.Path("none.yuv") + ": No such file"),
             std::string::npos)
       << missing.error();
@@ -255,7 +281,7 @@ TEST(CliFrameStreams, MissingOrUnreadableInputNamesThePath) {
 
 TEST(CliFrameStreams, UnwritableOutputNamesThePath) {
   TempDir dir("vantrel-raw");
-  RawWriter writer(Format(PixelType::kI420, 2, 2));
+  RawWriter writer(Format("i420", 2, 2));
   const std::string out = dir.Path("no/such/dir/out.yuv");
   EXPECT_FALSE(writer.Open(out));
   EXPECT_NE(writer.error().find("cannot open " + out + " for writing: No such file"),
@@ -300,7 +326,7 @@ TEST(CliFrameStreams, ClosedPipeIsReportedAsBrokenPipe) {
   // A reader must exist for the writer's open not to block; then it leaves.
   const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
   ASSERT_GE(reader, 0);
-  RawWriter writer(Format(PixelType::kI420, 2, 2));
+  RawWriter writer(Format("i420", 2, 2));
   ASSERT_TRUE(writer.Open(fifo)) << writer.error();
   close(reader);
   const uint8_t frame[6] = {};

@@ -10,6 +10,7 @@
 #include "cli/raw_io.h"
 #include "cli/y4m.h"
 #include "engine/engine.h"
+#include "core/frame_view.h"
 #include "core/params.h"
 #include "tool_harness.h"
 
@@ -17,29 +18,39 @@ namespace vantrel {
 namespace {
 
 using cli::FrameFormat;
-using cli::PixelType;
+cli::RawType Type(const char* name) {
+  cli::RawType type;
+  std::string error;
+  EXPECT_TRUE(cli::ParsePixelType(name, &type, &error)) << error;
+  return type;
+}
 
-// The tallest i420 frame of this width the raw reader accepts.
-int32_t TallestAccepted(int32_t width) {
+// The tallest even frame height of this width and pixel type the raw reader
+// accepts.
+int32_t TallestAccepted(const char* type, int32_t width) {
   int32_t lo = 0, hi = cli::kMaxDimension + 2;  // lo accepted (or 0), hi refused
   while (hi - lo > 2) {
     const int32_t mid = (lo + hi) / 2 & ~1;
     FrameFormat f;
     std::string error;
-    (cli::MakeRawFormat(PixelType::kI420, width, mid, &f, &error) ? lo : hi) = mid;
+    (cli::MakeRawFormat(Type(type), width, mid, &f, &error) ? lo : hi) = mid;
   }
   return lo;
 }
 
 TEST(CliLimits, EveryAcceptedFrameFitsTheEngineEvenWhenPadded) {
-  for (const int32_t width : {16, 720, 1920, 4094, 16384, 32766, 32768}) {
-    const int32_t height = TallestAccepted(width);
-    ASSERT_GT(height, 0) << width;
-    const uint64_t padded_luma =
-        uint64_t(PadToMultiple(width)) * uint64_t(PadToMultiple(height));
-    EXPECT_LE(padded_luma, kMaxLumaSize) << width << "x" << height;
-    // The whole frame block, chroma included, is addressed with 32-bit offsets.
-    EXPECT_LE(padded_luma * 3 / 2, uint64_t{0xFFFFFFFF}) << width << "x" << height;
+  for (const char* type : {"i420", "i422", "i444", "i411", "y8"}) {
+    for (const int32_t width : {16, 720, 1920, 4096, 16384, 32764, 32768}) {
+      const int32_t height = TallestAccepted(type, width);
+      ASSERT_GT(height, 0) << type << " " << width;
+      const int32_t padded_width = PadToMultiple(width), padded_height = PadToMultiple(height);
+      EXPECT_LE(uint64_t(padded_width) * uint64_t(padded_height), kMaxLumaSize)
+          << type << " " << width << "x" << height;
+      // The whole frame block, chroma included, is addressed with 32-bit offsets.
+      EXPECT_LE(BlockBytes(Type(type).row->format, padded_width, padded_height),
+                uint64_t{0xFFFFFFFF})
+          << type << " " << width << "x" << height;
+    }
   }
 }
 
@@ -49,7 +60,7 @@ TEST(CliLimits, SizesBeyondTheLimitsSayWhatToDo) {
   EXPECT_FALSE(cli::ParseFrameSize("40000x16", &w, &h, &error));
   EXPECT_NE(error.find("scale the video down"), std::string::npos) << error;
   FrameFormat f;
-  EXPECT_FALSE(cli::MakeRawFormat(PixelType::kRGB32, 32768, 32768, &f, &error));
+  EXPECT_FALSE(cli::MakeRawFormat(Type("rgb32"), 32768, 32768, &f, &error));
   EXPECT_NE(error.find("scale the video down"), std::string::npos) << error;
   cli::Y4mHeader header;
   for (const char* line : {"YUV4MPEG2 W40000 H16", "YUV4MPEG2 W32768 H32768"}) {

@@ -161,7 +161,8 @@ TEST(CliTool, FramesTheFilterWouldNotDeinterlaceAreRefusedUnlessNoticesAreAsked)
   };
   const Case cases[] = {
       {"--no-pad", Clip1080(), {"1920x1080", "--show-notices"}},
-      {"--raw 64x48 --pixel-type yuy2", yuy2, {"yuy2", "scale=interl=1,format=yuv420p"}},
+      {"--raw 64x48 --pixel-type yuy2", yuy2, {"yuy2", "-pix_fmt yuv422p, and give --pixel-type i422"}},
+      {"--raw 32x48 --pixel-type rgb32", yuy2, {"rgb32", "-pix_fmt yuv444p, and give --pixel-type i444"}},
   };
   for (const Case& c : cases) {
     const std::string out = TempPath("notice_out");
