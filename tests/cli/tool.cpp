@@ -1,6 +1,10 @@
 // The tool end to end: real clips made by ffmpeg and the built binary.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <functional>
+
+#include "core/deinterlacer.h"
 #include "core/frame_map.h"
 #include "tool_harness.h"
 
@@ -18,6 +22,115 @@ constexpr size_t kFrame = size_t(W) * H * 3 / 2;
 const std::string& Clip() {
   static const std::string path = test::MakeClip("clip.y4m", W, H, 6);
   return path;
+}
+
+// ---- Every layout ----
+
+// The layouts as the tool and ffmpeg name them.
+struct Layout {
+  PixelFormat format;
+  const char* tag;      // YUV4MPEG2, after C
+  const char* u_first;  // the raw name storing U before V
+  const char* v_first;  // the raw name storing V before U (grey: its other name)
+  const char* ffmpeg;
+};
+const Layout kLayouts[] = {
+    {kYuv420, "420jpeg", "i420", "yv12", "yuv420p"}, {kYuv422, "422", "i422", "yv16", "yuv422p"},
+    {kYuv444, "444", "i444", "yv24", "yuv444p"},     {kYuv411, "411", "i411", "yv411", "yuv411p"},
+    {kGrey, "mono", "y8", "gray", "gray"},
+};
+
+using PlaneOrder = std::array<int, 3>;
+constexpr PlaneOrder kVFirst = {0, 2, 1}, kUFirst = {0, 1, 2};
+
+// The planes of a frame stored Y, U, V in `bytes`, in the order given.
+FrameView View(PixelFormat format, int w, int h, std::string& bytes, PlaneOrder order) {
+  const FrameView file = BlockView(format, reinterpret_cast<uint8_t*>(bytes.data()), w, h);
+  FrameView view = file;
+  for (int i = 0; i < file.plane_count(); ++i) view.planes[i] = file.planes[order[i]];
+  return view;
+}
+
+// A 64 x 48 frame stored Y, U, V whose last luma lines are combed only if
+// the comb detector's extra row, from the first chroma lines, continues them:
+// V's (240) does, U's (16) does not, and grey's mid-grey does not.
+std::string Picture(PixelFormat format) {
+  std::string bytes(BlockBytes(format, 64, 48), '\0');
+  const FrameView f = View(format, 64, 48, bytes, kUFirst);
+  const uint8_t tail[6] = {16, 16, 16, 240, 128, 16};
+  for (int p = 0; p < f.plane_count(); ++p) {
+    for (int y = 0; y < f.planes[p].height; ++y) {
+      for (int x = 0; x < f.planes[p].width; ++x) {
+        uint8_t v = uint8_t(60 + 2 * x + 40 * p + (y % 2) * 50);  // chroma combs
+        if (p == 0) v = y < 42 ? 128 : tail[y - 42];
+        if (p > 0 && y < 4) v = p == 1 ? 16 : 240;
+        f.planes[p].Line(y)[x] = v;
+      }
+    }
+  }
+  return bytes;
+}
+
+// What the core makes of the picture, taking its planes in `order`.
+std::string CoreOutput(PixelFormat format, std::string picture, PlaneOrder order, int mode) {
+  std::string out(picture.size(), '\0');
+  RequestedParams params;
+  params.mode = mode;
+  const RegionList no_regions{};
+  EXPECT_EQ(Deinterlacer(params).Process(View(format, 64, 48, picture, order),
+                                         View(format, 64, 48, out, order), no_regions),
+            FrameResult::kDone);
+  return out;
+}
+
+// The frame stored with its chroma planes swapped.
+std::string Swapped(PixelFormat format, std::string frame) {
+  std::string out = frame;
+  CopyFrame(View(format, 64, 48, frame, kVFirst), View(format, 64, 48, out, kUFirst));
+  return out;
+}
+
+// Where two outputs first differ, or "" (frames are too long to print).
+std::string FirstDifference(const std::string& a, const std::string& b) {
+  if (a == b) return "";
+  size_t i = 0;
+  while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
+  return "sizes " + std::to_string(a.size()) + " and " + std::to_string(b.size()) +
+         ", first difference at byte " + std::to_string(i);
+}
+
+// Each layout, read as YUV4MPEG2 and as raw frames of either chroma order,
+// gives the core's bytes for the filter's plane order: V first, but U for
+// raw i420, which mirrors AviSynth's I420.
+TEST(CliTool, EveryLayoutGivesTheCoresBytesVFirst) {
+  const std::string in = TempPath("layout_in"), out = TempPath("layout_out");
+  for (const Layout& l : kLayouts) {
+    for (const char* mode : {"3", "4"}) {
+      SCOPED_TRACE(std::string(l.tag) + " mode " + mode);
+      const std::string picture = Picture(l.format);
+      const std::string v_first = CoreOutput(l.format, picture, kVFirst, std::atoi(mode));
+      const std::string u_first = CoreOutput(l.format, picture, kUFirst, std::atoi(mode));
+      // Else this test could not tell which plane the tool gives first.
+      if (l.format.PlaneCount() == 3) {
+        ASSERT_TRUE(u_first != v_first);
+      }
+      test::WriteFile(in, std::string("YUV4MPEG2 W64 H48 F25:1 C") + l.tag + "\nFRAME\n" + picture);
+      test::Run run = Tool(std::string("--mode ") + mode + " " + in + " " + out);
+      ASSERT_EQ(run.exit_code, 0) << run.err;
+      EXPECT_EQ(FirstDifference(ReadFile(out), std::string("YUV4MPEG2 W64 H48 F25:1 Ip C") +
+                                                   l.tag + "\nFRAME\n" + v_first),
+                "");
+      const std::string raw = std::string("--mode ") + mode + " --raw 64x48 --pixel-type ";
+      test::WriteFile(in, picture);
+      ASSERT_EQ(Tool(raw + l.u_first + " " + in + " " + out).exit_code, 0);
+      EXPECT_EQ(FirstDifference(ReadFile(out), std::string(l.u_first) == "i420" ? u_first : v_first),
+                "")
+          << l.u_first;
+      test::WriteFile(in, Swapped(l.format, picture));
+      ASSERT_EQ(Tool(raw + l.v_first + " " + in + " " + out).exit_code, 0);
+      EXPECT_EQ(FirstDifference(ReadFile(out), Swapped(l.format, v_first)), "") << l.v_first;
+    }
+  }
 }
 
 TEST(CliTool, FfmpegReadsTheResultBackAsProgressive) {
@@ -114,39 +227,40 @@ TEST(CliTool, SizesThatAreNotMultiplesOf16ArePadded) {
 }
 
 TEST(CliTool, PaddingEqualsDeinterlacingAPaddedFrameAndCropping) {
-  const int w = 100, h = 60, pw = 112, ph = 64;
-  const std::string clip = test::MakeClip("100.y4m", w, h, 2);
-  const test::Y4m in = ParseY4m(ReadFile(clip), size_t(w) * h * 3 / 2);
-  ASSERT_EQ(in.frames.size(), 2u);
-  // Build the padded frames here, independently of the tool.
-  std::string raw;
-  for (const std::string& f : in.frames) {
-    auto plane = [&](size_t offset, int pw_, int ph_, int w_, int h_) {
-      for (int y = 0; y < ph_; ++y)
-        for (int x = 0; x < pw_; ++x)
-          raw += f[offset + size_t(std::min(y, h_ - 1)) * w_ + std::min(x, w_ - 1)];
-    };
-    plane(0, pw, ph, w, h);
-    plane(size_t(w) * h, pw / 2, ph / 2, w / 2, h / 2);
-    plane(size_t(w) * h * 5 / 4, pw / 2, ph / 2, w / 2, h / 2);
-  }
-  test::WriteFile(TempPath("padded.raw"), raw);
-  ASSERT_EQ(Tool("--raw 112x64 --pixel-type i420 " + TempPath("padded.raw") + " " +
-                 TempPath("padded_out.raw")).exit_code, 0);
-  ASSERT_EQ(Tool("--keep bottom --pad " + clip + " " + TempPath("pad_out.y4m")).exit_code, 0);
-  const std::string big = ReadFile(TempPath("padded_out.raw"));
-  const test::Y4m out = ParseY4m(ReadFile(TempPath("pad_out.y4m")), size_t(w) * h * 3 / 2);
-  ASSERT_EQ(out.frames.size(), 2u);
-  const size_t big_frame = size_t(pw) * ph * 3 / 2;
-  for (size_t f = 0; f < 2; ++f) {
-    std::string cropped;
-    auto crop = [&](size_t offset, int pw_, int w_, int h_) {
-      for (int y = 0; y < h_; ++y) cropped += big.substr(f * big_frame + offset + size_t(y) * pw_, w_);
-    };
-    crop(0, pw, w, h);
-    crop(size_t(pw) * ph, pw / 2, w / 2, h / 2);
-    crop(size_t(pw) * ph * 5 / 4, pw / 2, w / 2, h / 2);
-    EXPECT_EQ(out.frames[f], cropped) << "frame " << f;
+  const int w = 120, h = 60, pw = 128, ph = 64;
+  for (const Layout& l : kLayouts) {
+    SCOPED_TRACE(l.ffmpeg);
+    const std::string clip = test::MakeClip(std::string("120_") + l.ffmpeg + ".y4m", w, h, 2, l.ffmpeg);
+    const test::Y4m in = ParseY4m(ReadFile(clip), BlockBytes(l.format, w, h));
+    ASSERT_EQ(in.frames.size(), 2u);
+    // Build the padded frames here, independently of the tool, stored V
+    // first as the filter takes them.
+    std::string raw;
+    for (std::string f : in.frames) {
+      std::string big(BlockBytes(l.format, pw, ph), '\0');
+      const FrameView from = View(l.format, w, h, f, kUFirst), to = View(l.format, pw, ph, big, kVFirst);
+      for (int p = 0; p < from.plane_count(); ++p) {
+        const PlaneView &a = from.planes[p], &b = to.planes[p];
+        for (int y = 0; y < b.height; ++y)
+          for (int x = 0; x < b.width; ++x)
+            b.Line(y)[x] = a.Line(std::min(y, a.height - 1))[std::min(x, a.width - 1)];
+      }
+      raw += big;
+    }
+    test::WriteFile(TempPath("padded.raw"), raw);
+    ASSERT_EQ(Tool("--raw 128x64 --pixel-type " + std::string(l.v_first) + " " +
+                   TempPath("padded.raw") + " " + TempPath("padded_out.raw")).exit_code, 0);
+    ASSERT_EQ(Tool("--keep bottom --pad " + clip + " " + TempPath("pad_out.y4m")).exit_code, 0);
+    std::string big = ReadFile(TempPath("padded_out.raw"));
+    const test::Y4m out = ParseY4m(ReadFile(TempPath("pad_out.y4m")), BlockBytes(l.format, w, h));
+    ASSERT_EQ(out.frames.size(), 2u);
+    ASSERT_EQ(big.size(), 2 * BlockBytes(l.format, pw, ph));
+    for (size_t f = 0; f < 2; ++f) {
+      std::string frame = big.substr(f * big.size() / 2, big.size() / 2), cropped = in.frames[f];
+      CopyFrame(Cropped(View(l.format, pw, ph, frame, kVFirst), w, h),
+                View(l.format, w, h, cropped, kUFirst));
+      EXPECT_EQ(FirstDifference(out.frames[f], cropped), "") << "frame " << f;
+    }
   }
 }
 
@@ -217,34 +331,77 @@ TEST(CliTool, KeepingTheTopFieldDeinterlacesThePictureUpsideDown) {
   }
 }
 
-// Both fields, in the stream's field order (or the one given), at twice the
-// rate; with regions, padding and threads as for a single field.
-TEST(CliTool, DoubleRateGivesEachFieldItsFrameInTimeOrder) {
-  const int w = 100, h = 60;
-  const size_t frame = size_t(w) * h * 3 / 2;
-  const std::string clip = test::MakeClip("dr.y4m", w, h, 3);
-  const std::string regions = "--mode 2 --sub-region 10,4,60,30 --add-region 20,8,40,20 ";
-  auto run = [&](const std::string& args) {
-    const std::string out = TempPath("dr_out.y4m");
-    const test::Run r = Tool(regions + args + " " + clip + " " + out);
-    EXPECT_EQ(r.exit_code, 0) << args << ": " << r.err;
-    return ParseY4m(ReadFile(out), frame);
-  };
-  const test::Y4m bottom = run("--keep bottom"), top = run("--keep top");
-  ASSERT_EQ(bottom.frames.size(), 3u);
-  const test::Y4m tff = run("--double-rate --threads 3");
-  EXPECT_NE(tff.header.find(" F50:1 Ip"), std::string::npos) << tff.header;
-  EXPECT_EQ(run("--double-rate --threads 1").frames, tff.frames);
-  const test::Y4m bff = run("--double-rate --field-order bff");
-  ASSERT_EQ(tff.frames.size(), 6u);
-  ASSERT_EQ(bff.frames.size(), 6u);
-  for (size_t n = 0; n < 3; ++n) {
-    EXPECT_EQ(tff.frames[2 * n], top.frames[n]) << n;
-    EXPECT_EQ(tff.frames[2 * n + 1], bottom.frames[n]) << n;
-    EXPECT_EQ(bff.frames[2 * n], bottom.frames[n]) << n;
-    EXPECT_EQ(bff.frames[2 * n + 1], top.frames[n]) << n;
+// The map of a mode 2 frame that keeps the lines of parity `kept`: the other
+// field's luma marked but in the rectangle `restored`, the source dimmed
+// elsewhere; a chroma sample coloured where it covers a marked sample.
+void ExpectMode2Map(PixelFormat format, int w, int h, std::string map, std::string source,
+                    int kept, const std::function<bool(int, int)>& restored) {
+  const FrameView m = View(format, w, h, map, kUFirst), in = View(format, w, h, source, kUFirst);
+  const auto marked = [&](int x, int y) { return y % 2 != kept && !restored(x, y); };
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      ASSERT_EQ(m.planes[0].Line(y)[x],
+                marked(x, y) ? kRebuiltColour.y : DimmedLuma(in.planes[0].Line(y)[x]))
+          << x << "," << y;
+  for (int p = 1; p < m.plane_count(); ++p) {
+    const int sw = format.shift_w, sh = format.shift_h;
+    for (int cy = 0; cy < m.planes[p].height; ++cy)
+      for (int cx = 0; cx < m.planes[p].width; ++cx) {
+        bool any = false;
+        for (int y = cy << sh; y < (cy + 1) << sh; ++y)
+          for (int x = cx << sw; x < (cx + 1) << sw; ++x) any |= marked(x, y);
+        ASSERT_EQ(m.planes[p].Line(cy)[cx],
+                  any ? (p == 1 ? kRebuiltColour.u : kRebuiltColour.v) : 128)
+            << "plane " << p << " " << cx << "," << cy;
+      }
   }
-  EXPECT_NE(top.frames[0], bottom.frames[0]);
+}
+
+// Both fields, in the stream's field order (or the one given), at twice the
+// rate, in every layout; with regions, padding, threads and the map as for a
+// single field.
+TEST(CliTool, DoubleRateGivesEachFieldItsFrameInTimeOrder) {
+  const int w = 120, h = 60;  // padded to 128 x 64
+  for (const Layout& l : kLayouts) {
+    SCOPED_TRACE(l.ffmpeg);
+    const size_t frame = BlockBytes(l.format, w, h);
+    const std::string clip = test::MakeClip(std::string("dr_") + l.ffmpeg + ".y4m", w, h, 3, l.ffmpeg);
+    const std::string regions = "--mode 2 --sub-region 10,4,60,30 --add-region 20,8,40,20 ";
+    auto run = [&](const std::string& args) {
+      const std::string out = TempPath("dr_out.y4m");
+      const test::Run r = Tool(regions + args + " " + clip + " " + out);
+      EXPECT_EQ(r.exit_code, 0) << args << ": " << r.err;
+      return ParseY4m(ReadFile(out), frame);
+    };
+    const test::Y4m bottom = run("--keep bottom"), top = run("--keep top");
+    ASSERT_EQ(bottom.frames.size(), 3u);
+    const std::string map = TempPath("dr_map.y4m");
+    const test::Y4m tff = run("--double-rate --threads 3 --map " + map);
+    EXPECT_NE(tff.header.find(" F50:1 Ip"), std::string::npos) << tff.header;
+    EXPECT_NE(tff.header.find(std::string(" C") + l.tag + " "), std::string::npos) << tff.header;
+    EXPECT_TRUE(run("--double-rate --threads 1").frames == tff.frames);
+    const test::Y4m bff = run("--double-rate --field-order bff");
+    ASSERT_EQ(tff.frames.size(), 6u);
+    ASSERT_EQ(bff.frames.size(), 6u);
+    for (size_t n = 0; n < 3; ++n) {
+      EXPECT_TRUE(tff.frames[2 * n] == top.frames[n]) << n;
+      EXPECT_TRUE(tff.frames[2 * n + 1] == bottom.frames[n]) << n;
+      EXPECT_TRUE(bff.frames[2 * n] == bottom.frames[n]) << n;
+      EXPECT_TRUE(bff.frames[2 * n + 1] == top.frames[n]) << n;
+    }
+    EXPECT_TRUE(top.frames[0] != bottom.frames[0]);
+    // The map: the output's header and layout, the picture upright.
+    const test::Y4m in = ParseY4m(ReadFile(clip), frame), m = ParseY4m(ReadFile(map), frame);
+    EXPECT_EQ(m.header, tff.header);
+    ASSERT_EQ(m.frames.size(), 6u);
+    const auto restored = [](int x, int y) {
+      return x >= 10 && x < 60 && y >= 4 && y < 30 && !(x >= 20 && x < 40 && y >= 8 && y < 20);
+    };
+    for (size_t f = 0; f < 6; ++f) {
+      SCOPED_TRACE("map frame " + std::to_string(f));
+      ExpectMode2Map(l.format, w, h, m.frames[f], in.frames[f / 2], int(f % 2), restored);
+    }
+  }
 }
 
 // The clip with another interlacing tag ("" for none) and, when given, a

@@ -46,12 +46,13 @@ inline Run Tool(const std::string& args) {
 }
 
 // An interlaced clip as cameras make them: fields from two moments.
-inline std::string MakeClip(const std::string& name, int w, int h, int frames) {
+inline std::string MakeClip(const std::string& name, int w, int h, int frames,
+                            const std::string& pix_fmt = "yuv420p") {
   const std::string path = TempPath(name);
   const std::string cmd = "ffmpeg -loglevel error -y -f lavfi -i \"testsrc2=size=" +
                           std::to_string(w) + "x" + std::to_string(h) +
                           ":rate=50,scroll=h=0.004:v=0.002\" -vf "
-                          "\"interlace=scan=tff:lowpass=off,format=yuv420p\" -frames:v " +
+                          "\"interlace=scan=tff:lowpass=off,format=" + pix_fmt + "\" -frames:v " +
                           std::to_string(frames) + " -f yuv4mpegpipe " + path;
   EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
   return path;
