@@ -86,7 +86,7 @@ std::string DescriptionOf(const Described& d) {
 // raw name.
 const ToolFormat* PlanarRowLike(PixelFormat format) {
   for (const ToolFormat& row : kFormats) {
-    if (row.ffmpeg && row.raw_names[0] && SameLayout(row.format, format)) return &row;
+    if (row.format.Planar() && row.raw_names[0] && SameLayout(row.format, format)) return &row;
   }
   return nullptr;
 }
@@ -168,26 +168,16 @@ std::string NameList(NameKind kind, const char* separator, const char* last_sepa
   };
   for (const ToolFormat& row : kFormats) {
     const bool planar = row.format.Planar();
-    switch (kind) {
-      case NameKind::kRawTypes:
-      case NameKind::kPlanarRawTypes:
-      case NameKind::kPackedRawTypes:
-        if ((kind == NameKind::kPlanarRawTypes && !planar) ||
-            (kind == NameKind::kPackedRawTypes && planar)) {
-          break;
-        }
-        for (const char* name : row.raw_names) {
-          if (name) add(name);
-        }
-        break;
-      case NameKind::kY4mTags:
-        for (const char* tag : row.y4m_tags) {
-          if (tag) add(std::string("C") + tag);
-        }
-        break;
-      case NameKind::kLayouts:
-        if (planar) add(LayoutName(row.format));
-        break;
+    if (kind == NameKind::kY4mTags) {
+      for (const char* tag : row.y4m_tags) {
+        if (tag) add(std::string("C") + tag);
+      }
+    } else if (kind == NameKind::kLayouts) {
+      if (planar) add(LayoutName(row.format));
+    } else if (kind == NameKind::kRawTypes || (kind == NameKind::kPlanarRawTypes) == planar) {
+      for (const char* name : row.raw_names) {
+        if (name) add(name);
+      }
     }
   }
   std::string list;

@@ -25,8 +25,8 @@ inline constexpr PlaneOrder kVThenU = {0, 2, 1};  // for files that store U firs
 struct ToolFormat {
   PixelFormat format;
   PlaneOrder filter_planes;
-  // The ffmpeg -pix_fmt of the planar layout, for the conversions messages
-  // name; null for packed formats, which the filter does not deinterlace.
+  // The ffmpeg -pix_fmt that converts to a planar format, for the messages;
+  // null for packed formats, which the filter does not deinterlace.
   const char* ffmpeg;
   std::array<const char*, 4> y4m_tags;   // the text after C; null past the last
   std::array<const char*, 2> raw_names;  // lower case; null past the last
