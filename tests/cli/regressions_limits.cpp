@@ -44,12 +44,10 @@ TEST(CliLimits, EveryAcceptedFrameFitsTheEngineEvenWhenPadded) {
       const int32_t height = TallestAccepted(type, width);
       ASSERT_GT(height, 0) << type << " " << width;
       const int32_t padded_width = PadToMultiple(width), padded_height = PadToMultiple(height);
-      EXPECT_LE(uint64_t(padded_width) * uint64_t(padded_height), kMaxLumaSize)
-          << type << " " << width << "x" << height;
+      EXPECT_LE(uint64_t(padded_width) * uint64_t(padded_height), kMaxLumaSize) << type << width;
       // The whole frame block, chroma included, is addressed with 32-bit offsets.
-      EXPECT_LE(BlockBytes(Type(type).row->format, padded_width, padded_height),
-                uint64_t{0xFFFFFFFF})
-          << type << " " << width << "x" << height;
+      EXPECT_LE(BlockBytes(Type(type).row->format, padded_width, padded_height), 0xFFFFFFFFu)
+          << type << " " << width;
     }
   }
 }
