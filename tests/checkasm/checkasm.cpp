@@ -264,7 +264,8 @@ static void PrintBench() {
 // one byte or value of its result.
 static EngineDsp g_real;
 
-static void SpoilLast(uint8_t* dst, size_t width) { dst[width - 1] ^= 1; }
+template <typename T>
+static void SpoilLast(T* dst, size_t width) { dst[width - 1] ^= 1; }
 
 void PlantFaults(EngineDsp* dsp) {
   g_real = *dsp;
@@ -285,6 +286,30 @@ void PlantFaults(EngineDsp* dsp) {
   interpolate.chroma_line = [](uint8_t* dst, const uint8_t* src, ptrdiff_t pitch, size_t w,
                                bool all) {
     g_real.interpolate.chroma_line(dst, src, pitch, w, all);
+    SpoilLast(dst, w);
+  };
+  interpolate.average_line16 = [](uint16_t* dst, const uint16_t* a, const uint16_t* b,
+                                  size_t w) {
+    g_real.interpolate.average_line16(dst, a, b, w);
+    SpoilLast(dst, w);
+  };
+  interpolate.four_tap_line16 = [](uint16_t* dst, const uint16_t* src, ptrdiff_t pitch, size_t w,
+                                   uint16_t max) {
+    g_real.interpolate.four_tap_line16(dst, src, pitch, w, max);
+    SpoilLast(dst, w);
+  };
+  interpolate.masked_four_tap_line16 = [](uint16_t* dst, const uint16_t* src, const uint8_t* mask,
+                                          ptrdiff_t pitch, size_t w, uint16_t max) {
+    g_real.interpolate.masked_four_tap_line16(dst, src, mask, pitch, w, max);
+    SpoilLast(dst, w);
+  };
+  interpolate.chroma_line16 = [](uint16_t* dst, const uint16_t* src, ptrdiff_t pitch,
+                                 const uint8_t* cut, ptrdiff_t cut_pitch, size_t w, bool all) {
+    g_real.interpolate.chroma_line16(dst, src, pitch, cut, cut_pitch, w, all);
+    SpoilLast(dst, w);
+  };
+  interpolate.cut_line = [](uint8_t* dst, const uint16_t* src, size_t w, uint32_t shift) {
+    g_real.interpolate.cut_line(dst, src, w, shift);
     SpoilLast(dst, w);
   };
   dsp->comb.strip = [](const vantrel::CombStrip& strip, uint32_t band) {
