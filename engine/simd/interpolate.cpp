@@ -250,8 +250,9 @@ HWY_INLINE void MaskedFourTapLineOf(T* dst, const T* src, const uint8_t* mask, s
       return;
     }
     // dst = (v & m) | (src & ~m)
+    const auto v = tap(d, x);
     const auto m = MaskLanes(d, m8);
-    hn::StoreU(hn::Or(hn::And(tap(d, x), m), hn::AndNot(m, hn::LoadU(d, src + x))), d, dst + x);
+    hn::StoreU(hn::Or(hn::And(v, m), hn::AndNot(m, hn::LoadU(d, src + x))), d, dst + x);
   });
 }
 

@@ -3,6 +3,7 @@
 // mask style, at random widths and pitches.
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@ namespace {
 
 using checkasm::Buffer;
 using checkasm::Content;
+using checkasm::ContentName;
 using checkasm::Context;
 using vantrel::EngineDsp;
 using vantrel::InterpolateKernels;
@@ -32,7 +34,7 @@ void FillMask(Context& c, uint8_t* mask, size_t n, int style) {
     case 3:  // a single marked byte in some groups: the rest keeps the source
       std::memset(mask, 0, n);
       for (size_t i = 0; i < n; i += 8) {
-        if (c.rng().Chance(3)) mask[i + c.rng().Range(0, int(std::min<size_t>(7, n - i - 1)))] = 0xFF;
+        if (c.rng().Chance(3)) mask[std::min<size_t>(n - 1, i + c.rng().Range(0, 7))] = 0xFF;
       }
       break;
     default:  // runs of marks
@@ -56,25 +58,9 @@ void FillNearCombBar(Context& c, uint8_t* plane, size_t width, size_t height) {
   }
 }
 
-// A plane's 8-bit content as samples of `bits` bits: x << s and low bits
-// that keep 0 and 255 at the ends of the range (0 and max); for `scaled`
-// no low bits at all, the 8-bit picture exactly.
-void WidenLine(Context& c, uint8_t* out, const uint8_t* line, size_t width, int bits,
-               bool scaled) {
-  if (bits == 8) {
-    std::memcpy(out, line, width);
-    return;
-  }
-  const uint32_t ones = (1u << (bits - 8)) - 1;
-  for (size_t x = 0; x < width; ++x) {
-    const uint32_t low = line[x] == 0 ? 0 : line[x] == 255 ? ones : scaled ? 0 : c.rng().Next() & ones;
-    const uint16_t v = uint16_t(uint32_t(line[x]) << (bits - 8) | low);
-    std::memcpy(out + 2 * x, &v, 2);
-  }
-}
-
-// What a kernel call gets: the middle line of kLines, its 8-bit cut (the
-// same picture >> (bits - 8), lines of their own pitch) and a mask line.
+// What a kernel call gets: the middle line of kLines `bits`-bit samples, its
+// 8-bit cut (the same picture >> (bits - 8), in lines of their own pitch)
+// and a mask line.
 struct LineArgs {
   uint8_t* dst;
   const uint8_t* src;  // dst itself in place
@@ -83,32 +69,33 @@ struct LineArgs {
   ptrdiff_t pitch, cut_pitch;
   size_t width;
   int bits;
+  bool rebuild_all;
   uint16_t max() const { return uint16_t((1u << bits) - 1); }
 };
 uint16_t* Words(uint8_t* p) { return reinterpret_cast<uint16_t*>(p); }
 const uint16_t* Words(const uint8_t* p) { return reinterpret_cast<const uint16_t*>(p); }
 
 struct LineKind {
-  size_t sample_bytes;
-  size_t align;              // widths are multiples of it
-  bool luma;                 // timed on luma planes, else on chroma ones
-  bool in_place = true;      // the output may be the source line
-  bool any_samples = false;  // samples may exceed max (the cut saturates)
+  int sample_bytes, align;  // widths are multiples of align
+  bool luma;                // timed on luma planes, else on chroma ones
+  bool in_place = true;     // the output may be the source line
 };
 
-size_t PickWidth(Context& c, size_t align) {
-  // Multiples of 4 but not 8 or 16, and of 16 but not 32.
-  static const size_t kNamed[] = {4, 12, 180, 364, 360, 720};
-  if (c.rng().Chance(6)) {
-    const size_t w = kNamed[c.rng().Range(0, 5)];
-    if (w % align == 0) return w;
+// An 8-bit line as `bits`-bit samples: x << s exactly when `scaled`, else
+// with random low bits, 0 and 255 staying the ends of the range.
+void WidenLine(Context& c, uint8_t* out, const uint8_t* line, size_t width, int bits,
+               bool scaled) {
+  for (size_t x = 0; x < width; ++x) {
+    const uint32_t ones = (1u << (bits - 8)) - 1, low = c.rng().Next() & ones;
+    const uint32_t v = uint32_t(line[x]) << (bits - 8) |
+                       (scaled || line[x] == 0 ? 0 : line[x] == 255 ? ones : low);
+    if (bits == 8) out[x] = line[x];
+    else std::memcpy(out + 2 * x, &v, 2);  // little-endian, as the engine runs
   }
-  if (c.rng().Chance(2)) return align * size_t(c.rng().Range(1, 8));
-  return align * size_t(c.rng().Range(1, 2000 / int(align)));
 }
 
-// Lines `step` bytes apart, upside down (negative pitch) at random; the
-// bytes between them are junk no kernel may touch.
+// kLines lines of `row` bytes, a random `step` apart, upside down at random;
+// the bytes between them are junk no kernel may touch.
 struct Lines {
   ptrdiff_t pitch, line0;
   size_t bytes;
@@ -118,16 +105,23 @@ struct Lines {
     bytes = size_t(step) * (kLines - 1) + row;
     line0 = pitch < 0 ? step * (kLines - 1) : 0;
   }
-  ptrdiff_t Middle() const { return line0 + pitch * (kLines / 2); }
+  ptrdiff_t Line(int y) const { return line0 + y * pitch; }
 };
 
-// Runs one kernel as call(fn, args) on identical random lines and compares
-// the whole output buffer, the inputs and the guards.
+// The 8-bit kernel a 16-bit one must agree with, run on the cut lines.
+using EightBitTwin = std::function<void(const LineArgs&)>;
+
+// Runs a kernel as call(fn, args) and its scalar twin on identical random
+// lines; compares their outputs, inputs and guards.
 template <typename Fn, typename Call>
 void CheckLine(Context& c, Fn fn, Fn ref_fn, const LineKind& kind, const Call& call,
-               const char* name) {
+               const char* name, const EightBitTwin& eight_bit) {
+  // Multiples of 4 but not 8 or 16, of 8 but not 16, of 16 but not 32.
+  static const size_t kNamed[] = {4, 12, 180, 364, 360, 720};
+  const size_t named = kNamed[c.rng().Range(0, 5)];
+  size_t width = kind.align * size_t(c.rng().Range(1, c.rng().Chance(2) ? 8 : 2000 / kind.align));
+  if (c.rng().Chance(6) && named % kind.align == 0) width = named;
   const int bits = kind.sample_bytes == 1 ? 8 : kDepths[c.rng().Range(0, 4)];
-  const size_t width = PickWidth(c, kind.align);
   const Lines lines(c, width * kind.sample_bytes), cut_lines(c, width);
   const int content = c.rng().Range(0, int(Content::kCount));
   std::vector<uint8_t> picture(width * kLines);  // the 8-bit picture: the cut
@@ -140,14 +134,9 @@ void CheckLine(Context& c, Fn fn, Fn ref_fn, const LineKind& kind, const Call& c
   c.rng().Fill(src.data(), lines.bytes);
   c.rng().Fill(cut.data(), cut_lines.bytes);
   const bool scaled = c.rng().Chance(4);
-  const bool beyond_max = kind.any_samples && bits > 8 && c.rng().Chance(3);
   for (int y = 0; y < kLines; ++y) {
-    uint8_t* line = src.data() + lines.line0 + y * lines.pitch;
-    WidenLine(c, line, &picture[y * width], width, bits, scaled);
-    if (beyond_max) {
-      for (size_t x = 0; x < width; ++x) Words(line)[x] |= uint16_t(c.rng().Next() << bits);
-    }
-    std::memcpy(cut.data() + cut_lines.line0 + y * cut_lines.pitch, &picture[y * width], width);
+    WidenLine(c, src.data() + lines.Line(y), &picture[y * width], width, bits, scaled);
+    std::memcpy(cut.data() + cut_lines.Line(y), &picture[y * width], width);
   }
   const int mask_style = c.rng().Range(0, 4);
   FillMask(c, mask.data(), width, mask_style);
@@ -158,71 +147,75 @@ void CheckLine(Context& c, Fn fn, Fn ref_fn, const LineKind& kind, const Call& c
     c.rng().Fill(want.data(), lines.bytes);
   }
   std::memcpy(got.data(), want.data(), lines.bytes);
-  const std::vector<uint8_t> saved_src(src.data(), src.data() + lines.bytes);
-  const std::vector<uint8_t> saved_cut(cut.data(), cut.data() + cut_lines.bytes);
-  const std::vector<uint8_t> saved_mask(mask.data(), mask.data() + width);
+  const Buffer* inputs[] = {&src, &cut, &mask};
+  std::vector<std::vector<uint8_t>> saved;
+  for (const Buffer* b : inputs) saved.emplace_back(b->data(), b->data() + b->size());
+  const bool all = c.rng().Chance(2);
   const auto args = [&](Buffer& out) {
-    uint8_t* dst = out.data() + lines.Middle();
-    return LineArgs{dst,  in_place ? dst : src.data() + lines.Middle(),
-                    cut.data() + cut_lines.Middle(), mask.data(), lines.pitch, cut_lines.pitch,
-                    width, bits};
+    uint8_t* dst = out.data() + lines.Line(kLines / 2);
+    return LineArgs{dst, in_place ? dst : src.data() + lines.Line(kLines / 2),
+                    cut.data() + cut_lines.Line(kLines / 2), mask.data(), lines.pitch,
+                    cut_lines.pitch, width, bits, all};
   };
   call(ref_fn, args(want));
   call(fn, args(got));
 
   const std::string what =
       std::string(name) + (in_place ? " in place " : " ") + std::to_string(width) + " wide, " +
-      std::to_string(bits) + "-bit" + (beyond_max ? " beyond max" : "") + ", pitch " +
-      std::to_string(lines.pitch) +
-      (bits > 8 ? ", cut pitch " + std::to_string(cut_lines.pitch) : "") + ", " +
-      (content == int(Content::kCount) ? "near the comb bar"
-                                       : checkasm::ContentName(Content(content))) +
-      (scaled && bits > 8 ? " scaled" : "") + ", mask style " + std::to_string(mask_style);
+      std::to_string(bits) + "-bit, pitches " + std::to_string(lines.pitch) + " and " +
+      std::to_string(cut_lines.pitch) + ", " +
+      (content == int(Content::kCount) ? "near the comb bar" : ContentName(Content(content))) +
+      (scaled ? " scaled" : "") + ", mask style " + std::to_string(mask_style) +
+      (all ? ", rebuild-all" : "");
   c.CheckBytes(what.c_str(), want.data(), got.data(), lines.bytes, 1, lines.bytes);
-  c.CheckBytes("source lines", saved_src.data(), src.data(), lines.bytes, 1, lines.bytes);
-  c.CheckBytes("cut lines", saved_cut.data(), cut.data(), cut_lines.bytes, 1, cut_lines.bytes);
-  c.CheckBytes("mask", saved_mask.data(), mask.data(), width, 1, width);
-  c.CheckGuards("output lines", got);
-}
-
-// A kernel over every rebuilt line 4 .. h - 4 of a woven w x h plane of
-// `bits`-bit samples, as a frame driver calls it.
-template <typename Fn, typename Call>
-void BenchPlane(Context& c, Fn fn, Fn ref_fn, const Call& call, uint32_t w, uint32_t h,
-                int bits, const std::string& what) {
-  const size_t sample_bytes = bits == 8 ? 1 : 2, n = size_t(w) * h;
-  const ptrdiff_t pitch = ptrdiff_t(w * sample_bytes);
-  std::vector<uint8_t> picture(n), src(n * sample_bytes), dst(n * sample_bytes), mask(n);
-  checkasm::FillPlane(c.rng(), picture.data(), w, h, Content::kWoven);
-  for (uint32_t y = 0; y < h; ++y) {
-    WidenLine(c, &src[y * pitch], &picture[size_t(y) * w], w, bits, false);
+  for (size_t i = 0; i < 3; ++i) {
+    c.CheckBytes("an input", saved[i].data(), inputs[i]->data(), saved[i].size(), 1, 0);
   }
-  FillMask(c, mask.data(), n, 4);
-  const auto run = [&](Fn f) {
-    for (uint32_t y = 4; y + 4 <= h; y += 2) {
-      call(f, LineArgs{&dst[y * pitch], &src[y * pitch], &picture[size_t(y) * w],
-                       &mask[size_t(y) * w], pitch, ptrdiff_t(w), w, bits});
-    }
-  };
-  c.Bench(std::to_string(w) + "x" + std::to_string(h) + " " + std::to_string(bits) + "-bit" + what,
-          [&] { run(ref_fn); }, [&] { run(fn); });
+  c.CheckGuards("output lines", got);
+  // Samples x * 2^s: their top 8 bits are the 8-bit result on x, where
+  // the masks are 0x00/0xFF and the 8-bit luma kernels' groups whole.
+  if (eight_bit && scaled && mask_style != 2 && (width % 8 == 0 || !kind.luma)) {
+    std::vector<uint8_t> eight(width), top(width);
+    const uint8_t* cut_line = cut.data() + cut_lines.Line(kLines / 2);
+    eight_bit(LineArgs{eight.data(), cut_line, cut_line, mask.data(), cut_lines.pitch,
+                       cut_lines.pitch, width, 8, all});
+    const uint16_t* words = Words(got.data() + lines.Line(kLines / 2));
+    for (size_t x = 0; x < width; ++x) top[x] = uint8_t(words[x] >> (bits - 8));
+    c.CheckBytes((what + ", top 8 bits").c_str(), eight.data(), top.data(), width, 1, 0);
+  }
 }
 
-// Checks a kernel, then times it on luma (16-aligned) or chroma planes.
+// Checks a kernel, then times it over every rebuilt line 4 .. h - 4 of a
+// woven plane, as a frame driver calls it: luma or chroma of 720 x 576
+// (4:2:0 and 4:1:1) and 1920 x 1088, 8-bit or 10- and 16-bit.
 template <typename Fn, typename Call>
 void CheckKernel(Context& c, Fn fn, Fn ref_fn, const LineKind& kind, const Call& call,
-                 const char* name, const std::string& bench_what = "") {
-  for (int n = 0; n < c.Iterations(400); ++n) CheckLine(c, fn, ref_fn, kind, call, name);
+                 const char* name, const EightBitTwin& eight_bit) {
+  const int rounds = c.Iterations(kind.luma ? 400 : 800);  // chroma: half of them rebuild-all
+  for (int n = 0; n < rounds; ++n) CheckLine(c, fn, ref_fn, kind, call, name, eight_bit);
   if (!c.benchmarking()) return;
-  const std::vector<int> depths = kind.sample_bytes == 1 ? std::vector<int>{8}
-                                                         : std::vector<int>{10, 16};
-  for (const int bits : depths) {
-    if (kind.luma) {
-      BenchPlane(c, fn, ref_fn, call, 720, 576, bits, bench_what);
-      BenchPlane(c, fn, ref_fn, call, 1920, 1088, bits, bench_what);
-    } else {  // chroma of 720 x 576: 4:2:0, 4:1:1
-      BenchPlane(c, fn, ref_fn, call, 360, 288, bits, bench_what);
-      BenchPlane(c, fn, ref_fn, call, 180, 576, bits, bench_what);
+  const std::pair<uint32_t, uint32_t> luma[] = {{720, 576}, {1920, 1088}},
+                                      chroma[] = {{360, 288}, {180, 576}};
+  for (const int bits : kind.sample_bytes == 1 ? std::vector<int>{8} : std::vector<int>{10, 16}) {
+    for (const auto& [w, h] : kind.luma ? luma : chroma) {
+      const size_t n = size_t(w) * h, bytes = n * kind.sample_bytes;
+      std::vector<uint8_t> picture(n), src(bytes), dst(bytes), mask(n);
+      checkasm::FillPlane(c.rng(), picture.data(), w, h, Content::kWoven);
+      WidenLine(c, src.data(), picture.data(), n, bits, false);
+      FillMask(c, mask.data(), n, 4);
+      const ptrdiff_t pitch = ptrdiff_t(bytes / h);
+      for (const bool all : {false, true}) {
+        if (all && kind.luma) continue;
+        const auto run = [&](Fn f) {
+          for (uint32_t y = 4; y + 4 <= h; y += 2) {
+            call(f, LineArgs{&dst[y * pitch], &src[y * pitch], &picture[size_t(y) * w],
+                             &mask[size_t(y) * w], pitch, ptrdiff_t(w), w, bits, all});
+          }
+        };
+        c.Bench(std::to_string(w) + "x" + std::to_string(h) + " " + std::to_string(bits) +
+                    "-bit" + (kind.luma ? "" : all ? " rebuild-all" : " tested"),
+                [&] { run(ref_fn); }, [&] { run(fn); });
+      }
     }
   }
 }
@@ -257,62 +250,43 @@ void BenchFrames(Context& c, bool luma) {
 
 void CheckInterpolate(Context& c) {
   const LineKind luma8{1, 16, true}, chroma8{1, 4, false}, luma16{2, 4, true},
-      chroma16{2, 4, false}, cut{2, 4, true, false, true};
-  const InterpolateKernels& ref = c.ref().interpolate;
-  const auto slot = &EngineDsp::interpolate;
-  if (auto fn = c.Kernel("AverageLine", slot, &InterpolateKernels::average_line)) {
-    CheckKernel(c, fn, ref.average_line, luma8, [](vantrel::AverageLineFn f, const LineArgs& a) {
-      f(a.dst, a.src - a.pitch, a.src + a.pitch, a.width);
-    }, "average");
-  }
-  if (auto fn = c.Kernel("FourTapLine", slot, &InterpolateKernels::four_tap_line)) {
-    CheckKernel(c, fn, ref.four_tap_line, luma8, [](vantrel::FourTapLineFn f, const LineArgs& a) {
-      f(a.dst, a.src, a.pitch, a.width);
-    }, "four-tap");
-  }
-  if (auto fn = c.Kernel("MaskedFourTapLine", slot, &InterpolateKernels::masked_four_tap_line)) {
-    CheckKernel(c, fn, ref.masked_four_tap_line, luma8,
-                [](vantrel::MaskedFourTapLineFn f, const LineArgs& a) {
-                  f(a.dst, a.src, a.mask, a.pitch, a.width);
-                }, "masked four-tap");
-    BenchFrames(c, true);
-  }
-  if (auto fn = c.Kernel("ChromaLine", slot, &InterpolateKernels::chroma_line)) {
-    for (const bool all : {false, true}) {
-      CheckKernel(c, fn, ref.chroma_line, chroma8, [all](vantrel::ChromaLineFn f, const LineArgs& a) {
-        f(a.dst, a.src, a.pitch, a.width, all);
-      }, all ? "chroma rebuild-all" : "chroma", all ? " rebuild-all" : " tested");
-    }
-    BenchFrames(c, false);
-  }
-  if (auto fn = c.Kernel("AverageLine16", slot, &InterpolateKernels::average_line16)) {
-    CheckKernel(c, fn, ref.average_line16, luma16, [](vantrel::AverageLine16Fn f, const LineArgs& a) {
-      f(Words(a.dst), Words(a.src - a.pitch), Words(a.src + a.pitch), a.width);
-    }, "average");
-  }
-  if (auto fn = c.Kernel("FourTapLine16", slot, &InterpolateKernels::four_tap_line16)) {
-    CheckKernel(c, fn, ref.four_tap_line16, luma16, [](vantrel::FourTapLine16Fn f, const LineArgs& a) {
-      f(Words(a.dst), Words(a.src), a.pitch, a.width, a.max());
-    }, "four-tap");
-  }
-  if (auto fn = c.Kernel("MaskedFourTapLine16", slot, &InterpolateKernels::masked_four_tap_line16)) {
-    CheckKernel(c, fn, ref.masked_four_tap_line16, luma16,
-                [](vantrel::MaskedFourTapLine16Fn f, const LineArgs& a) {
-                  f(Words(a.dst), Words(a.src), a.mask, a.pitch, a.width, a.max());
-                }, "masked four-tap");
-  }
-  if (auto fn = c.Kernel("ChromaLine16", slot, &InterpolateKernels::chroma_line16)) {
-    for (const bool all : {false, true}) {
-      CheckKernel(c, fn, ref.chroma_line16, chroma16, [all](vantrel::ChromaLine16Fn f, const LineArgs& a) {
-        f(Words(a.dst), Words(a.src), a.pitch, a.cut, a.cut_pitch, a.width, all);
-      }, all ? "chroma rebuild-all" : "chroma", all ? " rebuild-all" : " tested");
-    }
-  }
-  if (auto fn = c.Kernel("CutLine", slot, &InterpolateKernels::cut_line)) {
-    CheckKernel(c, fn, ref.cut_line, cut, [](vantrel::CutLineFn f, const LineArgs& a) {
-      f(a.dst, Words(a.src), a.width, uint32_t(a.bits - 8));
-    }, "cut");
-  }
+      chroma16{2, 4, false}, cut{2, 4, true, false};
+  using K = InterpolateKernels;
+  const K& ref = c.ref().interpolate;
+  const auto check = [&c](const char* name, auto slot, const LineKind& kind, const auto& call,
+                          const EightBitTwin& eight_bit = nullptr) {
+    const auto fn = c.Kernel(name, &EngineDsp::interpolate, slot);
+    if (fn) CheckKernel(c, fn, c.ref().interpolate.*slot, kind, call, name, eight_bit);
+    return fn != nullptr;
+  };
+  const auto average = [](auto f, const LineArgs& a) {
+    f(a.dst, a.src - a.pitch, a.src + a.pitch, a.width);
+  };
+  const auto four_tap = [](auto f, const LineArgs& a) { f(a.dst, a.src, a.pitch, a.width); };
+  const auto masked = [](auto f, const LineArgs& a) {
+    f(a.dst, a.src, a.mask, a.pitch, a.width);
+  };
+  const auto chroma = [](auto f, const LineArgs& a) {
+    f(a.dst, a.src, a.pitch, a.width, a.rebuild_all);
+  };
+  check("AverageLine", &K::average_line, luma8, average);
+  check("FourTapLine", &K::four_tap_line, luma8, four_tap);
+  if (check("MaskedFourTapLine", &K::masked_four_tap_line, luma8, masked)) BenchFrames(c, true);
+  if (check("ChromaLine", &K::chroma_line, chroma8, chroma)) BenchFrames(c, false);
+  check("AverageLine16", &K::average_line16, luma16, [](auto f, const LineArgs& a) {
+    f(Words(a.dst), Words(a.src - a.pitch), Words(a.src + a.pitch), a.width);
+  }, [&](const LineArgs& a) { average(ref.average_line, a); });
+  check("FourTapLine16", &K::four_tap_line16, luma16, [](auto f, const LineArgs& a) {
+    f(Words(a.dst), Words(a.src), a.pitch, a.width, a.max());
+  }, [&](const LineArgs& a) { four_tap(ref.four_tap_line, a); });
+  check("MaskedFourTapLine16", &K::masked_four_tap_line16, luma16, [](auto f, const LineArgs& a) {
+    f(Words(a.dst), Words(a.src), a.mask, a.pitch, a.width, a.max());
+  }, [&](const LineArgs& a) { masked(ref.masked_four_tap_line, a); });
+  check("ChromaLine16", &K::chroma_line16, chroma16, [](auto f, const LineArgs& a) {
+    f(Words(a.dst), Words(a.src), a.pitch, a.cut, a.cut_pitch, a.width, a.rebuild_all);
+  }, [&](const LineArgs& a) { chroma(ref.chroma_line, a); });
+  check("CutLine", &K::cut_line, cut,
+        [](auto f, const LineArgs& a) { f(a.dst, Words(a.src), a.width, uint32_t(a.bits - 8)); });
 }
 
 checkasm::Group interpolate_group("interpolate", CheckInterpolate);
