@@ -49,6 +49,13 @@ void ChromaLineOf(T* dst, const T* src, ptrdiff_t pitch, const uint8_t* cut,
   }
 }
 
+// FourTapLuma in 32-bit lanes (5 * (b + c) reaches 655350), clamped to max.
+uint16_t FourTapSample16(uint16_t a, uint16_t b, uint16_t c, uint16_t d, uint16_t max) {
+  const uint32_t five = 5 * (uint32_t(b) + c);
+  const uint32_t sum = SubSatU32(SubSatU32(five, a), d);
+  return uint16_t(std::min<uint32_t>(sum >> 3, max));
+}
+
 }  // namespace
 
 uint8_t FourTapLuma(uint8_t a, uint8_t b, uint8_t c, uint8_t d) {
@@ -56,13 +63,6 @@ uint8_t FourTapLuma(uint8_t a, uint8_t b, uint8_t c, uint8_t d) {
   const uint16_t five = uint16_t(5 * (b + c));
   const uint16_t sum = SubSatU16(SubSatU16(five, a), d);
   return PackUSat8(sum >> 3);
-}
-
-uint16_t FourTapSample16(uint16_t a, uint16_t b, uint16_t c, uint16_t d, uint16_t max) {
-  // The same in 32-bit lanes (5 * (b + c) reaches 655350), clamped to max.
-  const uint32_t five = 5 * (uint32_t(b) + c);
-  const uint32_t sum = SubSatU32(SubSatU32(five, a), d);
-  return uint16_t(std::min<uint32_t>(sum >> 3, max));
 }
 
 bool ChromaCombFires(uint8_t above, uint8_t centre, uint8_t below) {

@@ -43,7 +43,6 @@ void CutLine(uint8_t* dst, const uint16_t* src, size_t width, uint32_t shift);
 
 // Per-sample pieces, shared by the tests.
 uint8_t FourTapLuma(uint8_t a, uint8_t b, uint8_t c, uint8_t d);
-uint16_t FourTapSample16(uint16_t a, uint16_t b, uint16_t c, uint16_t d, uint16_t max);
 bool ChromaCombFires(uint8_t above, uint8_t centre, uint8_t below);
 
 }  // namespace vantrel

@@ -46,7 +46,7 @@ HWY_INLINE hn::VFromD<D> Join(D d, VW evens, VW odds) {
   return hn::BitCast(d, hn::Or(evens, hn::ShiftLeft<8 * sizeof(hn::TFromD<D>)>(odds)));
 }
 
-// FourTapLuma with the clamp at vmax: min(max, max(0, 5 * (b + c) - a - d) >> 3),
+// FourTapLuma clamped at vmax: min(max, max(0, 5 * (b + c) - a - d) >> 3),
 // for samples whose 5 * (b + c) fits the lanes (up to 12 bits in 16-bit
 // lanes). Subtracting a + d once with saturation at 0 equals subtracting a
 // and then d that way, as neither is negative.
@@ -194,7 +194,7 @@ HWY_INLINE hn::VFromD<D8> FourTap(D8 d8, const uint8_t* src, ptrdiff_t pitch, si
 // Samples up to this keep 5 * (b + c) within 16-bit lanes (12 bits do).
 constexpr uint16_t kMaxIn16BitLanes = 65535 / 10;
 
-// FourTapSample16 of 16-bit samples at column x: in 16-bit lanes, or for
+// FourTapLine16's value at column x: in 16-bit lanes, or for
 // kWide in 32-bit ones.
 template <bool kWide, class D>
 HWY_INLINE hn::VFromD<D> FourTapWords(D d16, const uint16_t* src, ptrdiff_t pitch, size_t x,
@@ -359,7 +359,6 @@ void CutLine(uint8_t* dst, const uint16_t* src, size_t width, uint32_t shift) {
 
 extern const InterpolateKernels kInterpolateKernels = {
     AverageLineOf<uint8_t>,  FourTapLine,   MaskedFourTapLine,   ChromaLine,
-    AverageLineOf<uint16_t>, FourTapLine16, MaskedFourTapLine16, ChromaLine16,
-    CutLine};
+    AverageLineOf<uint16_t>, FourTapLine16, MaskedFourTapLine16, ChromaLine16, CutLine};
 
 VANTREL_SIMD_END
