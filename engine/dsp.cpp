@@ -41,8 +41,9 @@ const TargetKernels kTargets[kTargetCount] = {
 };
 #undef VANTREL_TARGET
 
-constexpr InterpolateKernels kScalarInterpolate = {AverageLine, FourTapLine, MaskedFourTapLine,
-                                                   ChromaLine};
+constexpr InterpolateKernels kScalarInterpolate = {
+    AverageLine,   FourTapLine,   MaskedFourTapLine,   ChromaLine,
+    AverageLine16, FourTapLine16, MaskedFourTapLine16, ChromaLine16, CutLine};
 constexpr CombKernels kScalarComb = {ScanCombStrip, kCombGroupLanes};
 constexpr MatchKernels kScalarMatch = {DecimateLine, BlockCostCoarse, BlockCost,
                                        ScanCoarseWindow, ScanFineWindow};

@@ -50,7 +50,8 @@ struct WindowBest {
 };
 
 // One signature per kernel, shared by every version of it. Line widths are
-// sample counts, multiples of 8; pitches and strides are in bytes and may be
+// sample counts, multiples of 8 (of 4 for the chroma and 16-bit kernels);
+// pitches and strides are in bytes for every sample type and may be
 // negative. What each kernel reads and writes is said where its scalar
 // version is declared (engine/ref/).
 using AverageLineFn = void (*)(uint8_t* dst, const uint8_t* above, const uint8_t* below,
@@ -60,6 +61,18 @@ using MaskedFourTapLineFn = void (*)(uint8_t* dst, const uint8_t* src, const uin
                                      ptrdiff_t pitch, size_t width);
 using ChromaLineFn = void (*)(uint8_t* dst, const uint8_t* src, ptrdiff_t pitch, size_t width,
                               bool rebuild_all);
+// 16-bit samples of 9 to 16 bits; max = 2^bits - 1. The decisions come from
+// 8-bit lines: the comb mask, and for chroma the cut frame (CutLineFn).
+using AverageLine16Fn = void (*)(uint16_t* dst, const uint16_t* above, const uint16_t* below,
+                                 size_t width);
+using FourTapLine16Fn = void (*)(uint16_t* dst, const uint16_t* src, ptrdiff_t pitch,
+                                 size_t width, uint16_t max);
+using MaskedFourTapLine16Fn = void (*)(uint16_t* dst, const uint16_t* src, const uint8_t* mask,
+                                       ptrdiff_t pitch, size_t width, uint16_t max);
+using ChromaLine16Fn = void (*)(uint16_t* dst, const uint16_t* src, ptrdiff_t pitch,
+                                const uint8_t* cut, ptrdiff_t cut_pitch, size_t width,
+                                bool rebuild_all);
+using CutLineFn = void (*)(uint8_t* dst, const uint16_t* src, size_t width, uint32_t shift);
 using DecimateLineFn = void (*)(uint8_t* dst, const uint8_t* src, size_t width);
 // Scans band `band` of the strip (band 0 first, then each next one); returns
 // the hits it counted.
@@ -78,6 +91,11 @@ struct InterpolateKernels {
   FourTapLineFn four_tap_line;
   MaskedFourTapLineFn masked_four_tap_line;
   ChromaLineFn chroma_line;
+  AverageLine16Fn average_line16;
+  FourTapLine16Fn four_tap_line16;
+  MaskedFourTapLine16Fn masked_four_tap_line16;
+  ChromaLine16Fn chroma_line16;
+  CutLineFn cut_line;
 };
 struct CombKernels {
   CombStripFn strip;

@@ -48,19 +48,21 @@ namespace hn = hwy::HWY_NAMESPACE;
 
 namespace {
 
-// Calls body(d, x) for every vector of a line of `width` bytes (a multiple
-// of 8): the target's full vectors, then 32-, 16- and 8-byte ones, so
-// nothing is read or written past the line's end.
-template <class Body>
-HWY_INLINE void ForLine(size_t width, const Body& body) {
+// Calls body(d, x) for every vector of a line of `width` samples of type T:
+// the target's full vectors, then 32-, 16- and 8-byte ones, so nothing is
+// read or written past the line's end. Returns the samples it covered, all
+// of them when the line is a whole number of 8 bytes.
+template <typename T = uint8_t, class Body>
+HWY_INLINE size_t ForLine(size_t width, const Body& body) {
   size_t x = 0;
   const auto run = [&](auto d) {
     for (const size_t n = hn::Lanes(d); x + n <= width; x += n) body(d, x);
   };
-  run(hn::ScalableTag<uint8_t>());
-  if (HWY_MAX_BYTES > 32) run(hn::CappedTag<uint8_t, 32>());
-  if (HWY_MAX_BYTES > 16) run(hn::CappedTag<uint8_t, 16>());
-  run(hn::CappedTag<uint8_t, 8>());
+  run(hn::ScalableTag<T>());
+  if (HWY_MAX_BYTES > 32) run(hn::CappedTag<T, 32 / sizeof(T)>());
+  if (HWY_MAX_BYTES > 16) run(hn::CappedTag<T, 16 / sizeof(T)>());
+  run(hn::CappedTag<T, 8 / sizeof(T)>());
+  return x;
 }
 
 }  // namespace

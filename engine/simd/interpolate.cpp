@@ -1,20 +1,71 @@
-// The field interpolation line kernels of engine/interpolate.h, written once
-// with Highway and compiled for every target. Each reads and writes exactly
-// the columns 0 .. width - 1 of its lines (ForLine).
+// The field interpolation line kernels of engine/ref/interpolate.h, written
+// once with Highway and compiled for every target, for 8-bit samples and for
+// 16-bit ones (9 to 16 bits). Each reads and writes exactly the columns
+// 0 .. width - 1 of its lines (ForLine).
+
+#include <type_traits>
 
 #define HWY_TARGET_INCLUDE "engine/simd/interpolate.cpp"
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
 #include "engine/simd/body-inl.h"
+#include "engine/ref/interpolate.h"  // ChromaLine: the last 4 bytes of a line
 
 VANTREL_SIMD_BEGIN
 namespace {
 
-// (a + b) >> 1 per byte: AverageRound rounds up, so take back the carried
+// The line `lines` lines from p, whose lines are `pitch` bytes apart.
+template <typename T>
+HWY_INLINE T* LineAt(T* p, ptrdiff_t pitch, ptrdiff_t lines) {
+  using Byte = std::conditional_t<std::is_const<T>::value, const char, char>;
+  return reinterpret_cast<T*>(reinterpret_cast<Byte*>(p) + lines * pitch);
+}
+
+// (a + b) >> 1 per lane: AverageRound rounds up, so take back the carried
 // half where the sum is odd.
-template <class V8>
-HWY_INLINE V8 FloorAverage(V8 a, V8 b) {
-  const hn::DFromV<V8> d8;
-  return hn::Sub(hn::AverageRound(a, b), hn::And(hn::Xor(a, b), hn::Set(d8, 1)));
+template <class V>
+HWY_INLINE V FloorAverage(V a, V b) {
+  const hn::DFromV<V> d;
+  return hn::Sub(hn::AverageRound(a, b), hn::And(hn::Xor(a, b), hn::Set(d, 1)));
+}
+
+// The lanes of v as lanes twice as wide: the even-numbered ones, and the
+// odd ones. Working on both halves this way needs no shuffles.
+template <class V>
+HWY_INLINE auto Evens(V v) {
+  const hn::RepartitionToWide<hn::DFromV<V>> dw;
+  return hn::And(hn::BitCast(dw, v), hn::Set(dw, hwy::LimitsMax<hn::TFromV<V>>()));
+}
+template <class V>
+HWY_INLINE auto Odds(V v) {
+  const hn::RepartitionToWide<hn::DFromV<V>> dw;
+  return hn::ShiftRight<8 * sizeof(hn::TFromV<V>)>(hn::BitCast(dw, v));
+}
+// Lanes of d back from wide lanes that hold values d's lanes can hold.
+template <class D, class VW>
+HWY_INLINE hn::VFromD<D> Join(D d, VW evens, VW odds) {
+  return hn::BitCast(d, hn::Or(evens, hn::ShiftLeft<8 * sizeof(hn::TFromD<D>)>(odds)));
+}
+
+// FourTapLuma clamped at vmax: min(max, max(0, 5 * (b + c) - a - d) >> 3),
+// for samples whose 5 * (b + c) fits the lanes (up to 12 bits in 16-bit
+// lanes). Subtracting a + d once with saturation at 0 equals subtracting a
+// and then d that way, as neither is negative.
+template <class V16>
+HWY_INLINE V16 FourTap16(V16 a, V16 b, V16 c, V16 d, V16 vmax) {
+  const hn::DFromV<V16> d16;
+  const V16 five = hn::Mul(hn::Add(b, c), hn::Set(d16, 5));
+  return hn::Min(hn::ShiftRight<3>(hn::SaturatedSub(five, hn::Add(a, d))), vmax);
+}
+
+// The same in 32-bit lanes, where no saturating subtraction exists:
+// max(0, x - y) = max(x, y) - y; and 5s = 4s + s, as a 32-bit multiply is
+// slow on x86 (emulated on SSSE3).
+template <class V32>
+HWY_INLINE V32 FourTap32(V32 a, V32 b, V32 c, V32 d, V32 vmax) {
+  const V32 s = hn::Add(b, c);
+  const V32 five = hn::Add(hn::ShiftLeft<2>(s), s);
+  const V32 ad = hn::Add(a, d);
+  return hn::Min(hn::ShiftRight<3>(hn::Sub(hn::Max(five, ad), ad)), vmax);
 }
 
 // ChromaCombFires in 16-bit lanes, as 0 / 0xFFFF, from A - C, B - C and
@@ -28,11 +79,19 @@ HWY_INLINE V16 ChromaFires16(V16 a_c, V16 b_c, V16 b_a) {
   return hn::VecFromMask(d, hn::Gt(hn::SaturatedSub(p, q), hn::Set(d, 17)));
 }
 
+// ChromaCombFires from the samples A, C, B (0 .. 255 in 16-bit lanes).
+template <class V16>
+HWY_INLINE V16 ChromaFiresOf(V16 above, V16 centre, V16 below) {
+  const hn::RebindToSigned<hn::DFromV<V16>> di;
+  const auto a = hn::BitCast(di, above), c = hn::BitCast(di, centre), b = hn::BitCast(di, below);
+  return hn::BitCast(hn::DFromV<V16>(), ChromaFires16(hn::Sub(a, c), hn::Sub(b, c), hn::Sub(b, a)));
+}
+
 #if HWY_ARCH_X86
 // x86 multiplies pairs of unsigned bytes by signed bytes and adds each pair
 // into a 16-bit lane in one instruction (pmaddubsw), which Highway 1.0.3
 // does not offer. The filters built on it need neither widening nor
-// narrowing shuffles; their portable form (below, for ARM), built for x86,
+// narrowing shuffles; their portable form (Evens and Odds, on ARM), built for x86,
 // ran the luma filters up to 2x slower at SSSE3 and SSE4 and up to 1.35x at
 // AVX2 and AVX-512 (checkasm --bench on an AMD EPYC Zen 4).
 
@@ -110,44 +169,6 @@ HWY_INLINE hn::VFromD<D8> ChromaBlocks(D8 d8, const Load& load, bool rebuild_all
   return hn::IfThenElse(hn::MaskFromVec(PackBlocks<true>(lo, hi)), v, c);  // v or C
 }
 
-#else  // the portable form
-
-// The bytes of v as 16-bit lanes: the even-numbered bytes, and the odd ones.
-// Working on both halves this way needs no shuffles.
-template <class D8, class V8>
-HWY_INLINE auto Evens(D8, V8 v) {
-  const hn::RepartitionToWide<D8> d16;
-  return hn::And(hn::BitCast(d16, v), hn::Set(d16, 0x00FF));
-}
-template <class D8, class V8>
-HWY_INLINE auto Odds(D8, V8 v) {
-  const hn::RepartitionToWide<D8> d16;
-  return hn::ShiftRight<8>(hn::BitCast(d16, v));
-}
-// Bytes back from lanes that hold 0 .. 255.
-template <class D8, class V16>
-HWY_INLINE auto Join(D8 d8, V16 evens, V16 odds) {
-  return hn::BitCast(d8, hn::Or(evens, hn::ShiftLeft<8>(odds)));
-}
-
-// FourTapLuma in 16-bit lanes: min(255, max(0, 5 * (b + c) - a - d) >> 3).
-// Subtracting a + d once with saturation at 0 equals subtracting a and then
-// d that way, as neither is negative.
-template <class V16>
-HWY_INLINE V16 FourTap16(V16 a, V16 b, V16 c, V16 d) {
-  const hn::DFromV<V16> d16;
-  const V16 five = hn::Mul(hn::Add(b, c), hn::Set(d16, 5));
-  return hn::Min(hn::ShiftRight<3>(hn::SaturatedSub(five, hn::Add(a, d))), hn::Set(d16, 255));
-}
-
-// ChromaCombFires from the samples A, C, B (0 .. 255 in 16-bit lanes).
-template <class V16>
-HWY_INLINE V16 ChromaFiresOf(V16 above, V16 centre, V16 below) {
-  const hn::RebindToSigned<hn::DFromV<V16>> di;
-  const auto a = hn::BitCast(di, above), c = hn::BitCast(di, centre), b = hn::BitCast(di, below);
-  return hn::BitCast(hn::DFromV<V16>(), ChromaFires16(hn::Sub(a, c), hn::Sub(b, c), hn::Sub(b, a)));
-}
-
 #endif  // HWY_ARCH_X86
 
 template <class D8>
@@ -163,14 +184,81 @@ HWY_INLINE hn::VFromD<D8> FourTap(D8 d8, const uint8_t* src, ptrdiff_t pitch, si
                                            hn::ZeroExtendVector(dt, c), hn::ZeroExtendVector(dt, d)));
   }
 #else
-  const auto evens = FourTap16(Evens(d8, a), Evens(d8, b), Evens(d8, c), Evens(d8, d));
-  const auto odds = FourTap16(Odds(d8, a), Odds(d8, b), Odds(d8, c), Odds(d8, d));
+  const auto vmax = hn::Set(hn::RepartitionToWide<D8>(), 255);
+  const auto evens = FourTap16(Evens(a), Evens(b), Evens(c), Evens(d), vmax);
+  const auto odds = FourTap16(Odds(a), Odds(b), Odds(c), Odds(d), vmax);
   return Join(d8, evens, odds);
 #endif
 }
 
-void AverageLine(uint8_t* dst, const uint8_t* above, const uint8_t* below, size_t width) {
-  ForLine(width, [&](auto d, size_t x) {
+// Samples up to this keep 5 * (b + c) within 16-bit lanes (12 bits do).
+constexpr uint16_t kMaxIn16BitLanes = 65535 / 10;
+
+// FourTapLine16's value at column x: in 16-bit lanes, or for
+// kWide in 32-bit ones.
+template <bool kWide, class D>
+HWY_INLINE hn::VFromD<D> FourTapWords(D d16, const uint16_t* src, ptrdiff_t pitch, size_t x,
+                                      uint16_t max) {
+  const auto a = hn::LoadU(d16, LineAt(src, pitch, -3) + x);
+  const auto b = hn::LoadU(d16, LineAt(src, pitch, -1) + x);
+  const auto c = hn::LoadU(d16, LineAt(src, pitch, 1) + x);
+  const auto d = hn::LoadU(d16, LineAt(src, pitch, 3) + x);
+  if constexpr (kWide) {
+    const auto vmax = hn::Set(hn::RepartitionToWide<D>(), max);
+    const auto evens = FourTap32(Evens(a), Evens(b), Evens(c), Evens(d), vmax);
+    const auto odds = FourTap32(Odds(a), Odds(b), Odds(c), Odds(d), vmax);
+    return Join(d16, evens, odds);
+  } else {
+    return FourTap16(a, b, c, d, hn::Set(d16, max));
+  }
+}
+
+// Calls run(tap), tap(d, x) giving the four-tap value of src's 16-bit
+// samples at column x, in the narrowest lanes that hold it exactly.
+template <class Run>
+HWY_INLINE void WithWordsTap(const uint16_t* src, ptrdiff_t pitch, uint16_t max, const Run& run) {
+  if (max <= kMaxIn16BitLanes) {
+    run([&](auto d, size_t x) { return FourTapWords<false>(d, src, pitch, x, max); });
+  } else {
+    run([&](auto d, size_t x) { return FourTapWords<true>(d, src, pitch, x, max); });
+  }
+}
+
+// The comb mask's bytes for the lanes of d: 0x00 / 0xFF bytes become lanes
+// of all zeros / all ones.
+template <class D, class V8>
+HWY_INLINE hn::VFromD<D> MaskLanes(D d, V8 mask) {
+  if constexpr (sizeof(hn::TFromD<D>) == 1) {
+    return mask;
+  } else {
+    const hn::RebindToSigned<D> di;
+    return hn::BitCast(d, hn::PromoteTo(di, hn::BitCast(hn::Rebind<int8_t, D>(), mask)));
+  }
+}
+
+// The masked four-tap line for samples of type T; tap(d, x) gives the
+// filtered vector at column x.
+template <typename T, class Tap>
+HWY_INLINE void MaskedFourTapLineOf(T* dst, const T* src, const uint8_t* mask, size_t width,
+                                    const Tap& tap) {
+  ForLine<T>(width, [&](auto d, size_t x) {
+    const hn::Rebind<uint8_t, decltype(d)> d8;
+    const auto m8 = hn::LoadU(d8, mask + x);
+    // No sample marked: the output is the source (and in place, already is).
+    if (hn::AllTrue(d8, hn::Eq(m8, hn::Zero(d8)))) {
+      if (dst != src) hn::StoreU(hn::LoadU(d, src + x), d, dst + x);
+      return;
+    }
+    // dst = (v & m) | (src & ~m)
+    const auto v = tap(d, x);
+    const auto m = MaskLanes(d, m8);
+    hn::StoreU(hn::Or(hn::And(v, m), hn::AndNot(m, hn::LoadU(d, src + x))), d, dst + x);
+  });
+}
+
+template <typename T>
+void AverageLineOf(T* dst, const T* above, const T* below, size_t width) {
+  ForLine<T>(width, [&](auto d, size_t x) {
     hn::StoreU(FloorAverage(hn::LoadU(d, above + x), hn::LoadU(d, below + x)), d, dst + x);
   });
 }
@@ -181,22 +269,13 @@ void FourTapLine(uint8_t* dst, const uint8_t* src, ptrdiff_t pitch, size_t width
 
 void MaskedFourTapLine(uint8_t* dst, const uint8_t* src, const uint8_t* mask, ptrdiff_t pitch,
                        size_t width) {
-  ForLine(width, [&](auto d, size_t x) {
-    const auto m = hn::LoadU(d, mask + x);
-    // No sample marked: the output is the source (and in place, already is).
-    if (hn::AllTrue(d, hn::Eq(m, hn::Zero(d)))) {
-      if (dst != src) hn::StoreU(hn::LoadU(d, src + x), d, dst + x);
-      return;
-    }
-    // dst = (v & m) | (src & ~m)
-    const auto v = FourTap(d, src, pitch, x);
-    hn::StoreU(hn::Or(hn::And(v, m), hn::AndNot(m, hn::LoadU(d, src + x))), d, dst + x);
-  });
+  MaskedFourTapLineOf(dst, src, mask, width,
+                      [&](auto d, size_t x) { return FourTap(d, src, pitch, x); });
 }
 
 void ChromaLine(uint8_t* dst, const uint8_t* src, ptrdiff_t pitch, size_t width,
                 bool rebuild_all) {
-  ForLine(width, [&](auto d, size_t x) {
+  const size_t done = ForLine(width, [&](auto d, size_t x) {
 #if HWY_ARCH_X86
     if constexpr (hn::MaxLanes(d) >= 16) {
       const auto load = [&](ptrdiff_t line) { return hn::LoadU(d, src + line * pitch + x); };
@@ -219,18 +298,67 @@ void ChromaLine(uint8_t* dst, const uint8_t* src, ptrdiff_t pitch, size_t width,
       return;
     }
     const hn::RepartitionToWide<decltype(d)> d16;
-    const auto even_fires = ChromaFiresOf(Evens(d, a), Evens(d, c), Evens(d, b));
-    const auto odd_fires = ChromaFiresOf(Odds(d, a), Odds(d, c), Odds(d, b));
+    const auto even_fires = ChromaFiresOf(Evens(a), Evens(c), Evens(b));
+    const auto odd_fires = ChromaFiresOf(Odds(a), Odds(c), Odds(b));
     const auto fires = hn::BitCast(d, hn::Or(hn::And(even_fires, hn::Set(d16, 0x00FF)),
                                              hn::And(odd_fires, hn::Set(d16, 0xFF00))));
     hn::StoreU(hn::IfThenElse(hn::MaskFromVec(fires), v, c), d, dst + x);  // v or C
 #endif
   });
+  // A line 4 bytes past whole 8-byte vectors (4:1:1 chroma): the scalar
+  // kernel gives the same bytes.
+  if (done < width) vantrel::ChromaLine(dst + done, src + done, pitch, width - done, rebuild_all);
+}
+
+void FourTapLine16(uint16_t* dst, const uint16_t* src, ptrdiff_t pitch, size_t width,
+                   uint16_t max) {
+  WithWordsTap(src, pitch, max, [&](const auto& tap) {
+    ForLine<uint16_t>(width, [&](auto d, size_t x) { hn::StoreU(tap(d, x), d, dst + x); });
+  });
+}
+
+void MaskedFourTapLine16(uint16_t* dst, const uint16_t* src, const uint8_t* mask,
+                         ptrdiff_t pitch, size_t width, uint16_t max) {
+  WithWordsTap(src, pitch, max,
+               [&](const auto& tap) { MaskedFourTapLineOf(dst, src, mask, width, tap); });
+}
+
+void ChromaLine16(uint16_t* dst, const uint16_t* src, ptrdiff_t pitch, const uint8_t* cut,
+                  ptrdiff_t cut_pitch, size_t width, bool rebuild_all) {
+  ForLine<uint16_t>(width, [&](auto d, size_t x) {
+    const auto a = hn::LoadU(d, LineAt(src, pitch, -1) + x);
+    const auto b = hn::LoadU(d, LineAt(src, pitch, 1) + x);
+    // (A + 3B) >> 2 = ((A + B) >> 1 + B) >> 1, as in the portable 8-bit form.
+    const auto v = FloorAverage(FloorAverage(a, b), b);
+    if (rebuild_all) {
+      hn::StoreU(v, d, dst + x);
+      return;
+    }
+    // The 8-bit test on the cut lines' bytes of the same columns.
+    const hn::Rebind<uint8_t, decltype(d)> d8;
+    const auto cut_line = [&](ptrdiff_t line) {
+      return hn::PromoteTo(d, hn::LoadU(d8, LineAt(cut, cut_pitch, line) + x));
+    };
+    const auto fires = ChromaFiresOf(cut_line(-1), cut_line(0), cut_line(1));
+    hn::StoreU(hn::IfThenElse(hn::MaskFromVec(fires), v, hn::LoadU(d, src + x)), d, dst + x);
+  });
+}
+
+void CutLine(uint8_t* dst, const uint16_t* src, size_t width, uint32_t shift) {
+  ForLine<uint16_t>(width, [&](auto d, size_t x) {
+    const hn::Rebind<uint8_t, decltype(d)> d8;
+    const hn::RebindToSigned<decltype(d)> di;
+    // min(255, src >> shift): a shift of at least 1 leaves every lane below
+    // 2^15, where the signed pack saturates to 255 as the min would.
+    const auto cut = hn::ShiftRightSame(hn::LoadU(d, src + x), int(shift));
+    hn::StoreU(hn::DemoteTo(d8, hn::BitCast(di, cut)), d8, dst + x);
+  });
 }
 
 }  // namespace
 
-extern const InterpolateKernels kInterpolateKernels = {AverageLine, FourTapLine,
-                                                       MaskedFourTapLine, ChromaLine};
+extern const InterpolateKernels kInterpolateKernels = {
+    AverageLineOf<uint8_t>,  FourTapLine,   MaskedFourTapLine,   ChromaLine,
+    AverageLineOf<uint16_t>, FourTapLine16, MaskedFourTapLine16, ChromaLine16, CutLine};
 
 VANTREL_SIMD_END

@@ -264,37 +264,37 @@ static void PrintBench() {
 // one byte or value of its result.
 static EngineDsp g_real;
 
-static void SpoilLast(uint8_t* dst, size_t width) { dst[width - 1] ^= 1; }
+// A line kernel (output first) whose first output sample is spoiled.
+template <typename Fn>
+struct SpoiledLine;
+template <typename T, typename... Args>
+struct SpoiledLine<void (*)(T*, Args...)> {
+  template <auto kStem, auto kSlot>
+  static void Call(T* dst, Args... args) {
+    (g_real.*kStem.*kSlot)(dst, args...);
+    dst[0] ^= 1;
+  }
+};
+#define CHECKASM_SPOIL_LINE(stem, slot)                          \
+  dsp->stem.slot = SpoiledLine<decltype(dsp->stem.slot)>::Call< \
+      &EngineDsp::stem, &decltype(dsp->stem)::slot>
 
 void PlantFaults(EngineDsp* dsp) {
   g_real = *dsp;
-  vantrel::InterpolateKernels& interpolate = dsp->interpolate;
-  interpolate.average_line = [](uint8_t* dst, const uint8_t* a, const uint8_t* b, size_t w) {
-    g_real.interpolate.average_line(dst, a, b, w);
-    SpoilLast(dst, w);
-  };
-  interpolate.four_tap_line = [](uint8_t* dst, const uint8_t* src, ptrdiff_t pitch, size_t w) {
-    g_real.interpolate.four_tap_line(dst, src, pitch, w);
-    SpoilLast(dst, w);
-  };
-  interpolate.masked_four_tap_line = [](uint8_t* dst, const uint8_t* src, const uint8_t* mask,
-                                        ptrdiff_t pitch, size_t w) {
-    g_real.interpolate.masked_four_tap_line(dst, src, mask, pitch, w);
-    SpoilLast(dst, w);
-  };
-  interpolate.chroma_line = [](uint8_t* dst, const uint8_t* src, ptrdiff_t pitch, size_t w,
-                               bool all) {
-    g_real.interpolate.chroma_line(dst, src, pitch, w, all);
-    SpoilLast(dst, w);
-  };
+  CHECKASM_SPOIL_LINE(interpolate, average_line);
+  CHECKASM_SPOIL_LINE(interpolate, four_tap_line);
+  CHECKASM_SPOIL_LINE(interpolate, masked_four_tap_line);
+  CHECKASM_SPOIL_LINE(interpolate, chroma_line);
+  CHECKASM_SPOIL_LINE(interpolate, average_line16);
+  CHECKASM_SPOIL_LINE(interpolate, four_tap_line16);
+  CHECKASM_SPOIL_LINE(interpolate, masked_four_tap_line16);
+  CHECKASM_SPOIL_LINE(interpolate, chroma_line16);
+  CHECKASM_SPOIL_LINE(interpolate, cut_line);
+  CHECKASM_SPOIL_LINE(match, decimate_line);
   dsp->comb.strip = [](const vantrel::CombStrip& strip, uint32_t band) {
     return g_real.comb.strip(strip, band) + 1;
   };
   vantrel::MatchKernels& match = dsp->match;
-  match.decimate_line = [](uint8_t* dst, const uint8_t* src, size_t w) {
-    g_real.match.decimate_line(dst, src, w);
-    SpoilLast(dst, w);
-  };
   match.block_cost_coarse = [](const uint8_t* c, ptrdiff_t cs, const uint8_t* r, ptrdiff_t rs,
                                 int32_t best) {
     return g_real.match.block_cost_coarse(c, cs, r, rs, best) + 1;
@@ -315,6 +315,7 @@ void PlantFaults(EngineDsp* dsp) {
     return best;
   };
 }
+#undef CHECKASM_SPOIL_LINE
 
 static void Usage() {
   std::printf(

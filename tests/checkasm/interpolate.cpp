@@ -1,6 +1,9 @@
-// The interpolation line kernels against their scalar twins: in place and
-// into a separate line, every mask style, at random widths and pitches.
+// The interpolation line kernels against their scalar twins, over 8-bit and
+// 16-bit samples (9 to 16 bits): in place and into a separate line, every
+// mask style, at random widths and pitches.
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,11 +14,15 @@ namespace {
 
 using checkasm::Buffer;
 using checkasm::Content;
+using checkasm::ContentName;
 using checkasm::Context;
 using vantrel::EngineDsp;
 using vantrel::InterpolateKernels;
 
 constexpr int kLines = 7;  // a rebuilt line and three lines either side
+
+// 13 bits is the first depth whose 5 * (b + c) leaves 16-bit lanes.
+constexpr int kDepths[] = {9, 10, 12, 13, 16};
 
 // A mask line as the detector leaves it (0x00/0xFF in runs), or, for
 // variety, arbitrary bytes: the kernels blend bit by bit.
@@ -27,7 +34,7 @@ void FillMask(Context& c, uint8_t* mask, size_t n, int style) {
     case 3:  // a single marked byte in some groups: the rest keeps the source
       std::memset(mask, 0, n);
       for (size_t i = 0; i < n; i += 8) {
-        if (c.rng().Chance(3)) mask[i + c.rng().Range(0, 7)] = 0xFF;
+        if (c.rng().Chance(3)) mask[std::min<size_t>(n - 1, i + c.rng().Range(0, 7))] = 0xFF;
       }
       break;
     default:  // runs of marks
@@ -41,67 +48,176 @@ void FillMask(Context& c, uint8_t* mask, size_t n, int style) {
 
 // Chroma samples around the comb test's bar (D >= 18): centres a few steps
 // off their neighbours, and neighbours close to each other.
-void FillNearCombBar(Context& c, uint8_t* plane, size_t width, ptrdiff_t pitch) {
-  for (int y = 0; y < kLines; ++y) {
-    for (ptrdiff_t x = 0; x < ptrdiff_t(width); ++x) {
+void FillNearCombBar(Context& c, uint8_t* plane, size_t width, size_t height) {
+  for (size_t y = 0; y < height; ++y) {
+    for (size_t x = 0; x < width; ++x) {
       int32_t v = c.rng().Range(0, 255);
-      if (y >= 2) v = plane[(y - 1 - (y & 1)) * pitch + x] + c.rng().Range(-6, 6);
-      plane[y * pitch + x] = uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
+      if (y >= 2) v = plane[(y - 1 - (y & 1)) * width + x] + c.rng().Range(-6, 6);
+      plane[y * width + x] = uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
     }
   }
 }
 
-// Runs one kernel as call(fn, dst, src, mask, pitch, width) on the middle
-// line of kLines, whose last one in memory ends the buffer. Lines are `width`
-// wide and `pitch` apart, upside down when it is negative; the bytes between
-// them are junk no kernel may touch.
+// What a kernel call gets: the middle line of kLines `bits`-bit samples, its
+// 8-bit cut (the same picture >> (bits - 8), in lines of their own pitch)
+// and a mask line.
+struct LineArgs {
+  uint8_t* dst;
+  const uint8_t* src;  // dst itself in place
+  const uint8_t* cut;
+  const uint8_t* mask;
+  ptrdiff_t pitch, cut_pitch;
+  size_t width;
+  int bits;
+  bool rebuild_all;
+  uint16_t max() const { return uint16_t((1u << bits) - 1); }
+};
+uint16_t* Words(uint8_t* p) { return reinterpret_cast<uint16_t*>(p); }
+const uint16_t* Words(const uint8_t* p) { return reinterpret_cast<const uint16_t*>(p); }
+
+struct LineKind {
+  int sample_bytes, align;  // widths are multiples of align
+  bool luma;                // timed on luma planes, else on chroma ones
+  bool in_place = true;     // the output may be the source line
+};
+
+// An 8-bit line as `bits`-bit samples: x << s exactly when `scaled`, else
+// with random low bits, 0 and 255 staying the ends of the range.
+void WidenLine(Context& c, uint8_t* out, const uint8_t* line, size_t width, int bits,
+               bool scaled) {
+  for (size_t x = 0; x < width; ++x) {
+    const uint32_t ones = (1u << (bits - 8)) - 1, low = c.rng().Next() & ones;
+    const uint32_t v = uint32_t(line[x]) << (bits - 8) |
+                       (scaled || line[x] == 0 ? 0 : line[x] == 255 ? ones : low);
+    if (bits == 8) out[x] = line[x];
+    else std::memcpy(out + 2 * x, &v, 2);  // little-endian, as the engine runs
+  }
+}
+
+// kLines lines of `row` bytes, a random `step` apart, upside down at random;
+// the bytes between them are junk no kernel may touch.
+struct Lines {
+  ptrdiff_t pitch, line0;
+  size_t bytes;
+  Lines(Context& c, size_t row) {
+    const ptrdiff_t step = ptrdiff_t(row) + 8 * c.rng().Range(0, 3);
+    pitch = c.rng().Chance(3) ? -step : step;
+    bytes = size_t(step) * (kLines - 1) + row;
+    line0 = pitch < 0 ? step * (kLines - 1) : 0;
+  }
+  ptrdiff_t Line(int y) const { return line0 + y * pitch; }
+};
+
+// The 8-bit kernel a 16-bit one must agree with, run on the cut lines.
+using EightBitTwin = std::function<void(const LineArgs&)>;
+
+// Runs a kernel as call(fn, args) and its scalar twin on identical random
+// lines; compares their outputs, inputs and guards.
 template <typename Fn, typename Call>
-void CheckLine(Context& c, Fn fn, Fn ref_fn, size_t align, const Call& call,
-               const char* name) {
-  size_t width = align * size_t(c.rng().Range(1, 8));
-  if (c.rng().Chance(2)) width = align * size_t(c.rng().Range(1, 2000 / int(align)));
-  if (c.rng().Chance(8)) width = align == 16 ? 720 : 360;
-  const ptrdiff_t step = ptrdiff_t(width) + 8 * c.rng().Range(0, 3);
-  const ptrdiff_t pitch = c.rng().Chance(3) ? -step : step;
-  const size_t bytes = size_t(step) * (kLines - 1) + width;
-  const ptrdiff_t line0 = pitch < 0 ? step * (kLines - 1) : 0;  // offset of line 0
+void CheckLine(Context& c, Fn fn, Fn ref_fn, const LineKind& kind, const Call& call,
+               const char* name, const EightBitTwin& eight_bit) {
+  // Multiples of 4 but not 8 or 16, of 8 but not 16, of 16 but not 32.
+  static const size_t kNamed[] = {4, 12, 180, 364, 360, 720};
+  const size_t named = kNamed[c.rng().Range(0, 5)];
+  size_t width = kind.align * size_t(c.rng().Range(1, c.rng().Chance(2) ? 8 : 2000 / kind.align));
+  if (c.rng().Chance(6) && named % kind.align == 0) width = named;
+  const int bits = kind.sample_bytes == 1 ? 8 : kDepths[c.rng().Range(0, 4)];
+  const Lines lines(c, width * kind.sample_bytes), cut_lines(c, width);
   const int content = c.rng().Range(0, int(Content::kCount));
-  Buffer src(bytes), mask(width), want(bytes), got(bytes);
-  c.rng().Fill(src.data(), bytes);
+  std::vector<uint8_t> picture(width * kLines);  // the 8-bit picture: the cut
   if (content == int(Content::kCount)) {
-    FillNearCombBar(c, src.data() + line0, width, pitch);
+    FillNearCombBar(c, picture.data(), width, kLines);
   } else {
-    std::vector<uint8_t> tight(width * kLines);
-    checkasm::FillPlane(c.rng(), tight.data(), width, kLines, Content(content));
-    for (int y = 0; y < kLines; ++y) {
-      std::memcpy(src.data() + line0 + y * pitch, &tight[y * width], width);
-    }
+    checkasm::FillPlane(c.rng(), picture.data(), width, kLines, Content(content));
+  }
+  Buffer src(lines.bytes), cut(cut_lines.bytes), mask(width), want(lines.bytes), got(lines.bytes);
+  c.rng().Fill(src.data(), lines.bytes);
+  c.rng().Fill(cut.data(), cut_lines.bytes);
+  const bool scaled = c.rng().Chance(4);
+  for (int y = 0; y < kLines; ++y) {
+    WidenLine(c, src.data() + lines.Line(y), &picture[y * width], width, bits, scaled);
+    std::memcpy(cut.data() + cut_lines.Line(y), &picture[y * width], width);
   }
   const int mask_style = c.rng().Range(0, 4);
   FillMask(c, mask.data(), width, mask_style);
-  const bool in_place = c.rng().Chance(2);
+  const bool in_place = kind.in_place && c.rng().Chance(2);
   if (in_place) {
-    std::memcpy(want.data(), src.data(), bytes);
+    std::memcpy(want.data(), src.data(), lines.bytes);
   } else {
-    c.rng().Fill(want.data(), bytes);
+    c.rng().Fill(want.data(), lines.bytes);
   }
-  std::memcpy(got.data(), want.data(), bytes);
-  const std::vector<uint8_t> saved(src.data(), src.data() + bytes);
-  const ptrdiff_t middle = line0 + pitch * (kLines / 2);
-  const uint8_t* from_want = in_place ? want.data() + middle : src.data() + middle;
-  const uint8_t* from_got = in_place ? got.data() + middle : src.data() + middle;
-  call(ref_fn, want.data() + middle, from_want, mask.data(), pitch, width);
-  call(fn, got.data() + middle, from_got, mask.data(), pitch, width);
+  std::memcpy(got.data(), want.data(), lines.bytes);
+  const Buffer* inputs[] = {&src, &cut, &mask};
+  std::vector<std::vector<uint8_t>> saved;
+  for (const Buffer* b : inputs) saved.emplace_back(b->data(), b->data() + b->size());
+  const bool all = c.rng().Chance(2);
+  const auto args = [&](Buffer& out) {
+    uint8_t* dst = out.data() + lines.Line(kLines / 2);
+    return LineArgs{dst, in_place ? dst : src.data() + lines.Line(kLines / 2),
+                    cut.data() + cut_lines.Line(kLines / 2), mask.data(), lines.pitch,
+                    cut_lines.pitch, width, bits, all};
+  };
+  call(ref_fn, args(want));
+  call(fn, args(got));
 
-  const std::string what = std::string(name) + (in_place ? " in place " : " ") +
-                           std::to_string(width) + " wide, pitch " + std::to_string(pitch) +
-                           ", " + (content == int(Content::kCount)
-                                       ? "near the comb bar"
-                                       : checkasm::ContentName(Content(content))) +
-                           ", mask style " + std::to_string(mask_style);
-  c.CheckBytes(what.c_str(), want.data(), got.data(), bytes, 1, bytes);
-  c.CheckBytes("source lines", saved.data(), src.data(), bytes, 1, bytes);
+  const std::string what =
+      std::string(name) + (in_place ? " in place " : " ") + std::to_string(width) + " wide, " +
+      std::to_string(bits) + "-bit, pitches " + std::to_string(lines.pitch) + " and " +
+      std::to_string(cut_lines.pitch) + ", " +
+      (content == int(Content::kCount) ? "near the comb bar" : ContentName(Content(content))) +
+      (scaled ? " scaled" : "") + ", mask style " + std::to_string(mask_style) +
+      (all ? ", rebuild-all" : "");
+  c.CheckBytes(what.c_str(), want.data(), got.data(), lines.bytes, 1, lines.bytes);
+  for (size_t i = 0; i < 3; ++i) {
+    c.CheckBytes("an input", saved[i].data(), inputs[i]->data(), saved[i].size(), 1, 0);
+  }
   c.CheckGuards("output lines", got);
+  // Samples x * 2^s: their top 8 bits are the 8-bit result on x, where
+  // the masks are 0x00/0xFF and the 8-bit luma kernels' groups whole.
+  if (eight_bit && scaled && mask_style != 2 && (width % 8 == 0 || !kind.luma)) {
+    std::vector<uint8_t> eight(width), top(width);
+    const uint8_t* cut_line = cut.data() + cut_lines.Line(kLines / 2);
+    eight_bit(LineArgs{eight.data(), cut_line, cut_line, mask.data(), cut_lines.pitch,
+                       cut_lines.pitch, width, 8, all});
+    const uint16_t* words = Words(got.data() + lines.Line(kLines / 2));
+    for (size_t x = 0; x < width; ++x) top[x] = uint8_t(words[x] >> (bits - 8));
+    c.CheckBytes((what + ", top 8 bits").c_str(), eight.data(), top.data(), width, 1, 0);
+  }
+}
+
+// Checks a kernel, then times it over every rebuilt line 4 .. h - 4 of a
+// woven plane, as a frame driver calls it: luma or chroma of 720 x 576
+// (4:2:0 and 4:1:1) and 1920 x 1088, 8-bit or 10- and 16-bit.
+template <typename Fn, typename Call>
+void CheckKernel(Context& c, Fn fn, Fn ref_fn, const LineKind& kind, const Call& call,
+                 const char* name, const EightBitTwin& eight_bit) {
+  const int rounds = c.Iterations(kind.luma ? 400 : 800);  // chroma: half of them rebuild-all
+  for (int n = 0; n < rounds; ++n) CheckLine(c, fn, ref_fn, kind, call, name, eight_bit);
+  if (!c.benchmarking()) return;
+  const std::pair<uint32_t, uint32_t> luma[] = {{720, 576}, {1920, 1088}},
+                                      chroma[] = {{360, 288}, {180, 576}};
+  for (const int bits : kind.sample_bytes == 1 ? std::vector<int>{8} : std::vector<int>{10, 16}) {
+    for (const auto& [w, h] : kind.luma ? luma : chroma) {
+      const size_t n = size_t(w) * h, bytes = n * kind.sample_bytes;
+      std::vector<uint8_t> picture(n), src(bytes), dst(bytes), mask(n);
+      checkasm::FillPlane(c.rng(), picture.data(), w, h, Content::kWoven);
+      WidenLine(c, src.data(), picture.data(), n, bits, false);
+      FillMask(c, mask.data(), n, 4);
+      const ptrdiff_t pitch = ptrdiff_t(bytes / h);
+      for (const bool all : {false, true}) {
+        if (all && kind.luma) continue;
+        const auto run = [&](Fn f) {
+          for (uint32_t y = 4; y + 4 <= h; y += 2) {
+            call(f, LineArgs{&dst[y * pitch], &src[y * pitch], &picture[size_t(y) * w],
+                             &mask[size_t(y) * w], pitch, ptrdiff_t(w), w, bits, all});
+          }
+        };
+        c.Bench(std::to_string(w) + "x" + std::to_string(h) + " " + std::to_string(bits) +
+                    "-bit" + (kind.luma ? "" : all ? " rebuild-all" : " tested"),
+                [&] { run(ref_fn); }, [&] { run(fn); });
+      }
+    }
+  }
 }
 
 // Whole planes through the frame functions, which drive the line kernels.
@@ -133,41 +249,44 @@ void BenchFrames(Context& c, bool luma) {
 }
 
 void CheckInterpolate(Context& c) {
-  const int rounds = c.Iterations(400);
-  if (auto fn = c.Kernel("AverageLine", &EngineDsp::interpolate, &InterpolateKernels::average_line)) {
-    const auto call = [](vantrel::AverageLineFn f, uint8_t* dst, const uint8_t* src,
-                         const uint8_t*, ptrdiff_t pitch, size_t w) {
-      f(dst, src - pitch, src + pitch, w);
-    };
-    for (int n = 0; n < rounds; ++n) CheckLine(c, fn, c.ref().interpolate.average_line, 16, call, "average");
-  }
-  if (auto fn = c.Kernel("FourTapLine", &EngineDsp::interpolate, &InterpolateKernels::four_tap_line)) {
-    const auto call = [](vantrel::FourTapLineFn f, uint8_t* dst, const uint8_t* src,
-                         const uint8_t*, ptrdiff_t pitch, size_t w) { f(dst, src, pitch, w); };
-    for (int n = 0; n < rounds; ++n) CheckLine(c, fn, c.ref().interpolate.four_tap_line, 16, call, "four-tap");
-  }
-  if (auto fn = c.Kernel("MaskedFourTapLine", &EngineDsp::interpolate, &InterpolateKernels::masked_four_tap_line)) {
-    const auto call = [](vantrel::MaskedFourTapLineFn f, uint8_t* dst, const uint8_t* src,
-                         const uint8_t* mask, ptrdiff_t pitch, size_t w) {
-      f(dst, src, mask, pitch, w);
-    };
-    for (int n = 0; n < rounds; ++n) {
-      CheckLine(c, fn, c.ref().interpolate.masked_four_tap_line, 16, call, "masked four-tap");
-    }
-    BenchFrames(c, true);
-  }
-  if (auto fn = c.Kernel("ChromaLine", &EngineDsp::interpolate, &InterpolateKernels::chroma_line)) {
-    for (const bool all : {false, true}) {
-      const auto call = [all](vantrel::ChromaLineFn f, uint8_t* dst, const uint8_t* src,
-                              const uint8_t*, ptrdiff_t pitch, size_t w) {
-        f(dst, src, pitch, w, all);
-      };
-      for (int n = 0; n < rounds; ++n) {
-        CheckLine(c, fn, c.ref().interpolate.chroma_line, 8, call, all ? "chroma rebuild-all" : "chroma");
-      }
-    }
-    BenchFrames(c, false);
-  }
+  const LineKind luma8{1, 16, true}, chroma8{1, 4, false}, luma16{2, 4, true},
+      chroma16{2, 4, false}, cut{2, 4, true, false};
+  using K = InterpolateKernels;
+  const K& ref = c.ref().interpolate;
+  const auto check = [&c](const char* name, auto slot, const LineKind& kind, const auto& call,
+                          const EightBitTwin& eight_bit = nullptr) {
+    const auto fn = c.Kernel(name, &EngineDsp::interpolate, slot);
+    if (fn) CheckKernel(c, fn, c.ref().interpolate.*slot, kind, call, name, eight_bit);
+    return fn != nullptr;
+  };
+  const auto average = [](auto f, const LineArgs& a) {
+    f(a.dst, a.src - a.pitch, a.src + a.pitch, a.width);
+  };
+  const auto four_tap = [](auto f, const LineArgs& a) { f(a.dst, a.src, a.pitch, a.width); };
+  const auto masked = [](auto f, const LineArgs& a) {
+    f(a.dst, a.src, a.mask, a.pitch, a.width);
+  };
+  const auto chroma = [](auto f, const LineArgs& a) {
+    f(a.dst, a.src, a.pitch, a.width, a.rebuild_all);
+  };
+  check("AverageLine", &K::average_line, luma8, average);
+  check("FourTapLine", &K::four_tap_line, luma8, four_tap);
+  if (check("MaskedFourTapLine", &K::masked_four_tap_line, luma8, masked)) BenchFrames(c, true);
+  if (check("ChromaLine", &K::chroma_line, chroma8, chroma)) BenchFrames(c, false);
+  check("AverageLine16", &K::average_line16, luma16, [](auto f, const LineArgs& a) {
+    f(Words(a.dst), Words(a.src - a.pitch), Words(a.src + a.pitch), a.width);
+  }, [&](const LineArgs& a) { average(ref.average_line, a); });
+  check("FourTapLine16", &K::four_tap_line16, luma16, [](auto f, const LineArgs& a) {
+    f(Words(a.dst), Words(a.src), a.pitch, a.width, a.max());
+  }, [&](const LineArgs& a) { four_tap(ref.four_tap_line, a); });
+  check("MaskedFourTapLine16", &K::masked_four_tap_line16, luma16, [](auto f, const LineArgs& a) {
+    f(Words(a.dst), Words(a.src), a.mask, a.pitch, a.width, a.max());
+  }, [&](const LineArgs& a) { masked(ref.masked_four_tap_line, a); });
+  check("ChromaLine16", &K::chroma_line16, chroma16, [](auto f, const LineArgs& a) {
+    f(Words(a.dst), Words(a.src), a.pitch, a.cut, a.cut_pitch, a.width, a.rebuild_all);
+  }, [&](const LineArgs& a) { chroma(ref.chroma_line, a); });
+  check("CutLine", &K::cut_line, cut,
+        [](auto f, const LineArgs& a) { f(a.dst, Words(a.src), a.width, uint32_t(a.bits - 8)); });
 }
 
 checkasm::Group interpolate_group("interpolate", CheckInterpolate);

@@ -167,5 +167,16 @@ TEST(EngineInterpolate, InPlaceEqualsSeparateBuffer) {
   }
 }
 
+// The 16-bit kernels' other properties are checked against the 8-bit ones
+// in checkasm; the cut has none to compare with.
+TEST(EngineInterpolate, CutSaturatesSamplesAboveTheDepth) {
+  const uint16_t words[] = {0xFFFF, 1023, 1024, 0x8000, 3, 4, 1020, 1019};
+  for (const EngineDsp* dsp : {&ScalarEngineDsp(), &DefaultEngineDsp()}) {
+    std::vector<uint8_t> cut(8);
+    dsp->interpolate.cut_line(cut.data(), words, 8, 2);
+    EXPECT_EQ(cut, (std::vector<uint8_t>{255, 255, 255, 255, 0, 1, 255, 254}));
+  }
+}
+
 }  // namespace
 }  // namespace vantrel
