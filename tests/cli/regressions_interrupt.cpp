@@ -3,34 +3,54 @@
 // every frame it has read, and exit with 128 + the signal and a message.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <string>
+#include <thread>
 
 #include <unistd.h>
 
+#include "cli/interrupt.h"
 #include "stalled_tool.h"
 
 namespace vantrel {
 namespace {
 
+// Waits until the tool has said that it stops reading.
+bool Announced(const test::StalledTool& tool) {
+  for (int i = 0; i < 600; ++i) {
+    if (tool.Errors().find("no more frames are read") != std::string::npos) return true;
+    usleep(10 * 1000);
+  }
+  return false;
+}
 
+// Sent twice, as `timeout -s INT` signals the process and then its group,
+// the signal used to kill the tool before it said what it had written.
 TEST(CliInterrupt, AStalledPipeEndsWithTheFramesReadAndTheSignalsCode) {
   for (const int sig : {SIGINT, SIGTERM}) {
-    test::StalledTool tool;
-    // Two whole frames, then part of the third's marker; the writer stays open.
-    tool.Feed(test::kSmallHeader + test::SmallFrames(2) + "FRA");
-    const std::string header = "YUV4MPEG2 W32 H16 F25:1 Ip A1:1 C420jpeg\n";
-    const std::string written = tool.Read(header.size() + 2 * (6 + test::kSmallFrame));
-    ASSERT_EQ(written.size(), header.size() + 2 * (6 + test::kSmallFrame))
-        << "the frames read were not written";
-    EXPECT_EQ(written.substr(0, header.size()), header);
-    ASSERT_EQ(kill(tool.pid(), sig), 0);
-    EXPECT_EQ(tool.Read(1), "") << "nothing follows the frames read before the signal";
-    const int code = tool.Wait();
-    EXPECT_EQ(code, 128 + sig) << tool.Errors();
-    const std::string errors = tool.Errors();
-    EXPECT_NE(errors.find("interrupted"), std::string::npos) << errors;
-    EXPECT_NE(errors.find("2 frames were written"), std::string::npos) << errors;
+    for (const int sent : {1, 2}) {
+      test::StalledTool tool;
+      // Two whole frames, then part of the third's marker; the writer stays open.
+      tool.Feed(test::kSmallHeader + test::SmallFrames(2) + "FRA");
+      const std::string header = "YUV4MPEG2 W32 H16 F25:1 Ip A1:1 C420jpeg\n";
+      const std::string written = tool.Read(header.size() + 2 * (6 + test::kSmallFrame));
+      ASSERT_EQ(written.size(), header.size() + 2 * (6 + test::kSmallFrame))
+          << "the frames read were not written";
+      EXPECT_EQ(written.substr(0, header.size()), header);
+      ASSERT_EQ(kill(tool.pid(), sig), 0);
+      if (sent == 2) {
+        // The echo comes once the first is handled, where it used to kill.
+        ASSERT_TRUE(Announced(tool)) << tool.Errors();
+        ASSERT_EQ(kill(tool.pid(), sig), 0);
+      }
+      EXPECT_EQ(tool.Read(1), "") << "nothing follows the frames read before the signal";
+      const int code = tool.Wait();
+      EXPECT_EQ(code, 128 + sig) << sent << " signals: " << tool.Errors();
+      const std::string errors = tool.Errors();
+      EXPECT_NE(errors.find("interrupted"), std::string::npos) << errors;
+      EXPECT_NE(errors.find("2 frames were written"), std::string::npos) << errors;
+    }
   }
 }
 
@@ -56,6 +76,20 @@ TEST(CliInterrupt, AStalledOutputSaysAtOnceWhatHappens) {
       << said;
   tool.Read(size_t(1) << 30);  // drain: the frames it had are written, then it ends
   EXPECT_EQ(tool.Wait(), 128 + SIGINT);
+}
+
+// Past the window a second Ctrl-C is the user's own, and ends the run at once.
+TEST(CliInterrupt, ASecondInterruptLaterStopsAStalledOutputAtOnce) {
+  test::StalledTool tool;
+  std::string input = "YUV4MPEG2 W720 H576 F25:1 It\n";
+  for (int f = 0; f < 3; ++f) input += "FRAME\n" + std::string(size_t(720) * 576 * 3 / 2, char(f));
+  tool.Feed(input);
+  tool.CloseInput();
+  ASSERT_EQ(kill(tool.pid(), SIGINT), 0);
+  ASSERT_TRUE(Announced(tool)) << tool.Errors();
+  std::this_thread::sleep_for(std::chrono::milliseconds(cli::kInterruptWindowMs + 300));
+  ASSERT_EQ(kill(tool.pid(), SIGINT), 0);
+  EXPECT_EQ(tool.WaitUnlessHung(), 1000 + SIGINT) << "ended by the signal, unwritten frames left";
 }
 
 TEST(CliInterrupt, AStalledHeaderEndsWithoutOutput) {
