@@ -7,10 +7,7 @@
 # still works after `make clean`, and names what it removes.
 set -eu
 build=$(cd "$1" && pwd)
-fail() {
-  echo "$*" >&2
-  exit 1
-}
+fail() { echo "$*" >&2; exit 1; }
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 # The component keeps the user's own install_manifest.txt as it is.
@@ -33,23 +30,17 @@ multiarch=$(gcc -print-multiarch 2>/dev/null || true)
 if [ -f /etc/debian_version ] && [ -n "$multiarch" ]; then
   DESTDIR=$stage/system cmake --install "$build" --prefix /usr --component vantrel >/dev/null
   for plugin in avisynth/libvantrel.so vapoursynth/libvantrel-vs.so; do
-    [ -f "$build/$(basename $plugin)" ] || continue
-    test -f "$stage/system/usr/lib/$multiarch/$plugin" || fail "/usr: no lib/$multiarch/$plugin"
+    [ ! -f "$build/${plugin#*/}" ] || test -f "$stage/system/usr/lib/$multiarch/$plugin"
   done
   if command -v cpack >/dev/null && command -v dpkg-deb >/dev/null; then
-    # cpack rewrites the build's install_manifest.txt: keep the user's.
-    manifest=$build/install_manifest.txt
-    [ ! -f "$manifest" ] || cp -p "$manifest" "$stage/manifest"
-    (cd "$stage" && cpack --config "$build/CPackConfig.cmake" -B "$stage/deb") >"$stage/cpack.log" 2>&1 ||
-      fail "cpack: $(cat "$stage/cpack.log")"
-    if [ -f "$stage/manifest" ]; then cp -p "$stage/manifest" "$manifest"; else rm -f "$manifest"; fi
-    deb=$(ls "$stage"/deb/*.deb)
-    dpkg-deb -c "$deb" >"$stage/contents"
-    grep -q " ./usr/lib/$multiarch/avisynth/libvantrel.so$" "$stage/contents" ||
-      fail "the .deb's AviSynth+ plugin is not in /usr/lib/$multiarch/avisynth"
-    dpkg-deb -e "$deb" "$stage/control"
-    ! grep -qs ldconfig "$stage/control/postinst" "$stage/control/postrm" ||
-      fail "the .deb calls ldconfig, though it puts no library on the linker's path"
+    cp -p "$build/install_manifest.txt" "$stage/" 2>/dev/null || true  # cpack rewrites it
+    (cd "$stage" && cpack --config "$build/CPackConfig.cmake" -B deb) >"$stage/log" 2>&1 ||
+      fail "cpack: $(cat "$stage/log")"
+    cp -p "$stage/install_manifest.txt" "$build/" 2>/dev/null || true
+    dpkg-deb -c "$stage"/deb/*.deb >"$stage/contents"
+    grep -q " ./usr/lib/$multiarch/avisynth/libvantrel.so$" "$stage/contents" || fail ".deb: $(cat "$stage/contents")"
+    dpkg-deb -e "$stage"/deb/*.deb "$stage/control"
+    ! grep -qs ldconfig "$stage/control/postinst" "$stage/control/postrm" || fail ".deb runs ldconfig"
   fi
 fi
 for product in "$build/vantrel" "$build/libvantrel-vs.so"; do
