@@ -3,27 +3,16 @@
 // every frame it has read, and exit with 128 + the signal and a message.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <csignal>
 #include <string>
-#include <thread>
 
 #include <unistd.h>
 
-#include "cli/interrupt.h"
 #include "stalled_tool.h"
 
 namespace vantrel {
 namespace {
 
-// Waits until the tool has said that it stops reading.
-bool Announced(const test::StalledTool& tool) {
-  for (int i = 0; i < 600; ++i) {
-    if (tool.Errors().find("no more frames are read") != std::string::npos) return true;
-    usleep(10 * 1000);
-  }
-  return false;
-}
 
 TEST(CliInterrupt, AStalledPipeEndsWithTheFramesReadAndTheSignalsCode) {
   for (const int sig : {SIGINT, SIGTERM}) {
@@ -58,28 +47,18 @@ TEST(CliInterrupt, AStalledOutputSaysAtOnceWhatHappensAndCountsAnEchoOnce) {
   tool.Feed(input);
   tool.CloseInput();
   ASSERT_EQ(kill(tool.pid(), SIGINT), 0);
-  ASSERT_TRUE(Announced(tool)) << tool.Errors();
-  EXPECT_NE(tool.Errors().find("Ctrl-C: no more frames are read; those read are still written"),
+  std::string said;
+  for (int i = 0; i < 600 && said.find('\n') == std::string::npos; ++i) {
+    usleep(10 * 1000);
+    said = tool.Errors();
+  }
+  EXPECT_NE(said.find("Ctrl-C: no more frames are read; those read are still written"),
             std::string::npos)
-      << tool.Errors();
+      << said;
   ASSERT_EQ(kill(tool.pid(), SIGINT), 0);
   tool.Read(size_t(1) << 30);  // drain: the frames it had are written, then it ends
   EXPECT_EQ(tool.Wait(), 128 + SIGINT);
   EXPECT_NE(tool.Errors().find("interrupted by Ctrl-C"), std::string::npos) << tool.Errors();
-}
-
-// Past the window a second Ctrl-C is the user's own, and ends the run at once.
-TEST(CliInterrupt, ASecondInterruptLaterStopsAStalledOutputAtOnce) {
-  test::StalledTool tool;
-  std::string input = "YUV4MPEG2 W720 H576 F25:1 It\n";
-  for (int f = 0; f < 3; ++f) input += "FRAME\n" + std::string(size_t(720) * 576 * 3 / 2, char(f));
-  tool.Feed(input);
-  tool.CloseInput();
-  ASSERT_EQ(kill(tool.pid(), SIGINT), 0);
-  ASSERT_TRUE(Announced(tool)) << tool.Errors();
-  std::this_thread::sleep_for(std::chrono::milliseconds(cli::kInterruptWindowMs + 300));
-  ASSERT_EQ(kill(tool.pid(), SIGINT), 0);
-  EXPECT_EQ(tool.WaitUnlessHung(), 1000 + SIGINT) << "ended by the signal, unwritten frames left";
 }
 
 TEST(CliInterrupt, AStalledHeaderEndsWithoutOutput) {

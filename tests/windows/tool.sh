@@ -115,13 +115,9 @@ tool=$!
 exec 3< out.fifo
 head -c 100 <&3 > /dev/null  # the tool is running; nothing more is read yet
 kill -INT $tool
-for i in $(seq 100); do
-  grep -q "no more frames are read" err.txt && break
-  sleep 0.1
-done
+for i in $(seq 100); do grep -q "no more frames are read" err.txt && break; sleep 0.1; done
 kill -INT $tool
-cat <&3 > /dev/null
-exec 3<&-
+cat <&3 > /dev/null; exec 3<&-
 wait $tool
 code=$?
 [ $code = 130 ] && grep -q "interrupted by Ctrl-C" err.txt || fail "echoed Ctrl-C: exit $code, $(cat err.txt)"
