@@ -116,7 +116,7 @@ int Run(int argc, char** argv, vantrel::cli::platform::ClosedStreams closed) {
     }
   }
   progress.Finish();
-  // One that came after the last frame was read counts too: the tool said it
+  // An interrupt after the last frame was read counts too: the tool said it
   // stops, and an interrupted run never ends as a success.
   const int interrupt = result.interrupted ? result.interrupted : InterruptSignal();
   if (interrupt && (result.error.empty() || result.broken_pipe)) {
