@@ -1,7 +1,8 @@
-# The user's entry points. `make` builds into build/ (it needs cmake, g++ and
-# Highway's headers, libhwy-dev). `make demo`, `make test` and `make bench`
-# first install what they need when it is missing (Debian, as root): each
-# only its own group of tools/install-deps.sh.
+# The user's entry points. `make` builds the products into build/: the tool,
+# the plugins and the man page (it needs cmake, g++ and Highway's headers,
+# libhwy-dev); `make test` builds the tests too. `make demo`, `make test` and
+# `make bench` first install what they need when it is missing (Debian, as
+# root): each only its own group of tools/install-deps.sh.
 BUILD      ?= build
 BUILD_SAN  ?= build-sanitize
 BUILD_A64  ?= build-aarch64
@@ -24,7 +25,7 @@ $(BUILD)/build.ninja $(BUILD)/Makefile:
 	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release
 
 build: $(BUILD)/$(if $(GENERATOR),build.ninja,Makefile)
-	cmake --build $(BUILD) -j $(JOBS)
+	cmake --build $(BUILD) -j $(JOBS) --target vantrel_products
 
 test: deps-test
 	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release
@@ -39,8 +40,9 @@ test-sanitize: deps-test
 
 # PREFIX= and DESTDIR= choose where. Uninstall removes what the last install
 # wrote, and the folders it created once they are empty, wherever it went
-# (give the same DESTDIR or none).
-INSTALLED = $(BUILD)/installed-files.txt
+# (give the same DESTDIR or none). The record is kept beside this Makefile,
+# where `make clean` leaves it.
+INSTALLED = installed-files.txt
 install: build
 	@DESTDIR="$(DESTDIR)" sh tools/install.sh $(BUILD) "$(PREFIX)" $(INSTALLED)
 

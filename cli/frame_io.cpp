@@ -272,6 +272,10 @@ OutputStream::~OutputStream() {
 }
 
 bool OutputStream::Open(const std::string& path, std::string* error) {
+  return Claim(path, error) && Start(error);
+}
+
+bool OutputStream::Claim(const std::string& path, std::string* error) {
   if (fd_ != platform::kNoFile) {
     *error = name_ + ": already open";
     return false;
@@ -282,13 +286,27 @@ bool OutputStream::Open(const std::string& path, std::string* error) {
     return true;
   }
   name_ = path;
-  fd_ = platform::OpenForWriting(path);
+  fd_ = platform::OpenForWriting(path, &created_);
   if (fd_ == platform::kNoFile) {
     *error = "cannot open " + path + " for writing: " + ErrorText(errno);
     return false;
   }
   owns_fd_ = true;
   return true;
+}
+
+bool OutputStream::Start(std::string* error) {
+  if (!owns_fd_ || platform::Truncate(fd_)) return true;
+  *error = "cannot empty " + name_ + " to write it: " + ErrorText(errno);
+  return false;
+}
+
+void OutputStream::Withdraw() {
+  if (!owns_fd_) return;
+  platform::Close(fd_);
+  owns_fd_ = false;
+  fd_ = platform::kNoFile;
+  if (created_) platform::RemoveFile(name_);
 }
 
 WriteStatus OutputStream::Fail(int err, std::string* error) {
@@ -407,6 +425,8 @@ ReadStatus FrameReader::Fail(const std::string& message) {
 // ---- FrameWriter ----
 
 bool FrameWriter::Open(const std::string& path) { return out_.Open(path, &error_); }
+bool FrameWriter::Claim(const std::string& path) { return out_.Claim(path, &error_); }
+bool FrameWriter::Start() { return out_.Start(&error_); }
 
 WriteStatus FrameWriter::WriteFrame(const uint8_t* frame) {
   PlaneIn planes[3];

@@ -125,7 +125,14 @@ class OutputStream {
   OutputStream(const OutputStream&) = delete;
   OutputStream& operator=(const OutputStream&) = delete;
 
+  // Claim, then Start.
   bool Open(const std::string& path, std::string* error);
+  // Opens the output without changing it; Start empties a file, Withdraw
+  // closes it and removes it if Claim made it. A run opens all its outputs
+  // before it starts any, so one that cannot start changes none.
+  bool Claim(const std::string& path, std::string* error);
+  bool Start(std::string* error);
+  void Withdraw();
   const std::string& name() const { return name_; }
 
   WriteStatus Write(std::string_view bytes, std::string* error);
@@ -140,6 +147,7 @@ class OutputStream {
 
   platform::FileHandle fd_ = platform::kNoFile;
   bool owns_fd_ = false;
+  bool created_ = false;
   std::string name_;
   WriteStatus failed_ = WriteStatus::kOk;
   std::string failure_;
@@ -188,7 +196,11 @@ class FrameWriter {
  public:
   virtual ~FrameWriter() = default;
 
+  // As OutputStream's.
   bool Open(const std::string& path);
+  bool Claim(const std::string& path);
+  bool Start();
+  void Withdraw() { out_.Withdraw(); }
   const FrameFormat& format() const { return format_; }
 
   virtual WriteStatus WriteHeader() = 0;

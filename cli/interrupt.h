@@ -2,13 +2,16 @@
 // and Ctrl-Break, through a console control handler. The handler only notes
 // the interrupt, says on standard error what happens now, and wakes a read
 // waiting on a stalled pipe; the run then stops reading, writes the frames it
-// already has and exits with 128 + the signal (130 for Ctrl-C). The handler
-// is a one-shot: a second interrupt ends the process at once, should the
-// output be stalled too. Implemented with the rest of the seam in
-// platform_posix.cpp and platform_windows.cpp.
+// already has and exits with 128 + the signal (130 for Ctrl-C). Interrupts
+// within kInterruptWindowMs of the first are the same event (`timeout -s INT`
+// signals the process, then its group); a later one ends the process at
+// once, should the output be stalled too, never with 0. Implemented with the
+// rest of the seam in platform_posix.cpp and platform_windows.cpp.
 #pragma once
 
 namespace vantrel::cli {
+
+inline constexpr int kInterruptWindowMs = 1000;
 
 // False when the system refuses; interrupts then keep their default action.
 bool InstallInterruptHandlers();

@@ -16,8 +16,10 @@
 
 namespace {
 
+// 2 when the run does not start: nothing is read past the input's header
+// and every output is as it was; 1 when it fails once started.
 constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
+constexpr int kExitCannotStart = 2;
 
 int Fail(const std::string& message, int code = kExitFailure) {
   std::fprintf(stderr, "vantrel: %s\n", message.c_str());
@@ -62,34 +64,40 @@ int Run(int argc, char** argv, vantrel::cli::platform::ClosedStreams closed) {
   Options options;
   std::string error;
   if (!ParseOptions(int(args.size()), args.data(), &options, &error)) {
-    return Fail(error, kExitUsage);
+    return Fail(error, kExitCannotStart);
   }
-  if (options.help || options.no_arguments) {
+  if (options.no_arguments) {
+    std::fputs(UsageText(), stderr);  // not down a pipeline
+    return kExitCannotStart;
+  }
+  if (options.help) {
     std::fputs(UsageText(), stdout);
-    return options.help ? 0 : kExitUsage;
+    return 0;
   }
   if (options.version) {
     std::printf("vantrel %s\n", vantrel::kVersion);
     return 0;
   }
   error = StreamProblem(options, closed);
-  if (!error.empty()) return Fail(error, kExitUsage);
+  if (!error.empty()) return Fail(error, kExitCannotStart);
   InstallInterruptHandlers();
 
   Session session;
   if (!OpenInput(options, &session, &error)) {
     if (InterruptSignal()) return Interrupted(InterruptSignal(), 0);
-    return Fail(error);
+    return Fail(error, kExitCannotStart);
   }
-  if (!CheckRun(options, session, &error)) return Fail(error, kExitUsage);
+  if (!CheckRun(options, session, &error)) return Fail(error, kExitCannotStart);
   const bool quiet = options.progress == Options::Progress::kQuiet;
   for (const std::string& line : Warnings(options, session)) {
     if (!quiet) std::fprintf(stderr, "vantrel: warning: %s\n", line.c_str());
   }
   switch (StartRun(options, &session, &error)) {
     case StartResult::kStarted: break;
+    case StartResult::kRefused: return Fail(error, kExitCannotStart);
     case StartResult::kFailed: return Fail(error);
-    case StartResult::kOutputGone: return 0;  // as when it leaves later
+    case StartResult::kOutputGone:  // as when it leaves later
+      return InterruptSignal() ? Interrupted(InterruptSignal(), 0) : 0;
   }
 
   const bool show = options.progress == Options::Progress::kOn ||
@@ -108,11 +116,14 @@ int Run(int argc, char** argv, vantrel::cli::platform::ClosedStreams closed) {
     }
   }
   progress.Finish();
+  // An interrupt after the last frame was read counts too: the tool said it
+  // stops, and an interrupted run never ends as a success.
+  const int interrupt = result.interrupted ? result.interrupted : InterruptSignal();
+  if (interrupt && (result.error.empty() || result.broken_pipe)) {
+    return Interrupted(interrupt, result.frames_written);
+  }
   // The output's reader left (e.g. `| head`): what it wanted was written.
   if (result.broken_pipe) return 0;
-  if (result.interrupted && result.error.empty()) {
-    return Interrupted(result.interrupted, result.frames_written);
-  }
   if (!result.error.empty()) {
     return Fail(result.error + " (" + FramesWritten(result.frames_written) + ")");
   }

@@ -358,13 +358,15 @@ Running:
 
 Exit status:
   0    done; also when the reader of OUTPUT leaves early (as | head does)
-  1    an input, output or system error (a full disk, memory or threads that
-       run out); the frames before it are written
-  2    a run that cannot start: no arguments, a bad option, OUTPUT a terminal
-       or the input file, a closed standard input or output given as -, or
-       frames the filter would not deinterlace; no frame is read or written
+  1    the run started, then an input, output or system error stopped it (a
+       damaged frame, a full disk, memory or threads that run out); the
+       frames before it are written
+  2    the run could not start, and every output is as it was: no arguments,
+       a bad option, an input that cannot be read or whose header or frames
+       the filter would not take, an OUTPUT or --map that cannot be opened, is
+       the input file or a terminal, a closed standard stream given as -
   130  Ctrl-C (SIGINT) stopped the reading; the frames read before it are
-       written
+       written (interrupts within a second are one)
   143  the same after SIGTERM
 )");
   return text.c_str();

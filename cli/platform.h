@@ -22,10 +22,15 @@ constexpr FileHandle kNoFile = -1;
 FileHandle StandardInput();
 FileHandle StandardOutput();
 
-// Paths are UTF-8. Reading shares the file with everyone; writing creates or
-// truncates it. kNoFile on failure.
+// Paths are UTF-8. Reading shares the file with everyone. Writing creates
+// the file or opens it as it is, its bytes untouched until Truncate, so that
+// a run that cannot start leaves every output as it was; *created says
+// whether it was made now. kNoFile on failure.
 FileHandle OpenForReading(const std::string& path);
-FileHandle OpenForWriting(const std::string& path);
+FileHandle OpenForWriting(const std::string& path, bool* created);
+// Empties a file opened for writing; pipes and devices are left alone.
+bool Truncate(FileHandle file);
+bool RemoveFile(const std::string& path);
 // 0, or the errno of an error the system kept until the close.
 int Close(FileHandle file);
 

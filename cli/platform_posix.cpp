@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <ctime>
 #include <initializer_list>
 
 #include "cli/interrupt.h"
@@ -23,6 +24,8 @@ namespace {
 // both places (a volatile sig_atomic_t is not, across threads).
 std::atomic<int> g_signal{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the handler must not take a lock");
+std::atomic<int64_t> g_first_ms{0};  // when g_signal came; 0 until it is stored
+static_assert(std::atomic<int64_t>::is_always_lock_free, "the handler must not take a lock");
 int g_wake[2] = {-1, -1};
 bool g_own_line = false;  // start the notice on a line of its own (a progress line may be open)
 
@@ -40,13 +43,26 @@ void Announce(int sig) {
   (void)!write(STDERR_FILENO, text + skip, size - skip);
 }
 
+int64_t NowMs() {
+  timespec t = {};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return int64_t(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
 void OnInterrupt(int sig) {
   const int saved = errno;
+  const int64_t now = NowMs();
   int none = 0;
   if (g_signal.compare_exchange_strong(none, sig)) {
+    g_first_ms.store(now);
     const char byte = 1;
     (void)!write(g_wake[1], &byte, 1);
     Announce(sig);
+  } else if (const int64_t first = g_first_ms.load();
+             first != 0 && now - first >= kInterruptWindowMs) {
+    // A second interrupt: the signal's own action, once this handler returns.
+    signal(sig, SIG_DFL);
+    raise(sig);
   }
   errno = saved;
 }
@@ -58,9 +74,12 @@ bool InstallInterruptHandlers() {
   g_own_line = platform::ErrorsGoToTerminal();
   struct sigaction action = {};
   action.sa_handler = OnInterrupt;
+  // One handler at a time in a thread; no SA_RESTART: a blocked call
+  // returns EINTR and the caller looks again.
   sigemptyset(&action.sa_mask);
-  // No SA_RESTART: a blocked call returns EINTR and the caller looks again.
-  action.sa_flags = SA_RESETHAND;
+  sigaddset(&action.sa_mask, SIGINT);
+  sigaddset(&action.sa_mask, SIGTERM);
+  action.sa_flags = 0;
   for (const int sig : {SIGINT, SIGTERM}) {
     struct sigaction old = {};
     // A signal ignored at start (a background job, nohup) stays ignored.
@@ -150,9 +169,21 @@ void WidenPipe(FileHandle file) {
 #endif
 }
 
-FileHandle OpenForWriting(const std::string& path) {
-  return open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+FileHandle OpenForWriting(const std::string& path, bool* created) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  *created = fd >= 0;
+  if (fd >= 0 || errno != EEXIST) return fd;
+  // Without O_EXCL a dangling link creates its target, as O_TRUNC did.
+  return open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
 }
+
+bool Truncate(FileHandle file) {
+  struct stat st = {};
+  if (fstat(Fd(file), &st) != 0) return false;
+  return !S_ISREG(st.st_mode) || ftruncate(Fd(file), 0) == 0;
+}
+
+bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
 
 int Close(FileHandle file) {
   // After EINTR the descriptor is gone on Linux; nothing to retry.

@@ -269,8 +269,26 @@ FileHandle OpenForReading(const std::string& path) {
               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_SEQUENTIAL_SCAN);
 }
 
-FileHandle OpenForWriting(const std::string& path) {
-  return Open(path, GENERIC_WRITE, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+FileHandle OpenForWriting(const std::string& path, bool* created) {
+  const FileHandle file = Open(path, GENERIC_WRITE, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+  *created = file != kNoFile && GetLastError() != ERROR_ALREADY_EXISTS;
+  return file;
+}
+
+bool Truncate(FileHandle file) {
+  const HANDLE h = Win(file);
+  if (GetFileType(h) != FILE_TYPE_DISK) return true;  // pipes, consoles, NUL
+  const LARGE_INTEGER zero = {};
+  if (SetFilePointerEx(h, zero, nullptr, FILE_BEGIN) && SetEndOfFile(h)) return true;
+  Failed(GetLastError());
+  return false;
+}
+
+bool RemoveFile(const std::string& path) {
+  std::wstring wide;
+  if (Wide(path, &wide) && DeleteFileW(wide.c_str())) return true;
+  Failed(GetLastError());
+  return false;
 }
 
 int Close(FileHandle file) { return CloseHandle(Win(file)) ? 0 : ErrnoOf(GetLastError()); }
@@ -391,6 +409,7 @@ constexpr int kCtrlC = SIGINT;
 constexpr int kCtrlBreak = SIGBREAK;
 
 std::atomic<int> g_interrupt{0};
+std::atomic<uint64_t> g_first_ms{0};  // when g_interrupt came; 0 until it is stored
 bool g_own_line = false;  // start the notice on a line of its own (a progress line may be open)
 
 void Announce(int interrupt) {
@@ -407,16 +426,24 @@ void Announce(int interrupt) {
   WriteFile(GetStdHandle(STD_ERROR_HANDLE), text + skip, size - skip, &written, nullptr);
 }
 
-// Runs on a thread of its own. The first Ctrl-C or Ctrl-Break is taken; a
-// second one goes on to the default handler, which ends the process.
+// Runs on a thread of its own, one per event. The first Ctrl-C or Ctrl-Break
+// is taken; one within the window is the same event; a later one ends the
+// process here, as the default handler would, but with the interrupt's code
+// (Wine's default handler exits with 0).
 BOOL WINAPI OnConsoleEvent(DWORD type) {
   if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) return FALSE;
+  const uint64_t now = GetTickCount64();
   int none = 0;
-  if (!g_interrupt.compare_exchange_strong(none, type == CTRL_C_EVENT ? kCtrlC : kCtrlBreak)) {
-    return FALSE;
+  if (g_interrupt.compare_exchange_strong(none, type == CTRL_C_EVENT ? kCtrlC : kCtrlBreak)) {
+    g_first_ms.store(now);
+    platform::ThePumps().CancelAll();
+    Announce(g_interrupt.load());
+    return TRUE;
   }
-  platform::ThePumps().CancelAll();
-  Announce(g_interrupt.load());
+  const uint64_t first = g_first_ms.load();
+  if (first != 0 && now - first >= uint64_t(kInterruptWindowMs)) {
+    TerminateProcess(GetCurrentProcess(), UINT(InterruptExitCode(g_interrupt.load())));
+  }
   return TRUE;
 }
 

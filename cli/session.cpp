@@ -229,14 +229,22 @@ StartResult StartRun(const Options& o, Session* s, std::string* error) {
   s->filter.reset(new (std::nothrow) Deinterlacer(o.filter));
   if (!s->filter) {
     *error = "not enough memory to start the filter";
-    return StartResult::kFailed;
+    return StartResult::kRefused;
   }
   if (!o.map.empty()) s->map_writer = MapWriter(*s);
   const std::pair<FrameWriter*, const std::string*> outputs[] = {{s->writer.get(), &o.output},
                                                                  {s->map_writer.get(), &o.map}};
   for (const auto& [writer, path] : outputs) {
+    if (!writer || writer->Claim(*path)) continue;
+    *error = writer->error();
+    for (const auto& claimed : outputs) {
+      if (claimed.first) claimed.first->Withdraw();
+    }
+    return StartResult::kRefused;
+  }
+  for (const auto& [writer, path] : outputs) {
     if (!writer) continue;
-    if (!writer->Open(*path)) {
+    if (!writer->Start()) {
       *error = writer->error();
       return StartResult::kFailed;
     }

@@ -68,11 +68,13 @@ std::vector<std::string> Warnings(const Options& options, const Session& session
 
 enum class StartResult {
   kStarted,
-  kFailed,      // with a message
+  kRefused,     // with a message; every output is as it was
+  kFailed,      // with a message, once an output was started
   kOutputGone,  // the reader of an output left before its header was written
 };
 
-// Builds the filter and the region lists and opens the outputs.
+// Builds the filter and the region lists, opens every output, and only then
+// empties them and writes their headers.
 StartResult StartRun(const Options& options, Session* session, std::string* error);
 
 }  // namespace vantrel::cli

@@ -1,6 +1,6 @@
 #!/bin/sh
 # make uninstall: removes what the last make install recorded in LIST (the
-# files, then the folders it created, if they are left empty).
+# files, then the folders it created, if they are left empty), naming each.
 #   DESTDIR=... sh tools/uninstall.sh LIST
 set -eu
 list=$1
@@ -15,7 +15,12 @@ if [ "$dest" != "$recorded" ]; then
   echo "uninstall: the last make install went to DESTDIR=$recorded; give that DESTDIR or none" >&2
   exit 1
 fi
-sed -n 's/^f //p' "$list" | while IFS= read -r f; do rm -f "$f"; done
-sed -n 's/^d //p' "$list" | while IFS= read -r d; do rmdir "$d" 2>/dev/null || true; done
+# Each file and folder is named as it goes, so that the user sees what left.
+sed -n 's/^f //p' "$list" | while IFS= read -r f; do
+  if [ -e "$f" ] || [ -L "$f" ]; then rm -f "$f" && echo "removed $f"; fi
+done
+sed -n 's/^d //p' "$list" | while IFS= read -r d; do
+  if rmdir "$d" 2>/dev/null; then echo "removed $d/"; fi
+done
 rm -f "$list"
 echo "uninstall: removed what $list recorded"

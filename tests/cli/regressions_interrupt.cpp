@@ -35,8 +35,9 @@ TEST(CliInterrupt, AStalledPipeEndsWithTheFramesReadAndTheSignalsCode) {
 }
 
 // With the output stalled the run cannot end soon: the first Ctrl-C used to
-// print nothing until then.
-TEST(CliInterrupt, AStalledOutputSaysAtOnceWhatHappens) {
+// print nothing until then. An echo of it (`timeout -s INT` signals the
+// process, then its group) used to kill the tool before it wrote its frames.
+TEST(CliInterrupt, AStalledOutputSaysAtOnceWhatHappensAndCountsAnEchoOnce) {
   test::StalledTool tool;
   // Frames far larger than the output pipe holds, but few enough to be read.
   std::string input = "YUV4MPEG2 W720 H576 F25:1 It\n";
@@ -54,8 +55,10 @@ TEST(CliInterrupt, AStalledOutputSaysAtOnceWhatHappens) {
   EXPECT_NE(said.find("Ctrl-C: no more frames are read; those read are still written"),
             std::string::npos)
       << said;
+  ASSERT_EQ(kill(tool.pid(), SIGINT), 0);
   tool.Read(size_t(1) << 30);  // drain: the frames it had are written, then it ends
   EXPECT_EQ(tool.Wait(), 128 + SIGINT);
+  EXPECT_NE(tool.Errors().find("interrupted by Ctrl-C"), std::string::npos) << tool.Errors();
 }
 
 TEST(CliInterrupt, AStalledHeaderEndsWithoutOutput) {

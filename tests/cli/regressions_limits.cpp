@@ -76,7 +76,7 @@ TEST(CliLimits, TheToolRefusesAHugeFrameBeforeReadingIt) {
   // would report the missing frame data instead.
   test::WriteFile(in, "YUV4MPEG2 W32768 H32768 F25:1\n");
   const test::Run run = test::Tool("--quiet " + in + " " + out);
-  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(run.exit_code, 2);
   EXPECT_NE(run.err.find("32768x32768"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("above the limit"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("scale the video down"), std::string::npos) << run.err;

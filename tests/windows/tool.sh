@@ -3,7 +3,8 @@
 # and with the field, region and thread options, through files and through
 # pipes (binary standard streams); and what Windows does its own way: the
 # same file under other names, names beyond ASCII, reading past 4 GiB, a
-# closed output pipe, Ctrl-C, and a reader that leaves while input stalls.
+# closed output pipe, Ctrl-C (and its echo), and a reader that leaves while
+# input stalls.
 # Usage: tool.sh vantrel.exe linux-vantrel wine
 set -u
 exe=$1
@@ -104,6 +105,22 @@ code=$?
 grep -q "interrupted by Ctrl-C (2 frames were written before it)" err.txt ||
   fail "Ctrl-C: $(cat err.txt)"
 [ "$(stat -c %s stalled.out)" = $want ] || fail "Ctrl-C: $(stat -c %s stalled.out) bytes written"
+
+# Ctrl-C while the output stalls, and an echo of it (timeout -s INT signals
+# the process, then its group): one interrupt, exit 130. The echo used to
+# reach Wine's default handler, which exits with 0.
+mkfifo out.fifo
+"$wine" "$exe" sd.y4m - > out.fifo 2> err.txt &
+tool=$!
+exec 3< out.fifo
+head -c 100 <&3 > /dev/null  # the tool is running; nothing more is read yet
+kill -INT $tool
+for i in $(seq 100); do grep -q "no more frames are read" err.txt && break; sleep 0.1; done
+kill -INT $tool
+cat <&3 > /dev/null; exec 3<&-
+wait $tool
+code=$?
+[ $code = 130 ] && grep -q "interrupted by Ctrl-C" err.txt || fail "echoed Ctrl-C: exit $code, $(cat err.txt)"
 
 # The output's reader leaves while the input stalls: no wait for more input.
 sh -c 'cat sd.y4m; exec sleep 120' > feed &
