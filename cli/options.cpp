@@ -342,13 +342,15 @@ Input and output:
   --no-pad               leave sizes that are not multiples of 16 as they
                          are; by default they are extended (1080 lines to 1088)
                          and cropped back after deinterlacing (--pad)
-  --show-notices         let frames the filter does not deinterlace through with
-                         its notice drawn in; without it such a run is refused
+  --show-notices         let frames the filter does not deinterlace through
+                         with its notice drawn in; without it such a run is
+                         refused
   --map FILE             also write, as YUV4MPEG2, a map of what the filter did
-                         to each output frame: the picture dimmed in grey, lines
-                         rebuilt by interpolation in yellow, blocks repaired by
-                         the motion search in cyan, a red border round a frame
-                         combed throughout, in the output's layout
+                         to each output frame: the picture dimmed in grey,
+                         lines rebuilt by interpolation in yellow, blocks
+                         repaired by the motion search in cyan, a red border
+                         round a frame combed throughout, in the output's
+                         layout
   --frames N             stop after N input frames
 
 Running:
