@@ -39,7 +39,9 @@ FrameResult Deinterlacer::ProcessPlanar(WorkingSet& set, const FrameView& in,
     DeinterlaceEngine& engine = set.engine;
     const uint32_t width = uint32_t(luma.width), height = uint32_t(luma.height);
     const ChromaSize chroma = EngineChroma(in);
-    if (!engine.SizedFor(width, height, chroma) && !engine.Init(width, height, chroma)) {
+    const int bits = in.format.bits;
+    if (!engine.SizedFor(width, height, chroma, bits) &&
+        !engine.Init(width, height, chroma, bits)) {
       return EngineAcceptsSize(width, height) && EngineAcceptsChroma(width, height, chroma)
                  ? FrameResult::kNoMemory
                  : FrameResult::kRefused;

@@ -65,7 +65,7 @@ constexpr PixelFormat kRgb24{Family::kRgb24, 8, 0, 0};
 constexpr PixelFormat kRgb32{Family::kRgb32, 8, 0, 0};
 
 // The deepest samples the filter deinterlaces.
-constexpr int kMaxBits = 8;
+constexpr int kMaxBits = 16;
 
 // The chroma layouts the filter deinterlaces, as users name them.
 constexpr PixelFormat kPlanarLayouts[] = {kYuv420, kYuv422, kYuv444, kYuv411, kGrey};

@@ -47,65 +47,100 @@ uint8_t Pick(uint8_t mark, uint8_t none, uint8_t rebuilt, uint8_t repaired) {
   return uint8_t((none & is_none) | (rebuilt & is_rebuilt) | (repaired & ~(is_none | is_rebuilt)));
 }
 
-void FillRect(const PlaneView& plane, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
-              uint8_t value) {
-  for (int32_t y = y1; y < y2; ++y) std::memset(plane.Line(y) + x1, value, size_t(x2 - x1));
+template <typename T>
+T* Row(const PlaneView& p, int32_t y) {
+  return reinterpret_cast<T*>(p.Line(y));
+}
+
+// Map values are 8-bit; a deeper map takes them to its scale.
+template <typename T>
+T Scaled(uint8_t value, int shift) {
+  return T(value << shift);
+}
+
+template <typename T>
+void FillRect(const PlaneView& plane, int32_t x1, int32_t y1, int32_t x2, int32_t y2, T value) {
+  for (int32_t y = y1; y < y2; ++y) std::fill(Row<T>(plane, y) + x1, Row<T>(plane, y) + x2, value);
 }
 
 // A chroma sample takes the strongest mark among the luma samples it covers.
-void DrawChroma(const PlaneView& marks, const FrameView& map) {
+template <typename T>
+void DrawChroma(const PlaneView& marks, const FrameView& map, int shift) {
   const PlaneView& u = map.planes[1];
   const PlaneView& v = map.planes[2];
   const int sw = map.format.shift_w, sh = map.format.shift_h;
   const int32_t width = u.width;
+  const T none = Scaled<T>(128, shift);
+  const T rebuilt_u = Scaled<T>(kRebuiltColour.u, shift), repaired_u = Scaled<T>(kRepairedColour.u, shift);
+  const T rebuilt_v = Scaled<T>(kRebuiltColour.v, shift), repaired_v = Scaled<T>(kRepairedColour.v, shift);
   for (int32_t cy = 0; cy < u.height; ++cy) {
-    uint8_t* ur = u.Line(cy);
-    uint8_t* vr = v.Line(cy);
+    T* ur = Row<T>(u, cy);
+    T* vr = Row<T>(v, cy);
     for (int32_t cx = 0; cx < width; ++cx) ur[cx] = kNone;
     for (int32_t dy = 0; dy < 1 << sh; ++dy) {
       const uint8_t* row = marks.Line((cy << sh) + dy);
       for (int32_t cx = 0; cx < width; ++cx) {
-        for (int32_t dx = 0; dx < 1 << sw; ++dx) ur[cx] = std::max(ur[cx], row[(cx << sw) + dx]);
+        for (int32_t dx = 0; dx < 1 << sw; ++dx) ur[cx] = std::max<T>(ur[cx], row[(cx << sw) + dx]);
       }
     }
     for (int32_t cx = 0; cx < width; ++cx) {
-      const uint8_t m = ur[cx];
-      ur[cx] = Pick(m, 128, kRebuiltColour.u, kRepairedColour.u);
-      vr[cx] = Pick(m, 128, kRebuiltColour.v, kRepairedColour.v);
+      const uint8_t m = uint8_t(ur[cx]);
+      ur[cx] = m == kNone ? none : m == kRebuilt ? rebuilt_u : repaired_u;
+      vr[cx] = m == kNone ? none : m == kRebuilt ? rebuilt_v : repaired_v;
     }
   }
 }
 
 // Sizes are read into locals: a byte store could alias the views, which
-// would keep the loops from being vectorised.
-void DrawLuma(const PlaneView& map, const PlaneView& source) {
+// would keep the loops from being vectorised. A deeper map's line holds its
+// marks in its first bytes, so it is drawn from the right, each sample
+// written after the marks it covers were read.
+template <typename T>
+void DrawLuma(const PlaneView& map, const PlaneView& source, int shift) {
   const int32_t width = map.width;
   for (int32_t y = 0; y < map.height; ++y) {
-    uint8_t* row = map.Line(y);
-    const uint8_t* src = source.Line(y);
-    for (int32_t x = 0; x < width; ++x) {
-      row[x] = Pick(row[x], DimmedLuma(src[x]), kRebuiltColour.y, kRepairedColour.y);
+    const uint8_t* marks = map.Line(y);
+    T* row = Row<T>(map, y);
+    const T* src = Row<T>(source, y);
+    if (sizeof(T) == 1) {
+      for (int32_t x = 0; x < width; ++x) {
+        row[x] = Pick(marks[x], DimmedLuma(uint8_t(src[x])), kRebuiltColour.y, kRepairedColour.y);
+      }
+      continue;
+    }
+    for (int32_t x = width; x-- > 0;) {
+      const uint8_t dimmed = DimmedLuma(uint8_t(std::min(255, src[x] >> shift)));
+      row[x] = Scaled<T>(Pick(marks[x], dimmed, kRebuiltColour.y, kRepairedColour.y), shift);
     }
   }
 }
 
-void DrawBorder(const FrameView& map) {
+template <typename T>
+void DrawBorder(const FrameView& map, int shift) {
   const PlaneView& y = map.planes[0];
   // Even, so that it covers whole 4:2:0 chroma samples.
   const int32_t side = std::min(y.width, y.height);
   const int32_t t = std::min(std::max<int32_t>(4, side / 48 & ~1), side / 2);
   const MapColour c = kCombedColour;
-  const auto frame = [](const PlaneView& p, int32_t tw, int32_t th, uint8_t value) {
-    FillRect(p, 0, 0, p.width, th, value);
-    FillRect(p, 0, p.height - th, p.width, p.height, value);
-    FillRect(p, 0, th, tw, p.height - th, value);
-    FillRect(p, p.width - tw, th, p.width, p.height - th, value);
+  const auto frame = [](const PlaneView& p, int32_t tw, int32_t th, T value) {
+    FillRect<T>(p, 0, 0, p.width, th, value);
+    FillRect<T>(p, 0, p.height - th, p.width, p.height, value);
+    FillRect<T>(p, 0, th, tw, p.height - th, value);
+    FillRect<T>(p, p.width - tw, th, p.width, p.height - th, value);
   };
-  frame(y, t, t, c.y);
+  frame(y, t, t, Scaled<T>(c.y, shift));
   if (map.plane_count() < 3) return;
   const int32_t tw = t >> map.format.shift_w, th = t >> map.format.shift_h;
-  frame(map.planes[1], tw, th, c.u);
-  frame(map.planes[2], tw, th, c.v);
+  frame(map.planes[1], tw, th, Scaled<T>(c.u, shift));
+  frame(map.planes[2], tw, th, Scaled<T>(c.v, shift));
+}
+
+template <typename T>
+void Draw(const FrameFacts& facts, const PlaneView& source_luma, const FrameView& map) {
+  const int shift = map.format.bits - 8;
+  if (map.plane_count() == 3) DrawChroma<T>(map.planes[0], map, shift);
+  DrawLuma<T>(map.planes[0], source_luma, shift);
+  if (facts.combed_throughout) DrawBorder<T>(map, shift);
 }
 
 }  // namespace
@@ -121,14 +156,16 @@ void DrawFrameMap(const FrameFacts& facts, const PlaneView& source_luma,
     const Region& r = regions[i];
     if (!RegionFits(r, w, h)) continue;
     if (r.kind == kSubRegion) {
-      FillRect(marks, r.x1, r.y1, r.x2, r.y2, kNone);
+      FillRect<uint8_t>(marks, r.x1, r.y1, r.x2, r.y2, kNone);
     } else {
       MarkRect(facts, marks, r.x1, r.y1, r.x2, r.y2);
     }
   }
-  if (map.plane_count() == 3) DrawChroma(marks, map);
-  DrawLuma(marks, source_luma);
-  if (facts.combed_throughout) DrawBorder(map);
+  if (map.format.SampleBytes() == 2) {
+    Draw<uint16_t>(facts, source_luma, map);
+  } else {
+    Draw<uint8_t>(facts, source_luma, map);
+  }
 }
 
 }  // namespace vantrel

@@ -23,9 +23,9 @@ inline constexpr MapColour kCombedColour{81, 90, 240};    // red
 // The grey a source sample becomes: dark enough for the colours to stand out.
 inline uint8_t DimmedLuma(uint8_t v) { return uint8_t(16 + (v >> 2) + (v >> 3)); }
 
-// Draws the map into `map`, an 8-bit planar frame whose planes are Y, U, V
-// in that order (or Y alone), of the source's size and placed as the source
-// was. `facts` says what
+// Draws the map into `map`, a planar frame of the source's format and size
+// whose planes are Y, U, V in that order (or Y alone), placed as the source
+// was; a deeper map has the same colours at its scale. `facts` says what
 // the engine did (those of mode 0, the default, mark nothing); the regions
 // are those the frame took: where a rectangle restored the source luma,
 // nothing is marked.

@@ -38,9 +38,12 @@ bool DeinterlaceEngine::Allocate(Buffer<T>& buffer, size_t count) {
   return buffer != nullptr;
 }
 
-bool DeinterlaceEngine::Init(uint32_t w, uint32_t h, ChromaSize chroma) {
+bool DeinterlaceEngine::Init(uint32_t w, uint32_t h, ChromaSize chroma, int bits) {
   Release();
-  if (!EngineAcceptsSize(w, h) || !EngineAcceptsChroma(w, h, chroma)) return false;
+  if (!EngineAcceptsSize(w, h) || !EngineAcceptsChroma(w, h, chroma) || bits < 8 || bits > 16) {
+    return false;
+  }
+  bits_ = bits;
   width = w;
   height = h;
   blocks_x = w / 16;
@@ -59,7 +62,10 @@ bool DeinterlaceEngine::Init(uint32_t w, uint32_t h, ChromaSize chroma) {
                   Allocate(block_comb_score, block_count) &&
                   Allocate(decimated_src, luma_size / 8) &&
                   Allocate(decimated_dst, luma_size / 8) && Allocate(last_row, width) &&
-                  Allocate(comb_scratch, CombScratchBytes(dsp_, width));
+                  Allocate(comb_scratch, CombScratchBytes(dsp_, width)) &&
+                  (bits == 8 || (Allocate(cut_frame, luma_size + 2 * size_t(chroma_width) *
+                                                                     chroma_height) &&
+                                 Allocate(cut_out_luma, luma_size)));
   if (!ok) {
     Release();
     return false;
@@ -93,6 +99,8 @@ void DeinterlaceEngine::Release() {
   decimated_dst.reset();
   last_row.reset();
   comb_scratch.reset();
+  cut_frame.reset();
+  cut_out_luma.reset();
 }
 
 bool DeinterlaceEngine::Process(const ConstFramePlanes& in, const FramePlanes& out,
@@ -103,6 +111,10 @@ bool DeinterlaceEngine::Process(const ConstFramePlanes& in, const FramePlanes& o
   params = new_params;
   in_ = in;
   out_ = out;
+  if (bits_ > 8) {
+    ProcessDeep(in, out);
+    return true;
+  }
   switch (mode) {
     case 0:
       CopyPlaneLines(out.y, in.y, width, height);
@@ -139,17 +151,30 @@ void DeinterlaceEngine::InterpolateChromaPlanes(bool rebuild_all) {
                     rebuild_all);
 }
 
-// Mid-grey: the row a frame with neutral chroma would give.
+// Mid-grey: the row a frame with neutral chroma would give (at any depth,
+// cut to 8 bits).
 constexpr uint8_t kNeutralChroma = 128;
 
-bool DeinterlaceEngine::DeinterlaceAdaptive() {
+void DeinterlaceEngine::BuildLastRow() {
   if (chroma_width == 0) {
     std::memset(last_row.get(), kNeutralChroma, width);
-  } else {
-    for (uint32_t x = 0, line = 0; x < width; x += chroma_width, ++line) {
-      std::memcpy(last_row.get() + x, in_.c0.Line(line), std::min(chroma_width, width - x));
+    return;
+  }
+  const ConstPlane c0 = bits_ > 8 ? deep_in_.c0 : in_.c0;
+  for (uint32_t x = 0, line = 0; x < width; x += chroma_width, ++line) {
+    const uint32_t n = std::min(chroma_width, width - x);
+    if (bits_ > 8) {
+      dsp_.interpolate.cut_line(last_row.get() + x,
+                                reinterpret_cast<const uint16_t*>(c0.Line(line)), n,
+                                uint32_t(bits_ - 8));
+    } else {
+      std::memcpy(last_row.get() + x, c0.Line(line), n);
     }
   }
+}
+
+bool DeinterlaceEngine::DeinterlaceAdaptive() {
+  BuildLastRow();
   const bool frame_combed =
       DetectCombing(dsp_, comb_scratch.get(), comb_mask.get(), block_comb_score.get(), in_.y,
                     last_row.get(), width, height, params.comb_threshold);
@@ -165,13 +190,82 @@ void DeinterlaceEngine::ProcessMotion() {
   std::memset(block_match.get(), 0, size_t(block_count) * sizeof(BlockMatch));
   // A frame combed throughout searches no block: nothing reads the
   // decimated planes then.
-  if (frame_combed) return;
+  if (!frame_combed) SearchBlocks();
+}
+
+void DeinterlaceEngine::SearchBlocks() {
   const ptrdiff_t decimated_pitch = coarse_width;
   DecimatePlane(dsp_, {decimated_src.get(), decimated_pitch}, in_.y, width, height);
   DecimatePlane(dsp_, {decimated_dst.get(), decimated_pitch}, out_.y, width, height);
   for (uint32_t b = 0; b < block_count; ++b) {
     if (block_comb_score[b] > kRepairScore) RepairBlock(b, params.search_range);
   }
+}
+
+void DeinterlaceEngine::CutChroma() {
+  const uint32_t shift = uint32_t(bits_ - 8);
+  uint8_t* c0 = cut_frame.get() + luma_size;
+  uint8_t* c1 = c0 + size_t(chroma_width) * chroma_height;
+  in_.c0 = {c0, ptrdiff_t(chroma_width)};
+  in_.c1 = {c1, ptrdiff_t(chroma_width)};
+  CutPlane(dsp_, {c0, ptrdiff_t(chroma_width)}, deep_in_.c0, chroma_width, chroma_height, shift);
+  CutPlane(dsp_, {c1, ptrdiff_t(chroma_width)}, deep_in_.c1, chroma_width, chroma_height, shift);
+}
+
+// Modes 0 to 2 decide nothing; modes 3 and 4 detect and search on the
+// source cut to 8 bits, as the 8-bit filter would on such a clip, and build
+// every sample they write from the deep source.
+void DeinterlaceEngine::ProcessDeep(const ConstFramePlanes& in, const FramePlanes& out) {
+  deep_in_ = in;
+  deep_out_ = out;
+  in_ = {};
+  const Deep deep{uint16_t((1u << bits_) - 1)};
+  const uint32_t luma_bytes = 2 * width, chroma_bytes = 2 * chroma_width;
+  const int32_t mode = params.mode;
+  if (mode < 2) {
+    if (mode == 0) {
+      CopyPlaneLines(out.y, in.y, luma_bytes, height);
+    } else {
+      CopyFieldLines(out.y, in.y, luma_bytes, height);
+    }
+    if (chroma_width != 0) {
+      CopyPlaneLines(out.c0, in.c0, chroma_bytes, chroma_height);
+      CopyPlaneLines(out.c1, in.c1, chroma_bytes, chroma_height);
+    }
+    deep_in_ = {};
+    deep_out_ = {};
+    return;
+  }
+  const ConstPlane mask{comb_mask.get(), ptrdiff_t(width)};
+  bool combed = true;
+  if (mode >= 3) {
+    const Plane cut_y{cut_frame.get(), ptrdiff_t(width)};
+    CutPlane(dsp_, cut_y, in.y, width, height, uint32_t(bits_ - 8));
+    in_.y = cut_y;
+    BuildLastRow();
+    combed = DetectCombing(dsp_, comb_scratch.get(), comb_mask.get(), block_comb_score.get(),
+                           in_.y, last_row.get(), width, height, params.comb_threshold);
+    frame_combed_ = combed;
+  }
+  InterpolateLuma(dsp_, deep, out.y, in.y, mask, width, height, combed);
+  if (chroma_width != 0) {
+    // A frame rebuilt throughout decides nothing in its chroma.
+    if (!combed) CutChroma();
+    InterpolateChroma(dsp_, deep, out.c0, out.c1, in.c0, in.c1, in_.c0, in_.c1, chroma_width,
+                      chroma_height, combed);
+  }
+  if (mode == 4) {
+    std::memset(block_match.get(), 0, size_t(block_count) * sizeof(BlockMatch));
+    if (!combed) {
+      // The search compares candidates with the 8-bit filter's own lines.
+      out_ = {};
+      out_.y = {cut_out_luma.get(), ptrdiff_t(width)};
+      InterpolateLuma(dsp_, out_.y, in_.y, mask, width, height, false);
+      SearchBlocks();
+    }
+  }
+  deep_in_ = {};
+  deep_out_ = {};
 }
 
 bool FrameFacts::Searched(uint32_t b) const {

@@ -91,7 +91,10 @@ class DeinterlaceEngine {
   // Sizes the engine and allocates every buffer (those of an earlier size
   // are freed first). Returns false (holding nothing) for a size it cannot
   // take or when an allocation fails.
-  bool Init(uint32_t w, uint32_t h, ChromaSize chroma);
+  // Samples of `bits` bits (8 to 16; above 8 in 16 bits, native order):
+  // deeper ones are cut to 8 bits for every decision, which the 8-bit
+  // kernels take, and every sample written is built at full precision.
+  bool Init(uint32_t w, uint32_t h, ChromaSize chroma, int bits = 8);
   bool Init(uint32_t w, uint32_t h) { return Init(w, h, Chroma420(w, h)); }
   void Release();
   // Deinterlaces one frame of the size Init was given into `out`: every byte
@@ -107,9 +110,9 @@ class DeinterlaceEngine {
   bool Ready() const { return block_offset != nullptr; }
   FrameFacts LastFrameFacts() const;
   // True when the engine holds buffers for frames of w x h with this chroma.
-  bool SizedFor(uint32_t w, uint32_t h, ChromaSize chroma) const {
+  bool SizedFor(uint32_t w, uint32_t h, ChromaSize chroma, int bits = 8) const {
     return Ready() && width == w && height == h && chroma_width == chroma.width &&
-           chroma_height == chroma.height;
+           chroma_height == chroma.height && bits_ == bits;
   }
   const EngineDsp& Dsp() const { return dsp_; }
   // Lets tests make allocations fail on demand.
@@ -132,8 +135,13 @@ class DeinterlaceEngine {
   bool Allocate(Buffer<T>& buffer, size_t count);
   void CopyChroma();
   void InterpolateChromaPlanes(bool rebuild_all);
+  void BuildLastRow();
   bool DeinterlaceAdaptive();
   void ProcessMotion();
+  void SearchBlocks();
+  // Deep samples: the same steps, deciding on the frame cut to 8 bits.
+  void ProcessDeep(const ConstFramePlanes& in, const FramePlanes& out);
+  void CutChroma();
   // motion.cpp
   void RepairBlock(uint32_t b, int32_t search_range);
   void SearchCoarse(uint32_t b, int32_t rh, int32_t rv);
@@ -147,9 +155,15 @@ class DeinterlaceEngine {
   EngineParams params;
   bool frame_combed_ = false;  // the last frame's verdict, for LastFrameFacts
 
-  // The frame being processed: valid during Process only.
+  // The frame being processed: valid during Process only. For deep
+  // samples these are the 8-bit frame the decisions are taken on (the cut
+  // source, and the 8-bit filter's own output luma), and deep_in_ and
+  // deep_out_ the frame itself.
   ConstFramePlanes in_;
   FramePlanes out_;
+  ConstFramePlanes deep_in_;
+  FramePlanes deep_out_;
+  int bits_ = 8;
 
   uint32_t blocks_x = 0;
   uint32_t blocks_y = 0;
@@ -179,6 +193,10 @@ class DeinterlaceEngine {
   Buffer<uint8_t> last_row;
   // The comb detector's strips and their state between bands.
   Buffer<uint8_t> comb_scratch;
+  // Deep samples only: the source cut to 8 bits (luma, then both chroma
+  // planes) and the 8-bit luma the motion search compares against.
+  Buffer<uint8_t> cut_frame;
+  Buffer<uint8_t> cut_out_luma;
 };
 
 }  // namespace vantrel

@@ -171,6 +171,12 @@ void DeinterlaceEngine::RepairBlock(uint32_t b, int32_t search_range) {
     const uint8_t* from = in_.y.Line(y + match.dy + 2 * k) + (x + match.dx);
     std::memcpy(out_.y.Line(y + 2 * k) + x, from, 16);
   }
+  if (!deep_out_.y.data) return;
+  // Deep samples: the same lines at full precision, 2 bytes a sample.
+  for (int32_t k = 0; k < 8; ++k) {
+    const uint8_t* from = deep_in_.y.Line(y + match.dy + 2 * k) + 2 * (x + match.dx);
+    std::memcpy(deep_out_.y.Line(y + 2 * k) + 2 * x, from, 32);
+  }
 }
 
 }  // namespace vantrel

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <thread>
 #include <vector>
@@ -125,6 +126,65 @@ TEST(CoreDeinterlacer, EveryLayoutAndModeGivesItsBytesInAnyMemoryLayout) {
         ASSERT_TRUE(o == picture[i] || (may_ink && (o == 0 || o == 255))) << where << " " << i;
       }
       EXPECT_NE(upright.out, picture) << where;
+    }
+  }
+}
+
+// Deep samples are decided at 8 bits and built at full precision: a clip
+// whose samples are an 8-bit clip's times 2^s gives, in its top 8 bits, the
+// 8-bit clip's output; and the kept field of any deep clip passes through.
+TEST(CoreDeinterlacer, DeepSamplesGiveTheEightBitOutputInTheirTopBits) {
+  struct Case {
+    PixelFormat layout;
+    int32_t w, h;
+  };
+  const Case cases[] = {{kYuv420, 64, 48}, {kYuv411, 80, 32}, {kGrey, 48, 32}, {kYuv422, 70, 34}};
+  for (const Case& c : cases) {
+    const Bytes picture = Picture(GuardedFrame(c.layout, c.w, c.h), 9);
+    for (int bits : {9, 10, 12, 16}) {
+      const PixelFormat deep = WithBits(c.layout, bits);
+      const int shift = bits - 8;
+      Bytes scaled(2 * picture.size()), noisy(scaled.size());
+      std::mt19937 rng{uint32_t(bits)};
+      for (size_t i = 0; i < picture.size(); ++i) {
+        const uint16_t v = uint16_t(picture[i] << shift);
+        const uint16_t low = uint16_t(rng() & ((1u << shift) - 1));
+        std::memcpy(&scaled[2 * i], &v, 2);
+        const uint16_t n = uint16_t(v | low);
+        std::memcpy(&noisy[2 * i], &n, 2);
+      }
+      for (int mode = 0; mode <= 4; ++mode) {
+        RequestedParams requested;
+        requested.mode = mode;
+        requested.search_range = 8;
+        requested.match_threshold = 65535;  // so that blocks of these pictures are repaired
+        Deinterlacer core(requested);
+        const std::string where = std::string(LayoutName(c.layout)) + " " + std::to_string(bits) +
+                                  " bits mode " + std::to_string(mode);
+        const Outcome eight = Process(core, c.layout, c.w, c.h, picture, false);
+        const Outcome wide = Process(core, deep, c.w, c.h, scaled, mode % 2 == 1);
+        ASSERT_EQ(wide.result, FrameResult::kDone) << where;
+        Bytes top(picture.size());
+        for (size_t i = 0; i < top.size(); ++i) {
+          uint16_t v;
+          std::memcpy(&v, &wide.out[2 * i], 2);
+          top[i] = uint8_t(v >> shift);
+        }
+        EXPECT_EQ(FirstDifference(top, eight.out), -1) << where;
+        // Every odd line keeps the source's full precision.
+        if (!IsDeinterlacedSize(c.w, c.h)) continue;
+        const Outcome kept = Process(core, deep, c.w, c.h, noisy, false);
+        const FrameView shapes = PlaneShapes(deep, c.w, c.h);
+        size_t at = 0;
+        for (int p = 0; p < shapes.plane_count(); ++p) {
+          const size_t row = shapes.planes[p].row_bytes();
+          for (int32_t y = 0; y < shapes.planes[p].height; ++y, at += row) {
+            if (y % 2 == 1) {
+              ASSERT_TRUE(std::equal(&noisy[at], &noisy[at] + row, &kept.out[at])) << where;
+            }
+          }
+        }
+      }
     }
   }
 }

@@ -245,7 +245,6 @@ TEST(VapourSynth, ScriptErrorsNameTheArgumentOrFormatAndWhatToDo) {
   };
   const uint32_t yuv410 = VSVideoFormatId(cfYUV, stInteger, 8, 2, 2);
   const uint32_t yuv440 = VSVideoFormatId(cfYUV, stInteger, 8, 0, 1);
-  const uint32_t yuv420p10 = VSVideoFormatId(cfYUV, stInteger, 10, 1, 1);
   const uint32_t yuv422ps = VSVideoFormatId(cfYUV, stFloat, 32, 1, 0);
   const uint32_t grays = VSVideoFormatId(cfGray, stFloat, 32, 0, 0);
   const uint32_t rgb24 = VSVideoFormatId(cfRGB, stInteger, 8, 0, 0);
@@ -263,10 +262,8 @@ TEST(VapourSynth, ScriptErrorsNameTheArgumentOrFormatAndWhatToDo) {
       {{}, yuv410, {"YUV410P8", "4:2:0, 4:2:2, 4:4:4, 4:1:1 only",
                     "SeparateFields(clip, tff=True).resize.Bicubic(format=vs.YUV420P8)"}},
       {{}, yuv440, {"YUV440P8", "SeparateFields", "resize.Bicubic(format=vs.YUV444P8)"}},
-      {{}, yuv420p10,
-       {"YUV420P10", "up to 8 bits", "core.resize.Bicubic(clip, format=vs.YUV420P8)"}},
-      {{}, yuv422ps, {"YUV422PS", "integer", "core.resize.Bicubic(clip, format=vs.YUV422P8)"}},
-      {{}, grays, {"GrayS", "core.resize.Bicubic(clip, format=vs.GRAY8)"}},
+      {{}, yuv422ps, {"YUV422PS", "integer", "core.resize.Bicubic(clip, format=vs.YUV422P16)"}},
+      {{}, grays, {"GrayS", "core.resize.Bicubic(clip, format=vs.GRAY16)"}},
       {{}, rgb24, {"RGB24", "YUV and grey", "(clip, format=vs.YUV444P8, matrix_s"}},
   };
   for (const Case& c : cases) {
