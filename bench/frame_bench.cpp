@@ -4,6 +4,7 @@
 #include <time.h>
 
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <string>
 #include <random>
@@ -36,12 +37,28 @@ vantrel::ChromaSize ChromaOf(const Layout& l, uint32_t w, uint32_t h) {
   return {w >> l.shift_w, h >> l.shift_h};
 }
 
-// The frame's planes back to back: luma, then two chroma planes (if any).
-vantrel::FramePlanes Planes(uint8_t* block, uint32_t w, uint32_t h, vantrel::ChromaSize c) {
-  const ptrdiff_t luma = ptrdiff_t(w) * h, chroma = ptrdiff_t(c.width) * c.height;
-  return {{block, ptrdiff_t(w)},
-          {c.width ? block + luma : nullptr, ptrdiff_t(c.width)},
-          {c.width ? block + luma + chroma : nullptr, ptrdiff_t(c.width)}};
+// The frame's planes back to back: luma, then two chroma planes (if any),
+// of samples `bytes` bytes wide.
+vantrel::FramePlanes Planes(uint8_t* block, uint32_t w, uint32_t h, vantrel::ChromaSize c,
+                            int bytes) {
+  const ptrdiff_t luma = ptrdiff_t(w) * h * bytes, chroma = ptrdiff_t(c.width) * c.height * bytes;
+  return {{block, ptrdiff_t(w) * bytes},
+          {c.width ? block + luma : nullptr, ptrdiff_t(c.width) * bytes},
+          {c.width ? block + luma + chroma : nullptr, ptrdiff_t(c.width) * bytes}};
+}
+
+// The frame at `bits` bits: each sample times 2^(bits - 8), the bits below
+// noise, so that the deep samples are not all multiples.
+std::vector<uint8_t> Deepened(const std::vector<uint8_t>& frame, int bits) {
+  if (bits == 8) return frame;
+  std::vector<uint8_t> deep(2 * frame.size());
+  std::mt19937 rng(2);
+  const int shift = bits - 8;
+  for (size_t i = 0; i < frame.size(); ++i) {
+    const uint16_t v = uint16_t(frame[i] << shift | (rng() & ((1u << shift) - 1)));
+    std::memcpy(&deep[2 * i], &v, 2);
+  }
+  return deep;
 }
 
 // An interlaced frame: the woven picture (a moving object or a pan), or noise.
@@ -79,6 +96,8 @@ void BM_Frame(benchmark::State& state) {
   const Content content = Content(state.range(3));
   const uint32_t target = uint32_t(state.range(4));
   const Layout& layout = kLayouts[state.range(5)];
+  const int bits = int(state.range(6));
+  const int bytes = bits > 8 ? 2 : 1;
   const vantrel::ChromaSize chroma = ChromaOf(layout, w, h);
   EngineDsp dsp;
   vantrel::InitEngineDsp(&dsp, target);
@@ -86,18 +105,18 @@ void BM_Frame(benchmark::State& state) {
     state.SkipWithError("target not available");
     return;
   }
-  const std::vector<uint8_t> source = MakeFrame(w, h, chroma, content);
+  const std::vector<uint8_t> source = Deepened(MakeFrame(w, h, chroma, content), bits);
   std::vector<uint8_t> work(source.size()), out(source.size());
   DeinterlaceEngine engine(dsp);
-  if (!engine.Init(w, h, chroma)) {
+  if (!engine.Init(w, h, chroma, bits)) {
     state.SkipWithError("no memory for the engine");
     return;
   }
   EngineParams params;
   params.mode = mode;
   // Modes 0-3 in place on one block, mode 4 into a block of its own.
-  const vantrel::FramePlanes in = Planes(work.data(), w, h, chroma);
-  const vantrel::FramePlanes to = mode == 4 ? Planes(out.data(), w, h, chroma) : in;
+  const vantrel::FramePlanes in = Planes(work.data(), w, h, chroma, bytes);
+  const vantrel::FramePlanes to = mode == 4 ? Planes(out.data(), w, h, chroma, bytes) : in;
   for (auto _ : state) {
     work = source;  // modes 0-3 overwrite their input
     const double start = ThreadSeconds();
@@ -107,7 +126,7 @@ void BM_Frame(benchmark::State& state) {
     state.SetIterationTime(ThreadSeconds() - start);
   }
   state.SetLabel(std::string(vantrel::TargetName(target)) + " " + ContentName(content) + " " +
-                 layout.name);
+                 layout.name + " " + std::to_string(bits) + "-bit");
 }
 
 void Args(benchmark::internal::Benchmark* b) {
@@ -119,9 +138,13 @@ void Args(benchmark::internal::Benchmark* b) {
             // Other layouts differ in their chroma only: the modes that
             // rebuild it, on one content.
             if (layout > 0 && (mode < 2 || content != kPan)) continue;
-            b->Args({mode, size.first, size.second, content, int64_t(target), layout});
+            b->Args({mode, size.first, size.second, content, int64_t(target), layout, 8});
+            // Deep samples: 4:2:0 at 10 bits, beside the same frames at 8.
+            if (layout == 0 && content != kNoise) {
+              b->Args({mode, size.first, size.second, content, int64_t(target), layout, 10});
+            }
           }
-  b->ArgNames({"mode", "w", "h", "content", "target", "layout"})
+  b->ArgNames({"mode", "w", "h", "content", "target", "layout", "bits"})
       ->Unit(benchmark::kMillisecond)
       ->UseManualTime();
 }

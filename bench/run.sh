@@ -34,7 +34,7 @@ awk -F, '
   /^"BM_Frame\// {
     split($1, part, "/")
     for (i in part) { split(part[i], kv, ":"); arg[kv[1]] = kv[2] }
-    key = arg["mode"] "," arg["w"] "x" arg["h"] "," arg["content"] "," arg["layout"]
+    key = arg["mode"] "," arg["w"] "x" arg["h"] "," arg["content"] "," arg["layout"] "," arg["bits"]
     if (!(key in seen)) { seen[key] = 1; order[++n] = key }
     if ($9 == "") { t[key "," arg["target"]] = $3; ran[arg["target"]] = 1 }
   }
@@ -43,12 +43,12 @@ awk -F, '
     split("4:2:0 4:2:2 4:4:4 4:1:1 grey", layout_name, " ")
     split("0 1 2 4 8 16", bits, " ")
     split("scalar ssse3 sse4 avx2 avx3 neon", names, " ")
-    printf "%-6s %-5s %-10s %-9s", "layout", "mode", "size", "content"
+    printf "%-6s %-4s %-5s %-10s %-9s", "layout", "bits", "mode", "size", "content"
     for (b = 1; b <= 6; ++b) if (bits[b] in ran) { printf " %9s", names[b]; best = bits[b] }
     printf " %9s\n", "best x"
     for (k = 1; k <= n; ++k) {
       split(order[k], f, ",")
-      printf "%-6s %-5s %-10s %-9s", layout_name[f[4] + 1], f[1], f[2], content_name[f[3] + 1]
+      printf "%-6s %-4s %-5s %-10s %-9s", layout_name[f[4] + 1], f[5], f[1], f[2], content_name[f[3] + 1]
       for (b = 1; b <= 6; ++b) if (bits[b] in ran) printf " %9.3f", t[order[k] "," bits[b]]
       printf " %8.2fx\n", t[order[k] ",0"] / t[order[k] "," best]
     }
