@@ -113,8 +113,8 @@ TEST_F(Face, FramesAreTheCoresWithTheArgumentsGivenOrTheirDefaults) {
     std::string error;
     const Bytes in = FrameOf(src, 2);
     const Bytes want = CoreResult(in, c.pixel_type, c.width, c.height, c.expected);
-    const std::string where =
-        PixelTypeName(c.pixel_type) + " " + std::to_string(c.width) + "x" + std::to_string(c.height);
+    const std::string where = PixelTypeName(c.pixel_type) + " " + std::to_string(c.width) +
+                              "x" + std::to_string(c.height);
     EXPECT_EQ(Deinterlaced(source, c.args, &error, 2), want) << where;
     EXPECT_EQ(error, "");
     if (c.expected.mode == 3 && FormatOf(c.pixel_type)->PlaneCount() == 3) {
