@@ -127,10 +127,11 @@ struct Conversion {
 
 // Tried in this order, each when the type is still not one the filter
 // deinterlaces: the layout before the depth, so that a matrix works on
-// every bit the source has.
+// every bit the source has (ConvertToYUV444 takes every depth, ConvertToYV24
+// 8 bits only).
 constexpr Conversion kConversions[] = {
     {"RemoveAlphaPlane()", WithoutAlpha},
-    {"ConvertToYV24(matrix=\"Rec709\")", RgbToYuv444},
+    {"ConvertToYUV444(matrix=\"Rec709\")", RgbToYuv444},
     {"ConvertToYV411()", Yuv410To411},
     {"ConvertToYV12(interlaced=true)", OtherToYv12},
     {"ConvertBits(8)", EightBits},

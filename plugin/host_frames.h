@@ -9,8 +9,7 @@
 namespace vantrel {
 
 // Views of a host frame of a clip of `pixel_type`, in the core's `format`;
-// the read view is never written through. A plane that does not lie in the
-// frame's buffer has null data.
+// the read view is never written through.
 FrameView ReadView(const PVideoFrame& frame, PixelFormat format, int pixel_type);
 FrameView WriteView(const PVideoFrame& frame, PixelFormat format, int pixel_type);
 

@@ -163,7 +163,7 @@ TEST_F(Face, RefusalsAndFailuresAreErrorsNeverWrongFrames) {
       {AVS_CS_GENERIC_YUV422 | AVS_CS_SAMPLE_BITS_10,
        "YUV422P10 is not supported; convert with ConvertBits(8)"},
       {AVS_CS_GENERIC_RGBP,
-       "RGBP is not supported; convert with ConvertToYV24(matrix=\"Rec709\")"},
+       "RGBP is not supported; convert with ConvertToYUV444(matrix=\"Rec709\")"},
   };
   for (const auto& [pixel_type, message] : refused) {
     Deinterlaced(SourceClip(pixel_type, 64, 48), {}, &error);

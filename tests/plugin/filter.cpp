@@ -49,22 +49,6 @@ TEST(PluginFilter, HostFramesOfEveryLayoutGiveTheCoresBytesWithTheirChromaOrder)
   }
 }
 
-// The 2.5 interface cannot tell a frame's chroma size: a child whose frames
-// have smaller chroma planes than its clip's format has is passed on unread,
-// rather than read past its planes.
-TEST(PluginFilter, AChildFrameOfAnotherLayoutIsPassedOnUnread) {
-  struct SaysYv16 : host::MemorySourceClip {
-    explicit SaysYv16(const VideoInfo& vi) : MemorySourceClip(vi, test::PictureOf(vi)), says(vi) {
-      says.pixel_type = VideoInfo::CS_YV16;
-    }
-    const VideoInfo& GetVideoInfo() override { return says; }
-    VideoInfo says;
-  };
-  Environment env(FrameLayout::kHostLike);
-  const PClip source(new SaysYv16(MakeInfo(VideoInfo::CS_YV12, 64, 48)));
-  EXPECT_EQ(test::FrameOf(test::Filter(source), env), test::FrameOf(source, env));
-}
-
 TEST(PluginFilter, WithoutMmxAndSseNothingIsWritten) {
   Environment env(FrameLayout::kHostLike);  // fresh planes hold the guard byte
   const VideoInfo vi = MakeInfo(VideoInfo::CS_YV12, 64, 48);

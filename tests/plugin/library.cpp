@@ -173,7 +173,7 @@ TEST(PluginLibrary, OtherPixelTypesAreRefusedNamingFormatAndConversion) {
     const PClip source = test::MemoryClip(MakeInfo(pixel_type, 64, 48));
     return ScriptError([&] { env.CallPositional("VantrelDeinterlace", {AVSValue(source)}); });
   };
-  const std::string to_yv24 = "ConvertToYV24(matrix=\"Rec709\")";
+  const std::string to_yuv444 = "ConvertToYUV444(matrix=\"Rec709\")";
   struct Case {
     uint32_t pixel_type;
     const char* name;
@@ -183,14 +183,14 @@ TEST(PluginLibrary, OtherPixelTypesAreRefusedNamingFormatAndConversion) {
       {0xA0000109, "YUV9", "ConvertToYV411()"},
       {0x88000008, "YUVA420", "RemoveAlphaPlane()"},
       {0x8800030B, "YUVA444", "RemoveAlphaPlane()"},
-      {0x90000001, "RGBP", to_yv24},
-      {0x90000002, "RGBAP", "RemoveAlphaPlane()." + to_yv24},
+      {0x90000001, "RGBP", to_yuv444},
+      {0x90000002, "RGBAP", "RemoveAlphaPlane()." + to_yuv444},
       {0xA0050008, "YUV420P10", "ConvertBits(8)"},
       {0xA0020008, "YUV420PS", "ConvertBits(8)"},
       {0xA001030B, "YUV444P16", "ConvertBits(8)"},
       {0xA0050308, "YUV422P10", "ConvertBits(8)"},
-      {0x50010001, "RGB48", to_yv24 + ".ConvertBits(8)"},
-      {0x90060001, "RGBP12", to_yv24 + ".ConvertBits(8)"},
+      {0x50010001, "RGB48", to_yuv444 + ".ConvertBits(8)"},
+      {0x90060001, "RGBP12", to_yuv444 + ".ConvertBits(8)"},
       {0xE0020000, "Y32", "ConvertBits(8)"},
       {0x88060308, "YUVA422P12", "RemoveAlphaPlane().ConvertBits(8)"},
       {0x12345678, "pixel type 0x12345678", "ConvertToYV12(interlaced=true)"},
