@@ -24,7 +24,9 @@ TEST(PluginFilter, HostFramesOfEveryLayoutGiveTheCoresBytesWithTheirChromaOrder)
                        VideoInfo::CS_YV24, VideoInfo::CS_YV411, VideoInfo::CS_Y8,
                        VideoInfo::CS_YUY2, VideoInfo::CS_BGR24, VideoInfo::CS_BGR32};
   for (const int type : types) {
-    for (const auto& size : {std::pair{64, 48}, std::pair{70, 36}, std::pair{76, 36}}) {
+    // 80: 4:1:1 chroma 20 wide, a multiple of 4 only.
+    for (const auto& size : {std::pair{64, 48}, std::pair{80, 48}, std::pair{70, 36},
+                             std::pair{76, 36}}) {
       const VideoInfo vi = MakeInfo(type, size.first, size.second);
       const PixelFormat format = *FormatOf(type);
       if (!format.Fits(vi.width, vi.height)) continue;
