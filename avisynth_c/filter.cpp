@@ -1,16 +1,12 @@
 #include "avisynth_c/filter.h"
 
 #include <new>
-#include <optional>
 #include <string>
 
 #include "avisynth_c/arguments.h"
 #include "avisynth_c/face.h"
 #include "avisynth_c/host_frames.h"
-#include "avisynth_c/regions.h"
-#include "avisynth_shared/pixel_types.h"
-#include "avisynth_shared/script_functions.h"
-#include "core/deinterlacer.h"
+#include "avisynth_shared/frame_flow.h"
 
 namespace vantrel::avs_c {
 namespace {
@@ -20,65 +16,50 @@ const char kFrameFailed[] = "VantrelDeinterlace: not enough memory to process a 
 const char kCreateFailed[] = "VantrelDeinterlace: the filter could not be created";
 
 struct Filter {
-  Filter(const HostLink& link, const RequestedParams& requested)
-      : api(link.api), core(requested, link.allocate),
-        processes(PassesProcessorGate(link.detect_cpu())) {}
+  Filter(const HostLink& link, int pixel_type, const RequestedParams& requested)
+      : api(link.api), flow(pixel_type, requested, link.detect_cpu(), link.allocate) {}
   const AvsCApi& api;
-  Deinterlacer core;
-  const bool processes;  // the processor gate, probed once
+  FrameFlow flow;
 };
 
-Filter& FilterOf(AVS_FilterInfo* fi) { return *static_cast<Filter*>(fi->user_data); }
+// The frame flow's trait for the C interface: a failure is a null frame with
+// the error in the host's slot, which the host throws once get_frame returns.
+struct CFace {
+  using Frame = FrameRef;
+  using Result = AVS_VideoFrame*;
 
-// The host throws fi->error once get_frame returns; the text must outlive it.
-AVS_VideoFrame* Refuse(AVS_FilterInfo* fi, const std::string& message) {
-  const char* kept = FilterOf(fi).api.avs_save_string(fi->env, message.c_str(), -1);
-  fi->error = kept ? kept : kFrameFailed;
-  return nullptr;
-}
-
-bool SameShape(const FrameView& a, const FrameView& b) {
-  for (int i = 0; i < a.plane_count(); ++i) {
-    if (a.planes[i].width != b.planes[i].width || a.planes[i].height != b.planes[i].height ||
-        !a.planes[i].data || !b.planes[i].data) {
-      return false;
+  FrameRef Source(int n) { return FrameRef(api, api.avs_get_frame(fi->child, n)); }
+  FrameRef NewFrame(int n) {
+    FrameRef frame(api, api.avs_new_video_frame_a(fi->env, &fi->vi, 16));
+    if (!frame) {
+      const char* why = api.avs_get_error(fi->env);
+      Raise(why ? why : NoFrameMemoryMessage(n));
     }
+    return frame;
   }
-  return true;
-}
+  FrameView ReadView(const FrameRef& f, PixelFormat format, int pixel_type) {
+    return avs_c::ReadView(api, f.get(), format, pixel_type);
+  }
+  FrameView WriteView(const FrameRef& f, PixelFormat format, int pixel_type) {
+    return avs_c::WriteView(api, f.get(), format, pixel_type);
+  }
+  AVS_VideoFrame* Deliver(FrameRef& f) { return f.Release(); }
+  // The text must outlive the call: the host reads it after get_frame returns.
+  AVS_VideoFrame* Raise(const std::string& message) {
+    const char* kept = api.avs_save_string(fi->env, message.c_str(), -1);
+    fi->error = kept ? kept : kFrameFailed;
+    return nullptr;
+  }
 
-AVS_VideoFrame* ProcessFrame(AVS_FilterInfo* fi, int n) {
-  Filter& filter = FilterOf(fi);
-  const AvsCApi& api = filter.api;
-  FrameRef src(api, api.avs_get_frame(fi->child, n));
-  if (!src.get()) return nullptr;  // the host throws the child's error
-  // VantrelDeinterlace refuses other clips; a filter built around that check
-  // passes their frames on rather than guess at their layout.
-  const std::optional<PixelFormat> format = FormatOf(fi->vi.pixel_type);
-  if (!format) return src.Release();
-  FrameRef dst(api, api.avs_new_video_frame_a(fi->env, &fi->vi, 16));
-  if (!dst.get()) {
-    const char* why = api.avs_get_error(fi->env);
-    return Refuse(fi, why ? why : NoFrameMemoryMessage(n));
-  }
-  if (!filter.processes) return dst.Release();
-
-  const FrameView in = ReadView(api, src.get(), *format, fi->vi.pixel_type);
-  const FrameView out = WriteView(api, dst.get(), *format, fi->vi.pixel_type);
-  // A child whose frames do not match the clip's format cannot be read safely.
-  if (!SameShape(in, out)) return src.Release();
-  const FrameResult result = filter.core.Process(in, out, ProcessRegionList());
-  if (result != FrameResult::kDone) {
-    // The new frame holds no picture: better the host's error than a frame
-    // that only looks processed.
-    return Refuse(fi, FrameFailedMessage(n, result));
-  }
-  return dst.Release();
-}
+  const AvsCApi& api;
+  AVS_FilterInfo* fi;
+};
 
 AVS_VideoFrame* GetFrame(AVS_FilterInfo* fi, int n) noexcept {
   try {
-    return ProcessFrame(fi, n);
+    Filter& filter = *static_cast<Filter*>(fi->user_data);
+    CFace face{filter.api, fi};
+    return filter.flow.Serve(face, n);
   } catch (...) {
     // Only memory can run out here (messages, the working sets' lock).
     fi->error = kFrameFailed;
@@ -131,7 +112,7 @@ AVS_Value Apply(const HostLink& link, AVS_ScriptEnvironment* env, const AVS_Valu
   if (!FormatOf(pixel_type)) {
     return Refusal(api, env, UnsupportedPixelTypeMessage(pixel_type).c_str(), kCreateFailed);
   }
-  auto* filter = new (std::nothrow) Filter(link, requested);
+  auto* filter = new (std::nothrow) Filter(link, pixel_type, requested);
   if (!filter) return avs_new_value_error(kNoFilterMemoryMessage);
   fi->user_data = filter;
   fi->get_frame = GetFrame;

@@ -14,10 +14,12 @@ class FrameRef {
   ~FrameRef() {
     if (frame_) api_.avs_release_video_frame(frame_);
   }
+  FrameRef(FrameRef&& other) noexcept : api_(other.api_), frame_(other.Release()) {}
   FrameRef(const FrameRef&) = delete;
   FrameRef& operator=(const FrameRef&) = delete;
 
   AVS_VideoFrame* get() const { return frame_; }
+  explicit operator bool() const { return frame_ != nullptr; }
   // Hands the reference on (to the host, as get_frame's result).
   AVS_VideoFrame* Release() {
     AVS_VideoFrame* frame = frame_;

@@ -2,32 +2,25 @@
 
 #include "avisynth_c/arguments.h"
 #include "avisynth_c/face.h"
+#include "avisynth_shared/regions.h"
 #include "avisynth_shared/script_functions.h"
 
 namespace vantrel::avs_c {
-
-RegionList& ProcessRegionList() {
-  static RegionList list;
-  return list;
-}
-
 namespace {
 
-// A call that leaves out a corner describes no rectangle: the script is told
-// rather than left with a region that silently does nothing.
 AVS_Value AppendFromArgs(const AVS_Value& args, uint8_t kind, const char* function,
                          AVS_ScriptEnvironment* env, void* user_data) noexcept {
   const AvsCApi& api = static_cast<const HostLink*>(user_data)->api;
-  if (!Given(args, 1) || !Given(args, 2) || !Given(args, 3)) {
-    try {
-      return Refusal(api, env, MissingCornerMessage(function).c_str(), function);
-    } catch (...) {
-      return avs_new_value_error(function);
-    }
+  if (AppendRegionFromArgs(
+          kind, [&](int i) { return Given(args, i); },
+          [&](int i) { return IntArg(args, i, 0); })) {
+    return avs_new_value_bool(true);
   }
-  AppendRegion(ProcessRegionList(), kind, IntArg(args, 0, 0), IntArg(args, 1, 0),
-               IntArg(args, 2, 0), IntArg(args, 3, 0));
-  return avs_new_value_bool(true);
+  try {
+    return Refusal(api, env, MissingCornerMessage(function).c_str(), function);
+  } catch (...) {
+    return avs_new_value_error(function);
+  }
 }
 
 }  // namespace

@@ -43,26 +43,7 @@ constexpr Named kSubsamplings[] = {
 // usually goes without a size.
 std::string Depth(int bits) { return bits == 32 ? "S" : std::to_string(bits); }
 
-}  // namespace
-
-std::optional<PixelFormat> FormatOf(int pixel_type) {
-  switch (pixel_type) {
-    case AVS_CS_YV12:
-    case AVS_CS_I420: return kYuv420;
-    case AVS_CS_YUY2: return kYuy2;
-    case AVS_CS_BGR24: return kRgb24;
-    case AVS_CS_BGR32: return kRgb32;
-    default: return std::nullopt;
-  }
-}
-
-HostPlanes HostPlaneOrder(int pixel_type) {
-  if (pixel_type == AVS_CS_I420) return {{AVS_PLANAR_Y, AVS_PLANAR_U, AVS_PLANAR_V}};
-  if (pixel_type & AVS_CS_PLANAR) return {{AVS_PLANAR_Y, AVS_PLANAR_V, AVS_PLANAR_U}};
-  return {{0, 0, 0}};
-}
-
-std::string PixelTypeName(int pixel_type) {
+std::optional<std::string> NameOf(int pixel_type) {
   for (const Named& single : kSingles) {
     if (pixel_type == single.pixel_type) return single.name;
   }
@@ -81,23 +62,116 @@ std::string PixelTypeName(int pixel_type) {
       }
     }
   }
+  return std::nullopt;
+}
+
+// Every pixel type the filter takes and the core's format of each; a depth
+// the core learns is rows here, e.g. AVS_CS_GENERIC_YUV422 |
+// AVS_CS_SAMPLE_BITS_10 as WithBits(kYuv422, 10).
+struct Mapped {
+  int pixel_type;
+  PixelFormat format;
+};
+
+constexpr Mapped kMapped[] = {
+    {AVS_CS_YV12, kYuv420},  {AVS_CS_I420, kYuv420}, {AVS_CS_YV16, kYuv422},
+    {AVS_CS_YV24, kYuv444},  {AVS_CS_YV411, kYuv411}, {AVS_CS_Y8, kGrey},
+    {AVS_CS_YUY2, kYuy2},    {AVS_CS_BGR24, kRgb24},  {AVS_CS_BGR32, kRgb32},  // the notice
+};
+
+bool Deinterlaced(int type) {
+  const std::optional<PixelFormat> format = FormatOf(type);
+  return format && format->Planar();
+}
+
+constexpr int kRgbPlanes = AVS_CS_PLANAR | AVS_CS_BGR;
+constexpr int kLayoutBits = AVS_CS_PLANAR | AVS_CS_INTERLEAVED | AVS_CS_YUV | AVS_CS_BGR |
+                            AVS_CS_SUB_WIDTH_MASK | AVS_CS_SUB_HEIGHT_MASK;
+
+// Each conversion gives the type it makes of `type`, or AVS_CS_UNKNOWN when
+// it does not apply.
+int WithoutAlpha(int type) {
+  if ((type & AVS_CS_PLANAR) && (type & AVS_CS_YUVA)) return (type & ~AVS_CS_YUVA) | AVS_CS_YUV;
+  if ((type & (kRgbPlanes | AVS_CS_INTERLEAVED | 3)) == (kRgbPlanes | AVS_CS_RGBA_TYPE)) {
+    return (type & ~AVS_CS_RGBA_TYPE) | AVS_CS_RGB_TYPE;
+  }
+  return AVS_CS_UNKNOWN;
+}
+
+// Planar or packed RGB: 4:4:4 keeps every sample.
+int RgbToYuv444(int type) {
+  return type & AVS_CS_BGR ? AVS_CS_GENERIC_YUV444 | (type & AVS_CS_SAMPLE_BITS_MASK)
+                           : AVS_CS_UNKNOWN;
+}
+
+// 4:1:0 to the layout of the same chroma width.
+int Yuv410To411(int type) {
+  return (type & kLayoutBits) == (AVS_CS_YUV9 & kLayoutBits)
+             ? (type & ~AVS_CS_SUB_HEIGHT_MASK) | AVS_CS_SUB_HEIGHT_1
+             : AVS_CS_UNKNOWN;
+}
+
+// Any other layout (and a value that names none) to the classic one.
+int OtherToYv12(int type) {
+  return Deinterlaced(type & ~AVS_CS_SAMPLE_BITS_MASK) ? AVS_CS_UNKNOWN : AVS_CS_YV12;
+}
+
+int EightBits(int type) {
+  return type & AVS_CS_SAMPLE_BITS_MASK ? type & ~AVS_CS_SAMPLE_BITS_MASK : AVS_CS_UNKNOWN;
+}
+
+struct Conversion {
+  const char* script;
+  int (*to)(int type);
+};
+
+// Tried in this order, each when the type is still not one the filter
+// deinterlaces: the layout before the depth, so that a matrix works on
+// every bit the source has (ConvertToYUV444 takes every depth, ConvertToYV24
+// 8 bits only).
+constexpr Conversion kConversions[] = {
+    {"RemoveAlphaPlane()", WithoutAlpha},
+    {"ConvertToYUV444(matrix=\"Rec709\")", RgbToYuv444},
+    {"ConvertToYV411()", Yuv410To411},
+    {"ConvertToYV12(interlaced=true)", OtherToYv12},
+    {"ConvertBits(8)", EightBits},
+};
+
+}  // namespace
+
+std::optional<PixelFormat> FormatOf(int pixel_type) {
+  for (const Mapped& m : kMapped) {
+    if (pixel_type == m.pixel_type) return m.format;
+  }
+  return std::nullopt;
+}
+
+HostPlanes HostPlaneOrder(int pixel_type) {
+  if (pixel_type & AVS_CS_UPLANEFIRST) return {{AVS_PLANAR_Y, AVS_PLANAR_U, AVS_PLANAR_V}};
+  if (pixel_type & AVS_CS_PLANAR) return {{AVS_PLANAR_Y, AVS_PLANAR_V, AVS_PLANAR_U}};
+  return {{0, 0, 0}};
+}
+
+std::string PixelTypeName(int pixel_type) {
+  if (const std::optional<std::string> name = NameOf(pixel_type)) return *name;
   char hex[32];
   std::snprintf(hex, sizeof hex, "pixel type 0x%08X", unsigned(pixel_type));
   return hex;
 }
 
 std::string UnsupportedPixelTypeMessage(int pixel_type) {
-  const int eight_bit = pixel_type & ~AVS_CS_SAMPLE_BITS_MASK;
-  bool deep = false;
-  for (const SampleSize& size : kSampleSizes) {
-    deep |= size.bits > 8 && (pixel_type & AVS_CS_SAMPLE_BITS_MASK) == size.field;
-  }
-  const bool yv12_at_eight = eight_bit == AVS_CS_YV12 || eight_bit == AVS_CS_I420;
   std::string conversion;
-  if (deep) conversion = "ConvertBits(8)";
-  if (!yv12_at_eight) conversion += std::string(deep ? "." : "") + "ConvertToYV12(interlaced=true)";
-  return std::string(kDeinterlaceFunction.name) + ": " + PixelTypeName(pixel_type) + " is not supported; convert with " +
-         conversion;
+  // Bits that name no format say nothing of what to convert.
+  int type = NameOf(pixel_type) ? pixel_type : AVS_CS_UNKNOWN;
+  for (const Conversion& c : kConversions) {
+    if (Deinterlaced(type)) break;
+    const int converted = c.to(type);
+    if (converted == AVS_CS_UNKNOWN) continue;
+    conversion += (conversion.empty() ? "" : ".") + std::string(c.script);
+    type = converted;
+  }
+  return std::string(kDeinterlaceFunction.name) + ": " + PixelTypeName(pixel_type) +
+         " is not supported; convert with " + conversion;
 }
 
 }  // namespace vantrel

@@ -1,7 +1,7 @@
-// AviSynth's pixel types as both AviSynth faces meet them: the five the
-// filter knows, recognised by their whole value (newer hosts set further bits
-// for further formats, and a mask test would take several of them for
-// 4:2:0), and the script error for every other.
+// AviSynth's pixel types as both AviSynth faces meet them: the ones the
+// filter takes, recognised by their whole value (newer hosts set further bits
+// for further formats, and a mask test would take several of them for one
+// layout), and the script error for every other.
 #pragma once
 
 #include <optional>
@@ -28,7 +28,7 @@ HostPlanes HostPlaneOrder(int pixel_type);
 std::string PixelTypeName(int pixel_type);
 
 // What VantrelDeinterlace answers a clip of another type: its format and the
-// conversion that makes it one the filter processes.
+// conversions that make it the nearest one the filter deinterlaces.
 std::string UnsupportedPixelTypeMessage(int pixel_type);
 
 }  // namespace vantrel

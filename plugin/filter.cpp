@@ -1,12 +1,38 @@
 #include "plugin/filter.h"
 
-#include <cstdlib>
+#include <string>
 
-#include "avisynth_shared/script_functions.h"
 #include "plugin/host_frames.h"
-#include "plugin/regions.h"
 
 namespace vantrel {
+namespace {
+
+// The frame flow's trait for the 2.5 interface: the host's calls throw their
+// own errors, so no frame reference is ever empty but one a child gave.
+struct ClassicFace {
+  using Frame = PVideoFrame;
+  using Result = PVideoFrame;
+
+  PVideoFrame Source(int n) { return child->GetFrame(n, env); }
+  PVideoFrame NewFrame(int) { return env->NewVideoFrame(vi, 16); }
+  FrameView ReadView(const PVideoFrame& f, PixelFormat format, int pixel_type) {
+    return vantrel::ReadView(f, format, pixel_type);
+  }
+  FrameView WriteView(const PVideoFrame& f, PixelFormat format, int pixel_type) {
+    return vantrel::WriteView(f, format, pixel_type);
+  }
+  PVideoFrame Deliver(const PVideoFrame& f) { return f; }
+  PVideoFrame Raise(const std::string& message) {
+    env->ThrowError("%s", message.c_str());
+    return PVideoFrame();  // not reached: the host's ThrowError throws
+  }
+
+  const PClip& child;
+  const VideoInfo& vi;
+  IScriptEnvironment* env;
+};
+
+}  // namespace
 
 DeinterlaceFilter::DeinterlaceFilter(PClip source, int mode, int search_range,
                                      int comb_threshold, int match_threshold,
@@ -19,38 +45,11 @@ DeinterlaceFilter::DeinterlaceFilter(PClip source, int mode, int search_range,
 
 DeinterlaceFilter::DeinterlaceFilter(PClip source, const RequestedParams& requested,
                                      const CpuFeatures& cpu)
-    : GenericVideoFilter(source), core_(requested), processes_(PassesProcessorGate(cpu)) {}
-
-static bool SameShape(const FrameView& a, const FrameView& b) {
-  for (int i = 0; i < a.plane_count(); ++i) {
-    if (a.planes[i].width != b.planes[i].width || a.planes[i].height != b.planes[i].height ||
-        !a.planes[i].data || !b.planes[i].data) {
-      return false;
-    }
-  }
-  return true;
-}
+    : GenericVideoFilter(source), flow_(vi.pixel_type, requested, cpu) {}
 
 PVideoFrame DeinterlaceFilter::GetFrame(int n, IScriptEnvironment* env) {
-  PVideoFrame src = child->GetFrame(n, env);
-  // VantrelDeinterlace refuses other clips; a filter built around that check
-  // passes their frames on rather than guess at their layout.
-  const std::optional<PixelFormat> format = FormatOf(vi.pixel_type);
-  if (!format) return src;
-  PVideoFrame dst = env->NewVideoFrame(vi, 16);
-  if (!processes_) return dst;
-
-  const FrameView in = ReadView(src, *format, vi.pixel_type);
-  const FrameView out = WriteView(dst, *format, vi.pixel_type);
-  // A child whose frames do not match the clip's format cannot be read safely.
-  if (!SameShape(in, out)) return src;
-  const FrameResult result = core_.Process(in, out, ProcessRegionList());
-  if (result != FrameResult::kDone) {
-    // The new frame holds no picture: better the host's error than a frame
-    // that only looks processed.
-    env->ThrowError("%s", FrameFailedMessage(n, result).c_str());
-  }
-  return dst;
+  ClassicFace face{child, vi, env};
+  return flow_.Serve(face, n);
 }
 
 }  // namespace vantrel

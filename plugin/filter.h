@@ -1,12 +1,9 @@
-// The clip VantrelDeinterlace hands to the host: for every requested frame it
-// asks the host for a new frame and lets the filter core fill it from the
-// child's frame, with the process-wide region list. GetFrame may run on
-// several threads at once.
+// The clip VantrelDeinterlace hands to the host: the AviSynth frame flow
+// (avisynth_shared/frame_flow.h) over the 2.5 interface's frames, its errors
+// thrown through the host.
 #pragma once
 
-#include "avisynth_shared/script_functions.h"
-#include "core/deinterlacer.h"
-#include "engine/cpu.h"
+#include "avisynth_shared/frame_flow.h"
 #include "sdk/avisynth.h"
 
 namespace vantrel {
@@ -29,13 +26,12 @@ class DeinterlaceFilter : public GenericVideoFilter {
   const VideoInfo& GetVideoInfo() override { return vi; }
   ~DeinterlaceFilter() override = default;
 
-  const RequestedParams& GetRequestedParams() const { return core_.requested(); }
+  const RequestedParams& GetRequestedParams() const { return flow_.requested(); }
   // Lets tests count the buffer allocations or make them fail on demand.
-  void SetAllocator(AllocateFn allocate) { core_.SetAllocator(allocate); }
+  void SetAllocator(AllocateFn allocate) { flow_.SetAllocator(allocate); }
 
  private:
-  Deinterlacer core_;
-  const bool processes_;  // the processor gate, probed once
+  FrameFlow flow_;
 };
 
 }  // namespace vantrel

@@ -6,7 +6,9 @@ template <typename Pointer>
 static FrameView MakeView(const PVideoFrame& frame, PixelFormat format, int pixel_type,
                           Pointer pointer_of) {
   // The 2.5 interface's frames know only 4:2:0 chroma (half the luma's
-  // sides): chroma sizes come from the format, pitches from the frame.
+  // sides), but the host lays out every planar type with chroma planes of
+  // its format's sizes at their own pitch (pitchUV): chroma sizes come from
+  // the format, pitches from the frame.
   FrameView view = PlaneShapes(format, frame->GetRowSize() / format.SampleBytes(),
                                frame->GetHeight());
   const HostPlanes order = HostPlaneOrder(pixel_type);

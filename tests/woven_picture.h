@@ -34,4 +34,19 @@ inline void WeavePicture(uint8_t* luma, uint32_t width, uint32_t height, int dx,
   }
 }
 
+// The AviSynth faces' picture, sample by sample (plane 0: luma or a packed
+// frame's plane, 1: U, 2: V; x and `width` in bytes): the scene, whose middle
+// ninth moved by 3 + n between the fields of frame n, over eight flat lines
+// at the bottom whose comb mark on line height - 4 the detector's last row
+// decides: V's first lines (100) give it, U's (140) do not. A face that
+// hands the core the wrong chroma plane first gives other bytes.
+inline uint8_t FaceSample(int n, int plane, int x, int y, int width, int height) {
+  if (plane != 0) return y < 4 ? (plane == 2 ? 100 : 140) : SceneSample(y, x, plane);
+  const int from_bottom = height - y;
+  if (from_bottom <= 8) return from_bottom == 1 || from_bottom == 3 ? 112 : 100;
+  const bool moved = y % 2 == 0 && 3 * y > height && 3 * y < 2 * height && 3 * x > width &&
+                     3 * x < 2 * width;
+  return SceneSample(y, x + (moved ? 3 + n : 0), 0);
+}
+
 }  // namespace vantrel::test

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "avisynth_c/face.h"
-#include "avisynth_c/regions.h"
 #include "avisynth_c/stand_in.h"
 #include "avisynth_shared/pixel_types.h"
+#include "avisynth_shared/regions.h"
 #include "core/deinterlacer.h"
 
 namespace vantrel {
@@ -25,14 +25,17 @@ AVS_Value Int(int64_t v) {
   return a;
 }
 
-// The filter core's answer for a tight frame (Y, U, V).
+// The filter core's answer for a tight frame (Y, U, V), the core given the
+// chroma plane the type stores first, V for every type but I420 (or, with
+// as_stored false, the other).
 Bytes CoreResult(const Bytes& tight, int pixel_type, int width, int height,
-                 const RequestedParams& requested = {}, const RegionList& regions = {}) {
+                 const RequestedParams& requested = {}, const RegionList& regions = {},
+                 bool as_stored = true) {
   const PixelFormat format = *FormatOf(pixel_type);
   Bytes in = tight, out(tight.size());
   FrameView a = BlockView(format, in.data(), width, height);
   FrameView b = BlockView(format, out.data(), width, height);
-  if (pixel_type == AVS_CS_YV12) {  // the core takes V first
+  if ((pixel_type != AVS_CS_I420) == as_stored) {
     std::swap(a.planes[1], a.planes[2]);
     std::swap(b.planes[1], b.planes[2]);
   }
@@ -44,7 +47,7 @@ struct Face : ::testing::Test {
   Face() {
     link.api = StandInApi();
     EXPECT_TRUE(avs_c::AddScriptFunctions(&link, &env));
-    avs_c::ProcessRegionList().Clear();
+    ProcessRegionList().Clear();
   }
   ~Face() override { EXPECT_EQ(g_live_frames.load(), 0) << "frames not released"; }
 
@@ -91,6 +94,15 @@ TEST_F(Face, FramesAreTheCoresWithTheArgumentsGivenOrTheirDefaults) {
       // Beyond 32 bits: out of range, so the default, never the low bits (0).
       {AVS_CS_YV12, 96, 64, {Int(int64_t(1) << 32)}, {INT32_MAX, 16, 48, 8192, 257, false, true}},
       {AVS_CS_YV12, 40, 36, {}, {}},  // the size notice
+      // Every layout: the detector's last row from V (U for I420).
+      {AVS_CS_I420, 64, 48, {Int(3)}, {3, 16, 48, 8192, 257, false, true}},
+      {AVS_CS_YV16, 64, 48, {Int(3)}, {3, 16, 48, 8192, 257, false, true}},
+      {AVS_CS_YV24, 64, 48, {Int(3)}, {3, 16, 48, 8192, 257, false, true}},
+      {AVS_CS_YV411, 64, 48, {Int(3)}, {3, 16, 48, 8192, 257, false, true}},
+      {AVS_CS_Y8, 64, 48, {Int(3)}, {3, 16, 48, 8192, 257, false, true}},
+      {AVS_CS_YV16, 64, 48, {}, {}},
+      {AVS_CS_YV411, 76, 36, {}, {}},
+      {AVS_CS_Y8, 70, 36, {}, {}},
       {AVS_CS_YUY2, 32, 32, {}, {}},
       {AVS_CS_BGR24, 32, 32, {}, {}},
       {AVS_CS_BGR32, 32, 32, {}, {}},
@@ -99,10 +111,16 @@ TEST_F(Face, FramesAreTheCoresWithTheArgumentsGivenOrTheirDefaults) {
     const auto source = SourceClip(c.pixel_type, c.width, c.height);
     const AVS_Value src = ClipValue(source);
     std::string error;
-    EXPECT_EQ(Deinterlaced(source, c.args, &error, 2),
-              CoreResult(FrameOf(src, 2), c.pixel_type, c.width, c.height, c.expected))
-        << std::hex << c.pixel_type << std::dec << " " << c.width << "x" << c.height;
+    const Bytes in = FrameOf(src, 2);
+    const Bytes want = CoreResult(in, c.pixel_type, c.width, c.height, c.expected);
+    const std::string where = PixelTypeName(c.pixel_type) + " " + std::to_string(c.width) +
+                              "x" + std::to_string(c.height);
+    EXPECT_EQ(Deinterlaced(source, c.args, &error, 2), want) << where;
     EXPECT_EQ(error, "");
+    if (c.expected.mode == 3 && FormatOf(c.pixel_type)->PlaneCount() == 3) {
+      EXPECT_NE(CoreResult(in, c.pixel_type, c.width, c.height, c.expected, {}, false), want)
+          << where << ": the picture does not tell V's first lines from U's";
+    }
     Free(src);
   }
 }
@@ -126,7 +144,7 @@ TEST_F(Face, RegionsApplyToEveryFilterWhoeverAddedThemUpToTheListsEnd) {
                                     {2, 16, 48, 8192, 257, false, true}, regions);
   EXPECT_EQ(FrameOf(before, 1), expected);
   EXPECT_EQ(FrameOf(after, 1), expected);
-  while (avs_c::ProcessRegionList().Count() < RegionList::kCapacity) {
+  while (ProcessRegionList().Count() < RegionList::kCapacity) {
     Region("VTDeinterlace_AddRegion", {Int(0), Int(0), Int(0), Int(1)}, &error);  // empty
   }
   EXPECT_TRUE(Region("VTDeinterlace_SubRegion", {Int(0), Int(0), Int(96), Int(64)}, &error));
@@ -140,9 +158,17 @@ TEST_F(Face, RefusalsAndFailuresAreErrorsNeverWrongFrames) {
   std::string error;
   Call(&env, "VantrelDeinterlace", {Int(1)}, &error);
   EXPECT_EQ(error, "VantrelDeinterlace: the first argument must be a clip");
-  Deinterlaced(SourceClip(AVS_CS_YV16, 64, 48), {}, &error);
-  EXPECT_EQ(error, "VantrelDeinterlace: YV16 is not supported; convert with "
-                   "ConvertToYV12(interlaced=true)");
+  const std::pair<int, const char*> refused[] = {
+      {AVS_CS_GENERIC_YUVA422, "YUVA422 is not supported; convert with RemoveAlphaPlane()"},
+      {AVS_CS_GENERIC_YUV422 | AVS_CS_SAMPLE_BITS_10,
+       "YUV422P10 is not supported; convert with ConvertBits(8)"},
+      {AVS_CS_GENERIC_RGBP,
+       "RGBP is not supported; convert with ConvertToYUV444(matrix=\"Rec709\")"},
+  };
+  for (const auto& [pixel_type, message] : refused) {
+    Deinterlaced(SourceClip(pixel_type, 64, 48), {}, &error);
+    EXPECT_EQ(error, std::string("VantrelDeinterlace: ") + message);
+  }
   for (const char* name : {"VTDeinterlace_AddRegion", "VTDeinterlace_SubRegion"}) {
     EXPECT_FALSE(Region(name, {Int(0), Int(0), Int(32)}, &error));
     EXPECT_EQ(error, std::string(name) + ": needs four numbers x1, y1, x2, y2");

@@ -16,12 +16,15 @@ struct TypeCase {
   const char* name;
   int pixel_type;
   int bytes_per_pixel;  // of the first plane
-  bool planar;
+  bool chroma;          // two chroma planes of width >> shift_w, height >> shift_h
+  int shift_w, shift_h;
 };
 const TypeCase kTypes[] = {
-    {"I420", VideoInfo::CS_I420, 1, true},    {"YV12", VideoInfo::CS_YV12, 1, true},
-    {"YUY2", VideoInfo::CS_YUY2, 2, false},   {"RGB24", VideoInfo::CS_BGR24, 3, false},
-    {"RGB32", VideoInfo::CS_BGR32, 4, false},
+    {"I420", VideoInfo::CS_I420, 1, true, 1, 1},    {"YV12", VideoInfo::CS_YV12, 1, true, 1, 1},
+    {"YV16", VideoInfo::CS_YV16, 1, true, 1, 0},    {"YV24", VideoInfo::CS_YV24, 1, true, 0, 0},
+    {"YV411", VideoInfo::CS_YV411, 1, true, 2, 0},  {"Y8", VideoInfo::CS_Y8, 1, false, 0, 0},
+    {"YUY2", VideoInfo::CS_YUY2, 2, false, 0, 0},   {"RGB24", VideoInfo::CS_BGR24, 3, false, 0, 0},
+    {"RGB32", VideoInfo::CS_BGR32, 4, false, 0, 0},
 };
 
 VideoInfo Format(int pixel_type, int width, int height) {
@@ -44,7 +47,7 @@ std::vector<Span> Spans(const VideoFrame& f) {
     const long begin = f.GetOffset(plane);
     spans.push_back(
         {plane, begin,
-         begin + long{f.GetPitch(plane)} * (f.GetHeight(plane) - 1) + f.GetRowSize(plane)});
+         begin + long{f.GetPitch(plane)} * (HeightOf(f, plane) - 1) + RowSizeOf(f, plane)});
   }
   return spans;
 }
@@ -59,7 +62,7 @@ TEST(HostFrameGeometry, PlanesFitTheirBufferAndHonourAlignment) {
   for (const TypeCase& t : kTypes) {
     for (FrameLayout layout : {FrameLayout::kContiguous, FrameLayout::kHostLike}) {
       for (int align : {1, 16, 64, 256}) {
-        for (auto [w, h] : {std::pair{720, 576}, std::pair{2, 2}, std::pair{714, 570}}) {
+        for (auto [w, h] : {std::pair{720, 576}, std::pair{4, 2}, std::pair{716, 570}}) {
           SCOPED_TRACE(Name(t, layout, align, w, h));
           Environment env(layout);
           PVideoFrame f = env.NewVideoFrame(Format(t.pixel_type, w, h), align);
@@ -67,11 +70,11 @@ TEST(HostFrameGeometry, PlanesFitTheirBufferAndHonourAlignment) {
           EXPECT_EQ(base % static_cast<uintptr_t>(align), 0u);
           EXPECT_EQ(f->GetRowSize(), w * t.bytes_per_pixel);
           EXPECT_EQ(f->GetHeight(), h);
-          EXPECT_EQ(f->GetRowSize(PLANAR_U), t.planar ? w / 2 : 0);
-          EXPECT_EQ(f->GetHeight(PLANAR_V), t.planar ? h / 2 : 0);
+          EXPECT_EQ(RowSizeOf(*f, PLANAR_U), t.chroma ? w >> t.shift_w : 0);
+          EXPECT_EQ(HeightOf(*f, PLANAR_V), t.chroma ? h >> t.shift_h : 0);
 
           std::vector<Span> spans = Spans(*f);
-          ASSERT_EQ(spans.size(), t.planar ? 3u : 1u);
+          ASSERT_EQ(spans.size(), t.chroma ? 3u : 1u);
           std::sort(spans.begin(), spans.end(),
                     [](const Span& a, const Span& b) { return a.begin < b.begin; });
           EXPECT_GE(spans.front().begin, 0);
@@ -94,18 +97,19 @@ TEST(HostFrameGeometry, ContiguousFramesAreOneTightBlock) {
     const int row = w * t.bytes_per_pixel;
     EXPECT_EQ(f->GetPitch(), row);
     EXPECT_EQ(f->GetOffset(), 0);
-    if (!t.planar) {
+    if (!t.chroma) {
       EXPECT_EQ(f->GetPitch(PLANAR_U), 0);
       continue;
     }
-    EXPECT_EQ(f->GetPitch(PLANAR_U), w / 2);
-    EXPECT_EQ(f->GetPitch(PLANAR_V), w / 2);
-    // YV12 stores V right behind luma, I420 stores U there.
-    const int first = w * h, second = w * h + (w / 2) * (h / 2);
-    const bool yv12 = t.pixel_type == VideoInfo::CS_YV12;
-    EXPECT_EQ(f->GetOffset(PLANAR_V), yv12 ? first : second);
-    EXPECT_EQ(f->GetOffset(PLANAR_U), yv12 ? second : first);
-    EXPECT_EQ(f->GetFrameBuffer()->GetDataSize(), w * h * 3 / 2);
+    const int cw = w >> t.shift_w, ch = h >> t.shift_h;
+    EXPECT_EQ(f->GetPitch(PLANAR_U), cw);
+    EXPECT_EQ(f->GetPitch(PLANAR_V), cw);
+    // Every planar type stores V right behind luma but I420, which stores U there.
+    const int first = w * h, second = w * h + cw * ch;
+    const bool v_first = t.pixel_type != VideoInfo::CS_I420;
+    EXPECT_EQ(f->GetOffset(PLANAR_V), v_first ? first : second);
+    EXPECT_EQ(f->GetOffset(PLANAR_U), v_first ? second : first);
+    EXPECT_EQ(f->GetFrameBuffer()->GetDataSize(), w * h + 2 * cw * ch);
   }
 }
 
@@ -126,10 +130,10 @@ TEST(HostFrameGeometry, HostLikeFramesHavePaddedPitchesAndGapsBetweenPlanes) {
         EXPECT_LT(spans[i - 1].end, spans[i].begin) << "planes adjacent";
       }
     }
-    if (t.planar) {
-      EXPECT_GT(f->GetPitch(PLANAR_U), f->GetRowSize(PLANAR_U));
+    if (t.chroma) {
+      EXPECT_GT(f->GetPitch(PLANAR_U), RowSizeOf(*f, PLANAR_U));
       EXPECT_EQ(f->GetOffset(PLANAR_V) < f->GetOffset(PLANAR_U),
-                t.pixel_type == VideoInfo::CS_YV12);
+                t.pixel_type != VideoInfo::CS_I420);
     }
     EXPECT_TRUE(OutsidePlanesIntact(*f));
   }
@@ -155,7 +159,10 @@ TEST(HostFrameGeometry, UnusableFormatsAreRefusedWithTheReason) {
     }
     return std::string();
   };
-  EXPECT_NE(message(Format(VideoInfo::CS_YV12, 719, 576), 16).find("even width and height"),
+  EXPECT_NE(message(Format(VideoInfo::CS_YV12, 719, 576), 16)
+                .find("YV12 frames need a width a multiple of 2 and a height a multiple of 2"),
+            std::string::npos);
+  EXPECT_NE(message(Format(VideoInfo::CS_YV411, 718, 576), 16).find("a multiple of 4"),
             std::string::npos);
   EXPECT_NE(message(Format(VideoInfo::CS_I420, 720, 575), 16), "");
   EXPECT_NE(message(Format(VideoInfo::CS_YUY2, 721, 576), 16).find("even width"),

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -17,6 +16,7 @@
 #include "plugin/filter.h"
 #include "plugin/host_frames.h"
 #include "sdk/avisynth.h"
+#include "woven_picture.h"
 
 namespace vantrel::test {
 
@@ -31,36 +31,44 @@ inline VideoInfo MakeInfo(int pixel_type, int width, int height, int frames = 2)
   return vi;
 }
 
-// An interlaced-looking picture: a smooth scene whose even lines moved.
-inline BYTE Sample(int n, int plane, int x, int y) {
-  const int shift = (y % 2 == 0) ? 3 + n : 0;
-  const double v = 128 + 60 * std::sin(0.2 * (x + shift) + 0.05 * y + plane) +
-                   40 * std::cos(0.17 * y + 0.09 * x);
-  return BYTE(v < 0 ? 0 : (v > 255 ? 255 : v));
+// The faces' test picture (woven_picture.h) in the clip's frames.
+inline host::SampleGenerator PictureOf(const VideoInfo& vi) {
+  return [row = vi.RowSize(), height = vi.height](int n, int plane, int x, int y) {
+    const int index = plane == PLANAR_U ? 1 : plane == PLANAR_V ? 2 : 0;
+    return FaceSample(n, index, x, y, row, height);
+  };
 }
 
 inline PClip MemoryClip(const VideoInfo& vi) {
-  return PClip(new host::MemorySourceClip(vi, Sample));
+  return PClip(new host::MemorySourceClip(vi, PictureOf(vi)));
 }
 
 inline std::vector<BYTE> Tight(const PVideoFrame& f) { return host::CopyOut(*f.get()); }
 
-// The filter core's result for one tight Y, U, V frame (YV12 gives it V
-// first), in tight Y, U, V order.
-inline std::vector<BYTE> CoreResult(const std::vector<BYTE>& yuv, const VideoInfo& vi,
-                                    const RequestedParams& requested = {},
-                                    const RegionList& regions = {}) {
+// The filter core's result for one tight Y, U, V frame, in tight Y, U, V
+// order, the core given V first (or, with v_first false, U first).
+inline std::vector<BYTE> CoreResultWith(bool v_first, const std::vector<BYTE>& yuv,
+                                        const VideoInfo& vi, const RequestedParams& requested,
+                                        const RegionList& regions = {}) {
   const PixelFormat format = *FormatOf(vi.pixel_type);
   std::vector<BYTE> in = yuv, out(yuv.size());
   FrameView a = BlockView(format, in.data(), vi.width, vi.height);
   FrameView b = BlockView(format, out.data(), vi.width, vi.height);
-  if (vi.pixel_type == VideoInfo::CS_YV12) {
+  if (v_first) {
     std::swap(a.planes[1], a.planes[2]);
     std::swap(b.planes[1], b.planes[2]);
   }
   Deinterlacer core(requested);
   EXPECT_EQ(core.Process(a, b, regions), FrameResult::kDone);
   return out;
+}
+
+// As the face must give it: V first for every type that stores V first,
+// which is all but I420.
+inline std::vector<BYTE> CoreResult(const std::vector<BYTE>& yuv, const VideoInfo& vi,
+                                    const RequestedParams& requested = {},
+                                    const RegionList& regions = {}) {
+  return CoreResultWith(vi.pixel_type != VideoInfo::CS_I420, yuv, vi, requested, regions);
 }
 
 inline CpuFeatures AnyProcessor() {

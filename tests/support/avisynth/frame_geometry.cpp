@@ -10,6 +10,20 @@
 namespace vantrel::host {
 namespace {
 
+// The 8-bit planar types of AviSynth+: chroma planes of width >> shift_w and
+// height >> shift_h, or none.
+struct PlanarType {
+  int pixel_type;
+  const char* name;
+  int shift_w, shift_h;
+  bool chroma;
+};
+constexpr PlanarType kPlanarTypes[] = {
+    {VideoInfo::CS_YV12, "YV12", 1, 1, true},   {VideoInfo::CS_I420, "I420", 1, 1, true},
+    {VideoInfo::CS_YV16, "YV16", 1, 0, true},   {VideoInfo::CS_YV24, "YV24", 0, 0, true},
+    {VideoInfo::CS_YV411, "YV411", 2, 0, true}, {VideoInfo::CS_Y8, "Y8", 0, 0, false},
+};
+
 int64_t RoundUp(int64_t value, int64_t step) { return (value + step - 1) / step * step; }
 
 std::string Hex(int value) {
@@ -38,8 +52,8 @@ int64_t CheckedInt(int64_t bytes, const FrameShape& shape) {
 void SetChroma(FrameGeometry& g, const FrameShape& shape, int64_t first, int64_t second) {
   g.offset_u = static_cast<int>(shape.v_first ? second : first);
   g.offset_v = static_cast<int>(shape.v_first ? first : second);
-  g.chroma_row_size = shape.row_size / 2;
-  g.chroma_height = shape.height / 2;
+  g.chroma_row_size = shape.chroma_row_size;
+  g.chroma_height = shape.chroma_height;
 }
 
 FrameGeometry Contiguous(const FrameShape& shape) {
@@ -48,9 +62,9 @@ FrameGeometry Contiguous(const FrameShape& shape) {
   g.height = shape.height;
   const int64_t luma = int64_t{shape.row_size} * shape.height;
   int64_t size = luma;
-  if (shape.planar) {
-    const int64_t chroma = int64_t{shape.row_size / 2} * (shape.height / 2);
-    g.pitch_uv = shape.row_size / 2;
+  if (shape.chroma_row_size) {
+    const int64_t chroma = int64_t{shape.chroma_row_size} * shape.chroma_height;
+    g.pitch_uv = shape.chroma_row_size;
     SetChroma(g, shape, luma, luma + chroma);
     size = luma + 2 * chroma;
   }
@@ -71,11 +85,11 @@ FrameGeometry HostLike(const FrameShape& shape, int alignment) {
   CheckedInt(end, shape);
   g.offset = static_cast<int>(step);
   g.pitch = static_cast<int>(pitch);
-  if (shape.planar) {
-    const int64_t pitch_uv = RoundUp(shape.row_size / 2, step) + step;
+  if (shape.chroma_row_size) {
+    const int64_t pitch_uv = RoundUp(shape.chroma_row_size, step) + step;
     const int64_t first = RoundUp(end, step) + step;
-    const int64_t second = RoundUp(first + pitch_uv * (shape.height / 2), step) + step;
-    end = CheckedInt(second + pitch_uv * (shape.height / 2), shape);
+    const int64_t second = RoundUp(first + pitch_uv * shape.chroma_height, step) + step;
+    end = CheckedInt(second + pitch_uv * shape.chroma_height, shape);
     g.pitch_uv = static_cast<int>(pitch_uv);
     SetChroma(g, shape, first, second);
   }
@@ -90,13 +104,23 @@ FrameShape ShapeOf(const VideoInfo& vi) {
   const int type = vi.pixel_type;
   FrameShape shape;
   shape.height = vi.height;
-  if (type == VideoInfo::CS_YV12 || type == VideoInfo::CS_I420) {
-    if (vi.width % 2 != 0 || vi.height % 2 != 0) {
-      throw HostError("NewVideoFrame: 4:2:0 frames need an even width and height, got " +
+  const PlanarType* planar = nullptr;
+  for (const PlanarType& p : kPlanarTypes) {
+    if (type == p.pixel_type) planar = &p;
+  }
+  if (planar) {
+    const int w = 1 << planar->shift_w, h = 1 << planar->shift_h;
+    if (vi.width % w != 0 || vi.height % h != 0) {
+      throw HostError("NewVideoFrame: " + std::string(planar->name) +
+                      " frames need a width a multiple of " + std::to_string(w) +
+                      " and a height a multiple of " + std::to_string(h) + ", got " +
                       std::to_string(vi.width) + "x" + std::to_string(vi.height));
     }
-    shape.planar = true;
-    shape.v_first = type == VideoInfo::CS_YV12;
+    if (planar->chroma) {
+      shape.chroma_row_size = vi.width >> planar->shift_w;
+      shape.chroma_height = vi.height >> planar->shift_h;
+      shape.v_first = type != VideoInfo::CS_I420;
+    }
   } else if (type == VideoInfo::CS_YUY2) {
     if (vi.width % 2 != 0) {
       throw HostError("NewVideoFrame: YUY2 frames need an even width, got " +
@@ -104,7 +128,8 @@ FrameShape ShapeOf(const VideoInfo& vi) {
     }
   } else if (type != VideoInfo::CS_BGR24 && type != VideoInfo::CS_BGR32) {
     throw HostError("NewVideoFrame: unsupported pixel type " + Hex(type) +
-                    " (this host makes I420, YV12, YUY2, RGB24 and RGB32 frames)");
+                    " (this host makes I420, YV12, YV16, YV24, YV411, Y8, YUY2, RGB24 and "
+                    "RGB32 frames)");
   }
   const int64_t row = int64_t{vi.BytesFromPixels(1)} * vi.width;
   if (row > INT_MAX) {

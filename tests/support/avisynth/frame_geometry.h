@@ -13,8 +13,9 @@ namespace vantrel::host {
 struct FrameShape {
   int row_size = 0;  // bytes of one luma (or packed) line
   int height = 0;
-  bool planar = false;   // 4:2:0: two chroma planes of row_size/2 x height/2
-  bool v_first = false;  // chroma order in memory (YV12 stores V first)
+  int chroma_row_size = 0;  // of each of the two chroma planes; 0: none
+  int chroma_height = 0;
+  bool v_first = false;  // chroma order in memory (every planar type but I420 stores V first)
 };
 
 // Offsets are from the buffer's base, which is aligned to at least the

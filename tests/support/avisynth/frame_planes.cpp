@@ -4,6 +4,7 @@
 #include <string>
 
 #include "avisynth/frame_layout.h"
+#include "avisynth/host_access.h"
 #include "avisynth/host_error.h"
 
 namespace vantrel::host {
@@ -13,11 +14,21 @@ std::vector<int> PlanesOf(const VideoFrame& frame) {
   return {PLANAR_Y, PLANAR_U, PLANAR_V};
 }
 
+static bool IsChroma(int plane) { return plane == PLANAR_U || plane == PLANAR_V; }
+
+int RowSizeOf(const VideoFrame& frame, int plane) {
+  return IsChroma(plane) ? AvsHostAccess::ChromaRowSize(frame) : frame.GetRowSize(plane);
+}
+
+int HeightOf(const VideoFrame& frame, int plane) {
+  return IsChroma(plane) ? AvsHostAccess::ChromaHeight(frame) : frame.GetHeight(plane);
+}
+
 size_t TightSize(const VideoFrame& frame) {
   size_t size = 0;
   for (int plane : PlanesOf(frame)) {
     size +=
-        static_cast<size_t>(frame.GetRowSize(plane)) * static_cast<size_t>(frame.GetHeight(plane));
+        static_cast<size_t>(RowSizeOf(frame, plane)) * static_cast<size_t>(HeightOf(frame, plane));
   }
   return size;
 }
@@ -27,8 +38,8 @@ std::vector<BYTE> CopyOut(const VideoFrame& frame) {
   tight.reserve(TightSize(frame));
   for (int plane : PlanesOf(frame)) {
     const BYTE* line = frame.GetReadPtr(plane);
-    for (int y = 0; y < frame.GetHeight(plane); ++y, line += frame.GetPitch(plane)) {
-      tight.insert(tight.end(), line, line + frame.GetRowSize(plane));
+    for (int y = 0; y < HeightOf(frame, plane); ++y, line += frame.GetPitch(plane)) {
+      tight.insert(tight.end(), line, line + RowSizeOf(frame, plane));
     }
   }
   return tight;
@@ -43,8 +54,8 @@ void CopyIn(const PVideoFrame& frame, const std::vector<BYTE>& tight) {
   const BYTE* from = tight.data();
   for (int plane : PlanesOf(*frame)) {
     BYTE* line = frame->GetWritePtr(plane);
-    const size_t row = static_cast<size_t>(frame->GetRowSize(plane));
-    for (int y = 0; y < frame->GetHeight(plane); ++y, line += frame->GetPitch(plane)) {
+    const size_t row = static_cast<size_t>(RowSizeOf(*frame, plane));
+    for (int y = 0; y < HeightOf(*frame, plane); ++y, line += frame->GetPitch(plane)) {
       std::memcpy(line, from, row);
       from += row;
     }
@@ -57,10 +68,10 @@ bool OutsidePlanesIntact(const VideoFrame& frame) {
   std::vector<bool> inside(static_cast<size_t>(buffer.GetDataSize()), false);
   for (int plane : PlanesOf(frame)) {
     const size_t offset = static_cast<size_t>(frame.GetOffset(plane));
-    for (int y = 0; y < frame.GetHeight(plane); ++y) {
+    for (int y = 0; y < HeightOf(frame, plane); ++y) {
       const size_t start =
           offset + static_cast<size_t>(y) * static_cast<size_t>(frame.GetPitch(plane));
-      for (int x = 0; x < frame.GetRowSize(plane); ++x)
+      for (int x = 0; x < RowSizeOf(frame, plane); ++x)
         inside[start + static_cast<size_t>(x)] = true;
     }
   }

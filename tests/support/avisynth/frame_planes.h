@@ -14,6 +14,11 @@ namespace vantrel::host {
 // Always by identity (Y, U, V), never by memory order.
 std::vector<int> PlanesOf(const VideoFrame& frame);
 
+// Bytes of one line of the plane and its lines, as the host made them (the
+// interface's own answers hold for 4:2:0 chroma only).
+int RowSizeOf(const VideoFrame& frame, int plane);
+int HeightOf(const VideoFrame& frame, int plane);
+
 // Bytes of all planes with no padding.
 size_t TightSize(const VideoFrame& frame);
 

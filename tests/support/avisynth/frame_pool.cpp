@@ -52,10 +52,12 @@ PVideoFrame FramePool::NewFrame(const FrameShape& shape, int alignment) {
   BYTE* base = buffer.memory.get();
   if (layout_ == FrameLayout::kHostLike) std::memset(base, kGuardByte, static_cast<size_t>(g.size));
   AvsHostAccess::InitBuffer(buffer.vfb, base, g.size);
-  VideoFrame& frame = TakeFrameRecord();
+  AvsHostAccess::Frame& frame = TakeFrameRecord();
   AvsHostAccess::InitFrame(
       frame, buffer.vfb,
       {g.offset, g.pitch, g.row_size, g.height, g.offset_u, g.offset_v, g.pitch_uv});
+  frame.row_size_uv = g.chroma_row_size;
+  frame.height_uv = g.chroma_height;
   PVideoFrame result(&frame);  // held before the lock goes, so no one sees it free
   Trim();
   return result;
@@ -87,11 +89,11 @@ FramePool::Buffer& FramePool::TakeBuffer(size_t bytes, size_t alignment) {
   return *best;
 }
 
-VideoFrame& FramePool::TakeFrameRecord() {
+AvsHostAccess::Frame& FramePool::TakeFrameRecord() {
   for (auto& frame : frames_) {
     if (IsFree(*frame)) return *frame;
   }
-  frames_.push_back(std::make_unique<VideoFrame>());
+  frames_.push_back(std::make_unique<AvsHostAccess::Frame>());
   return *frames_.back();
 }
 

@@ -59,7 +59,7 @@ class FramePool {
   };
 
   Buffer& TakeBuffer(size_t bytes, size_t alignment);
-  VideoFrame& TakeFrameRecord();
+  AvsHostAccess::Frame& TakeFrameRecord();
   void Trim();
   bool AnyoneHolds() const;
 
@@ -68,7 +68,7 @@ class FramePool {
   mutable std::mutex mutex_;
   uint64_t clock_ = 0;
   std::vector<std::unique_ptr<Buffer>> buffers_;
-  std::vector<std::unique_ptr<VideoFrame>> frames_;
+  std::vector<std::unique_ptr<AvsHostAccess::Frame>> frames_;
 };
 
 }  // namespace vantrel::host

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "avisynth/frame_geometry.h"
 #include "avisynth/frame_planes.h"
 #include "avisynth/host_error.h"
 
@@ -10,15 +11,16 @@ namespace vantrel::host {
 namespace {
 
 size_t TightFrameSize(const VideoInfo& vi) {
-  const size_t luma = static_cast<size_t>(vi.RowSize()) * static_cast<size_t>(vi.height);
-  return vi.IsPlanar() ? luma + 2 * (luma / 4) : luma;
+  const FrameShape shape = ShapeOf(vi);
+  return size_t(shape.row_size) * size_t(shape.height) +
+         2 * size_t(shape.chroma_row_size) * size_t(shape.chroma_height);
 }
 
 void Fill(const PVideoFrame& frame, int n, const SampleGenerator& generator) {
   for (int plane : PlanesOf(*frame)) {
     BYTE* line = frame->GetWritePtr(plane);
-    for (int y = 0; y < frame->GetHeight(plane); ++y, line += frame->GetPitch(plane)) {
-      for (int x = 0; x < frame->GetRowSize(plane); ++x) line[x] = generator(n, plane, x, y);
+    for (int y = 0; y < HeightOf(*frame, plane); ++y, line += frame->GetPitch(plane)) {
+      for (int x = 0; x < RowSizeOf(*frame, plane); ++x) line[x] = generator(n, plane, x, y);
     }
   }
 }
@@ -60,15 +62,22 @@ PVideoFrame MemorySourceClip::GetFrame(int n, IScriptEnvironment* env) {
 void FedSourceClip::Feed(int n, const PVideoFrame& frame) {
   if (n < 0) throw HostError("fed source: frame number " + std::to_string(n) + " is negative");
   if (!frame) throw HostError("fed source: no frame given for frame " + std::to_string(n));
-  const bool planar = frame->GetPitch(PLANAR_U) != 0;
-  if (frame->GetRowSize() != vi_.RowSize() || frame->GetHeight() != vi_.height ||
-      planar != vi_.IsPlanar()) {
+  const FrameShape shape = ShapeOf(vi_);
+  auto described = [](int row_size, int height, int chroma_row_size, int chroma_height) {
+    return std::to_string(row_size) + " bytes x " + std::to_string(height) + " lines" +
+           (chroma_row_size ? " with chroma " + std::to_string(chroma_row_size) + " x " +
+                                  std::to_string(chroma_height)
+                            : std::string());
+  };
+  const int chroma_row = RowSizeOf(*frame, PLANAR_U), chroma_height = HeightOf(*frame, PLANAR_U);
+  if (frame->GetRowSize() != shape.row_size || frame->GetHeight() != shape.height ||
+      chroma_row != shape.chroma_row_size || chroma_height != shape.chroma_height) {
     throw HostError("fed source: frame " + std::to_string(n) + " is " +
-                    std::to_string(frame->GetRowSize()) + " bytes x " +
-                    std::to_string(frame->GetHeight()) + " lines" +
-                    (planar ? " (planar)" : " (packed)") + " but the clip's frames are " +
-                    std::to_string(vi_.RowSize()) + " x " + std::to_string(vi_.height) +
-                    (vi_.IsPlanar() ? " (planar)" : " (packed)"));
+                    described(frame->GetRowSize(), frame->GetHeight(), chroma_row,
+                              chroma_height) +
+                    " but the clip's frames are " +
+                    described(shape.row_size, shape.height, shape.chroma_row_size,
+                              shape.chroma_height));
   }
   std::lock_guard<std::mutex> lock(mutex_);
   fed_n_ = n;

@@ -1,7 +1,8 @@
 #include "stand_in.h"
 
-#include <cmath>
 #include <cstring>
+
+#include "woven_picture.h"
 
 #if defined(_WIN32)
 #define STAND_IN extern "C" __declspec(dllexport)
@@ -18,15 +19,32 @@ std::atomic<int> g_live_frames{0};
 
 namespace {
 
+// The 8-bit planar types: chroma planes of width >> shift_w and height >>
+// shift_h (none for Y8), V stored before U but for I420, as the host does.
+struct PlanarType {
+  int pixel_type, shift_w, shift_h, planes;
+};
+constexpr PlanarType kPlanarTypes[] = {
+    {AVS_CS_YV12, 1, 1, 3}, {AVS_CS_I420, 1, 1, 3},  {AVS_CS_YV16, 1, 0, 3},
+    {AVS_CS_YV24, 0, 0, 3}, {AVS_CS_YV411, 2, 0, 3}, {AVS_CS_Y8, 0, 0, 1},
+};
+
 AVS_VideoFrame* NewFrame(const AVS_VideoInfo& vi) {
   auto* f = new AVS_VideoFrame;
-  const bool planar = vi.pixel_type == AVS_CS_YV12 || vi.pixel_type == AVS_CS_I420;
+  const PlanarType* planar = nullptr;
+  for (const PlanarType& p : kPlanarTypes) {
+    if (p.pixel_type == vi.pixel_type) planar = &p;
+  }
   const int pixel = vi.pixel_type == AVS_CS_YUY2 ? 2 : vi.pixel_type == AVS_CS_BGR24 ? 3 : 4;
-  f->plane_count = planar ? 3 : 1;
+  f->plane_count = planar ? planar->planes : 1;
+  // Planes by identity (Y, U, V), laid out in memory in the host's order.
+  const int in_memory[] = {0, vi.pixel_type == AVS_CS_I420 ? 1 : 2,
+                           vi.pixel_type == AVS_CS_I420 ? 2 : 1};
   size_t at = 64;
-  for (int i = 0; i < f->plane_count; ++i) {
-    const int row = planar ? (i ? vi.width / 2 : vi.width) : vi.width * pixel;
-    const int height = i ? vi.height / 2 : vi.height;
+  for (int k = 0; k < f->plane_count; ++k) {
+    const int i = in_memory[k];
+    const int row = !planar ? vi.width * pixel : i ? vi.width >> planar->shift_w : vi.width;
+    const int height = i ? vi.height >> planar->shift_h : vi.height;
     f->planes[i] = {at, row + 40, row, height};
     at += size_t(row + 40) * size_t(height) + 48;
   }
@@ -52,13 +70,13 @@ class Source : public Node {
       return nullptr;
     }
     AVS_VideoFrame* f = NewFrame(vi_);
+    const AVS_VideoFrame::Plane& luma = f->planes[0];
     for (int i = 0; i < f->plane_count; ++i) {
       const AVS_VideoFrame::Plane& p = f->planes[i];
       for (int y = 0; y < p.height; ++y)
         for (int x = 0; x < p.row_size; ++x) {
-          const double v = 128 + 60 * std::sin(0.2 * (x + (y % 2 ? 0 : 3 + n)) + 0.05 * y + i) +
-                           40 * std::cos(0.17 * y + 0.09 * x);
-          f->bytes[p.offset + size_t(y) * p.pitch + x] = uint8_t(std::fmin(255, std::fmax(0, v)));
+          f->bytes[p.offset + size_t(y) * p.pitch + x] =
+              test::FaceSample(n, i, x, y, luma.row_size, luma.height);
         }
     }
     return f;

@@ -70,8 +70,8 @@ extern std::atomic<int> g_live_frames;
 // The stand-in's functions, for a face linked into the test.
 AvsCApi StandInApi();
 
-// Frame n: a smooth picture whose even lines moved by n; frame `failing`
-// fails with an error.
+// Frame n: the faces' test picture (test::FaceSample); frame `failing` fails
+// with an error.
 std::shared_ptr<Node> SourceClip(int pixel_type, int width, int height, int frames = 3,
                                  int failing = -1);
 

@@ -1,0 +1,10 @@
+#include "avisynth_shared/regions.h"
+
+namespace vantrel {
+
+RegionList& ProcessRegionList() {
+  static RegionList list;
+  return list;
+}
+
+}  // namespace vantrel
