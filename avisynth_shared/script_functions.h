@@ -14,7 +14,9 @@ namespace vantrel {
 
 struct ScriptFunction {
   const char* name;
-  const char* params;  // every optional parameter is named `a`
+  // Frozen: every optional parameter is named `a`, so scripts pass them by
+  // position only; scripts written for the plugin rely on these strings.
+  const char* params;
 };
 
 extern const char kPluginDescription[];
@@ -43,6 +45,8 @@ RequestedParams ScriptArguments(IntAt int_at, BoolAt bool_at) {
 
 // Frames are processed only on a processor with MMX and SSE (NEON on ARM);
 // on any other the host's new frames are returned unwritten.
+// Frozen: the plugin has always returned unwritten frames on such a
+// processor rather than an error, and scripts run on it get those.
 bool PassesProcessorGate(const CpuFeatures& cpu);
 
 extern const char kNotAClipMessage[];

@@ -187,9 +187,11 @@ class DeinterlaceEngine {
   Buffer<uint8_t> block_comb_score;
   Buffer<uint8_t> decimated_src;
   Buffer<uint8_t> decimated_dst;
-  // The detector's last row (row `height`): the first `width` samples of
-  // the source's c0, line after line, as the classic frame layout has them
-  // right after the luma plane; mid-grey for a frame without chroma.
+  // Frozen: the detector reads one row past the luma plane (row `height`),
+  // where the classic frame layout had the chroma; every face's bytes, and
+  // outputs users have kept, depend on it. It is the first `width` samples
+  // of the source's c0 (V, U only for I420), line after line; mid-grey for
+  // a frame without chroma.
   Buffer<uint8_t> last_row;
   // The comb detector's strips and their state between bands.
   Buffer<uint8_t> comb_scratch;
