@@ -23,10 +23,39 @@ constexpr ToolFormat kFormats[] = {
     {kYuv411, kVThenU, "yuv411p", {"411"}, {"i411"}},
     {kYuv411, kAsStored, "yuv411p", {}, {"yv411"}},
     {kGrey, kAsStored, "gray", {"mono"}, {"y8", "gray"}},
+    // Deeper samples as FFmpeg names and stores them: little-endian, U before
+    // V. Its YUV4MPEG2 muxer writes these tags and no others (no gray14).
+    {WithBits(kYuv420, 9), kVThenU, "yuv420p9le", {"420p9"}, {"yuv420p9le"}},
+    {WithBits(kYuv420, 10), kVThenU, "yuv420p10le", {"420p10"}, {"yuv420p10le"}},
+    {WithBits(kYuv420, 12), kVThenU, "yuv420p12le", {"420p12"}, {"yuv420p12le"}},
+    {WithBits(kYuv420, 14), kVThenU, "yuv420p14le", {"420p14"}, {"yuv420p14le"}},
+    {WithBits(kYuv420, 16), kVThenU, "yuv420p16le", {"420p16"}, {"yuv420p16le"}},
+    {WithBits(kYuv422, 9), kVThenU, "yuv422p9le", {"422p9"}, {"yuv422p9le"}},
+    {WithBits(kYuv422, 10), kVThenU, "yuv422p10le", {"422p10"}, {"yuv422p10le"}},
+    {WithBits(kYuv422, 12), kVThenU, "yuv422p12le", {"422p12"}, {"yuv422p12le"}},
+    {WithBits(kYuv422, 14), kVThenU, "yuv422p14le", {"422p14"}, {"yuv422p14le"}},
+    {WithBits(kYuv422, 16), kVThenU, "yuv422p16le", {"422p16"}, {"yuv422p16le"}},
+    {WithBits(kYuv444, 9), kVThenU, "yuv444p9le", {"444p9"}, {"yuv444p9le"}},
+    {WithBits(kYuv444, 10), kVThenU, "yuv444p10le", {"444p10"}, {"yuv444p10le"}},
+    {WithBits(kYuv444, 12), kVThenU, "yuv444p12le", {"444p12"}, {"yuv444p12le"}},
+    {WithBits(kYuv444, 14), kVThenU, "yuv444p14le", {"444p14"}, {"yuv444p14le"}},
+    {WithBits(kYuv444, 16), kVThenU, "yuv444p16le", {"444p16"}, {"yuv444p16le"}},
+    {WithBits(kGrey, 9), kAsStored, "gray9le", {"mono9"}, {"gray9le"}},
+    {WithBits(kGrey, 10), kAsStored, "gray10le", {"mono10"}, {"gray10le"}},
+    {WithBits(kGrey, 12), kAsStored, "gray12le", {"mono12"}, {"gray12le"}},
+    {WithBits(kGrey, 16), kAsStored, "gray16le", {"mono16"}, {"gray16le"}},
     {kYuy2, kAsStored, nullptr, {}, {"yuy2"}},
     {kRgb24, kAsStored, nullptr, {}, {"rgb24"}},
     {kRgb32, kAsStored, nullptr, {}, {"rgb32"}},
 };
+
+// Files hold deeper samples little-endian, as FFmpeg writes them, and the
+// frames reach the filter as read: only a little-endian machine takes them.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+constexpr bool kFilesSampleOrder = false;
+#else
+constexpr bool kFilesSampleOrder = true;
+#endif
 
 // Layouts YUV4MPEG2 names that no row holds, for the messages.
 struct NamedLayout {
@@ -82,13 +111,23 @@ std::string DescriptionOf(const Described& d) {
   return text;
 }
 
-// The first row the filter deinterlaces with `format`'s layout, and with a
-// raw name.
+// The row the filter deinterlaces with `format`'s layout and a raw name that
+// keeps the most of its samples: the fewest bits that hold them all, else
+// the most; the first such row.
 const ToolFormat* PlanarRowLike(PixelFormat format) {
+  const auto better = [&](int bits, int than) {
+    const bool holds = bits >= format.bits, held = than >= format.bits;
+    if (holds != held) return holds;
+    return holds ? bits < than : bits > than;
+  };
+  const ToolFormat* best = nullptr;
   for (const ToolFormat& row : kFormats) {
-    if (row.format.Planar() && row.raw_names[0] && SameLayout(row.format, format)) return &row;
+    if (row.format.Planar() && row.raw_names[0] && SameLayout(row.format, format) &&
+        (!best || better(row.format.bits, best->format.bits))) {
+      best = &row;
+    }
   }
-  return nullptr;
+  return best;
 }
 
 // The smallest multiple of a side that `format` fits, found with the
@@ -162,27 +201,48 @@ std::optional<RawType> FindRawType(std::string_view name) {
 }
 
 std::string NameList(NameKind kind, const char* separator, const char* last_separator) {
-  std::vector<std::string> names;
-  const auto add = [&](const std::string& name) {
-    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+  // A name of a deep format is its layout's stem, its depth and a tail; the
+  // names of one layout at several depths go as one: yuv420p{9,10,12}le.
+  struct Listed {
+    std::string name, head, depths, tail;
+  };
+  std::vector<Listed> names;
+  const auto add = [&](const std::string& name, int bits) {
+    for (const Listed& l : names) {
+      if (l.name == name) return;
+    }
+    const std::string depth = std::to_string(bits);
+    const size_t at = bits == 8 ? std::string::npos : name.rfind(depth);
+    if (at == std::string::npos) return names.push_back({name, "", "", ""});
+    const std::string head = name.substr(0, at), tail = name.substr(at + depth.size());
+    if (!names.empty() && !names.back().depths.empty() && names.back().head == head &&
+        names.back().tail == tail) {
+      Listed& last = names.back();
+      last.depths += "," + depth;
+      last.name = head + "{" + last.depths + "}" + tail;
+    } else {
+      names.push_back({name, head, depth, tail});
+    }
   };
   for (const ToolFormat& row : kFormats) {
     const bool planar = row.format.Planar();
     if (kind == NameKind::kY4mTags) {
       for (const char* tag : row.y4m_tags) {
-        if (tag) add(std::string("C") + tag);
+        if (tag) add(std::string("C") + tag, row.format.bits);
       }
-    } else if (kind == NameKind::kLayouts) {
-      if (planar) add(LayoutName(row.format));
+    } else if (kind == NameKind::kLayouts || kind == NameKind::kDeepLayouts) {
+      if (planar && (kind == NameKind::kLayouts || row.format.bits > 8)) {
+        add(LayoutName(row.format), 8);
+      }
     } else if (kind == NameKind::kRawTypes || (kind == NameKind::kPlanarRawTypes) == planar) {
       for (const char* name : row.raw_names) {
-        if (name) add(name);
+        if (name) add(name, row.format.bits);
       }
     }
   }
   std::string list;
   for (size_t i = 0; i < names.size(); ++i) {
-    list += (i == 0 ? "" : i + 1 == names.size() ? last_separator : separator) + names[i];
+    list += (i == 0 ? "" : i + 1 == names.size() ? last_separator : separator) + names[i].name;
   }
   return list;
 }
@@ -215,6 +275,14 @@ std::string CropToFit(PixelFormat format) {
   const int32_t w = SideMultiple(format, true), h = SideMultiple(format, false);
   if (w == 1 && h == 1) return "";
   return "crop=" + CropSide(w, "iw") + ":" + CropSide(h, "ih");
+}
+
+std::string SampleOrderRefusal(PixelFormat format) {
+  if (kFilesSampleOrder || format.bits <= 8) return "";
+  return std::to_string(format.bits) +
+         "-bit samples are stored little-endian, and this build of the tool runs on a "
+         "big-endian machine, where it does not swap them; convert the video to 8 bits" +
+         ConversionFrom(WithBits(format, 8)).advice;
 }
 
 Conversion ConversionFrom(PixelFormat from) {

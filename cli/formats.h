@@ -57,6 +57,7 @@ enum class NameKind {
   kPackedRawTypes,  // those it only draws its notice on
   kY4mTags,         // "C420jpeg", ...
   kLayouts,         // "4:2:0", ... of the planar formats
+  kDeepLayouts,     // those of them with samples of more than 8 bits
 };
 std::string NameList(NameKind kind, const char* separator, const char* last_separator);
 
@@ -69,6 +70,9 @@ FrameFormat FileFrameFormat(PixelFormat format, int32_t width, int32_t height);
 // both when every size fits.
 std::string SizeRule(PixelFormat format);
 std::string CropToFit(PixelFormat format);
+
+// Why this build cannot take `format`'s samples as files store them, or "".
+std::string SampleOrderRefusal(PixelFormat format);
 
 // How to turn frames of `from` into frames the filter deinterlaces: what
 // follows "convert it" in a message (": ffmpeg ... -pix_fmt yuv422p", or with

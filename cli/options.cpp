@@ -270,6 +270,7 @@ namespace {
 std::string FilledUsage(std::string text) {
   constexpr size_t kWidth = 79;
   const std::pair<std::string, NameKind> lists[] = {{"{layouts}", NameKind::kLayouts},
+                                                    {"{deep-layouts}", NameKind::kDeepLayouts},
                                                     {"{y4m-tags}", NameKind::kY4mTags},
                                                     {"{planar-types}", NameKind::kPlanarRawTypes},
                                                     {"{packed-types}", NameKind::kPackedRawTypes}};
@@ -297,7 +298,7 @@ const char* UsageText() {
 
 Deinterlaces video with the Vantrel filter. INPUT and OUTPUT are files or -
 for standard input and output, YUV4MPEG2 unless --raw is given.
-Layouts: 8-bit {layouts}.
+Layouts: 8-bit {layouts}; 9- to 16-bit {deep-layouts} at the depths below, samples little-endian as FFmpeg stores them.
 Example:
   ffmpeg -i in.mkv -f yuv4mpegpipe - | vantrel - - | ffmpeg -i - out.mkv
 
@@ -338,7 +339,7 @@ Input and output:
                          {y4m-tags}
   --raw WxH --pixel-type T
                          raw frames of that size and type in, the same out.
-                         T: {planar-types} (I names store U before V, YV names V before U); {packed-types} only with --show-notices
+                         T: {planar-types} (I names and FFmpeg's store U before V, YV names V before U); {packed-types} only with --show-notices
   --no-pad               leave sizes that are not multiples of 16 as they
                          are; by default they are extended (1080 lines to 1088)
                          and cropped back after deinterlacing (--pad)

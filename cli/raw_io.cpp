@@ -1,5 +1,7 @@
 #include "cli/raw_io.h"
 
+#include <cctype>
+
 namespace vantrel::cli {
 namespace {
 
@@ -36,6 +38,18 @@ bool ParsePixelType(std::string_view name, RawType* type, std::string* error) {
     *type = *found;
     return true;
   }
+  // FFmpeg's big-endian names: point to the little-endian twin.
+  const size_t n = name.size();
+  if (n > 2 && std::tolower(static_cast<unsigned char>(name[n - 2])) == 'b' &&
+      std::tolower(static_cast<unsigned char>(name[n - 1])) == 'e') {
+    const std::string twin = std::string(name.substr(0, n - 2)) + "le";
+    if (const std::optional<RawType> found = FindRawType(twin)) {
+      return Refuse(error, "pixel type \"" + Printable(name, 32) +
+                               "\" stores its samples big-endian, and the tool reads them "
+                               "little-endian; convert the video: ffmpeg ... -pix_fmt " +
+                               found->row->ffmpeg + ", and give --pixel-type " + found->name);
+    }
+  }
   return Refuse(error, "unknown pixel type \"" + Printable(name, 32) + "\"; use " +
                            NameList(NameKind::kRawTypes, ", ", " or "));
 }
@@ -57,6 +71,7 @@ bool MakeRawFormat(const RawType& type, int32_t width, int32_t height, FrameForm
     return Refuse(error, "frame size " + SizeText(width, height) + " is out of range (1 to " +
                              std::to_string(kMaxDimension) + ")");
   }
+  if (const std::string why = SampleOrderRefusal(pixels); !why.empty()) return Refuse(error, why);
   if (!pixels.Fits(width, height)) {
     return Refuse(error, std::string(type.name) + " needs " + SizeRule(pixels) + ", and " +
                              SizeText(width, height) +

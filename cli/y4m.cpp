@@ -137,6 +137,9 @@ bool ParseY4mHeader(std::string_view line, Y4mHeader* header, std::string* error
 bool CheckY4mFormat(const Y4mHeader& h, std::string* error) {
   const ToolFormat* row = FindY4mFormat(h.colorspace);
   if (!row) return Refuse(error, Y4mTagRefusal(*h.colorspace));
+  if (const std::string why = SampleOrderRefusal(row->format); !why.empty()) {
+    return Refuse(error, why);
+  }
   if (h.width <= 0 || h.height <= 0 || h.width > kMaxDimension || h.height > kMaxDimension) {
     return Refuse(error, "frame size " + std::to_string(h.width) + "x" + std::to_string(h.height) +
                              " is out of range (1 to " + std::to_string(kMaxDimension) + ")");

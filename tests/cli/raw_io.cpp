@@ -45,7 +45,7 @@ FrameFormat Format(const char* type, int32_t width, int32_t height) {
 
 TEST(CliRawFormat, ParsesPixelTypeNamesInAnyCase) {
   for (const char* name : {"I420", "yv12", "I422", "Yv16", "i444", "YV24", "I411", "yv411", "Y8",
-                           "GRAY", "Yuy2", "rgb24", "RGB32"}) {
+                           "GRAY", "Yuy2", "rgb24", "RGB32", "YUV420P10LE", "gray16le"}) {
     std::string lower = name;
     for (char& c : lower) c = char(std::tolower(c));
     EXPECT_EQ(Type(name).name, lower);
@@ -53,16 +53,21 @@ TEST(CliRawFormat, ParsesPixelTypeNamesInAnyCase) {
 }
 
 TEST(CliRawFormat, RefusesUnknownPixelTypeListingTheKnownOnes) {
-  for (const char* name : {"nv12", "", "rgb", "i4200", "yuv420p", "yuv420p10le", "y16"}) {
+  for (const char* name : {"nv12", "", "rgb", "i4200", "yuv420p", "yuv420p11le", "gray14le", "y16"}) {
     RawType type;
     std::string error;
     EXPECT_FALSE(ParsePixelType(name, &type, &error)) << name;
     EXPECT_NE(error.find(std::string("\"") + name + "\""), std::string::npos) << error;
-    EXPECT_NE(error.find("use i420, yv12, i422, yv16, i444, yv24, i411, yv411, y8, gray, yuy2, "
-                         "rgb24 or rgb32"),
+    EXPECT_NE(error.find("use i420, yv12, i422, yv16, i444, yv24, i411, yv411, y8, gray, "
+                         "yuv420p{9,10,12,14,16}le, yuv422p{9,10,12,14,16}le, "
+                         "yuv444p{9,10,12,14,16}le, gray{9,10,12,16}le, yuy2, rgb24 or rgb32"),
               std::string::npos)
         << error;
   }
+  RawType type;
+  std::string error;  // big-endian samples: the little-endian twin to convert to
+  EXPECT_FALSE(ParsePixelType("yuv422p12BE", &type, &error));
+  EXPECT_NE(error.find("-pix_fmt yuv422p12le, and give --pixel-type yuv422p12le"), std::string::npos);
 }
 
 TEST(CliRawFormat, ParsesFrameSize) {
@@ -108,6 +113,9 @@ TEST(CliRawFormat, FrameSizeOfEachPixelType) {
       {"i411", 622080, {720, 576}, {180, 576}, 3},  {"y8", 414720, {720, 576}, {}, 1},
       {"yuy2", 829440, {1440, 576}, {}, 1},         {"rgb24", 1244160, {2160, 576}, {}, 1},
       {"rgb32", 1658880, {2880, 576}, {}, 1},
+      {"yuv420p10le", 1244160, {1440, 576}, {720, 288}, 3},
+      {"yuv444p16le", 2488320, {1440, 576}, {1440, 576}, 3},
+      {"gray12le", 829440, {1440, 576}, {}, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.type);

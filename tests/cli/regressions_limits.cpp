@@ -39,7 +39,7 @@ int32_t TallestAccepted(const char* type, int32_t width) {
 }
 
 TEST(CliLimits, EveryAcceptedFrameFitsTheEngineEvenWhenPadded) {
-  for (const char* type : {"i420", "i422", "i444", "i411", "y8"}) {
+  for (const char* type : {"i420", "i422", "i444", "i411", "y8", "yuv444p16le", "gray16le"}) {
     for (const int32_t width : {16, 720, 1920, 4096, 16384, 32764, 32768}) {
       const int32_t height = TallestAccepted(type, width);
       ASSERT_GT(height, 0) << type << " " << width;

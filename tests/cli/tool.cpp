@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
 
 #include "core/deinterlacer.h"
 #include "core/frame_map.h"
@@ -32,11 +33,14 @@ struct Layout {
   const char* u_first;  // the raw name storing U before V
   const char* v_first;  // the raw name storing V before U (grey: its other name)
   const char* ffmpeg;
+  const char* deep_tag;  // + the depth: FFmpeg's YUV4MPEG2 tag of a deeper format; null: none
 };
 const Layout kLayouts[] = {
-    {kYuv420, "420jpeg", "i420", "yv12", "yuv420p"}, {kYuv422, "422", "i422", "yv16", "yuv422p"},
-    {kYuv444, "444", "i444", "yv24", "yuv444p"},     {kYuv411, "411", "i411", "yv411", "yuv411p"},
-    {kGrey, "mono", "y8", "gray", "gray"},
+    {kYuv420, "420jpeg", "i420", "yv12", "yuv420p", "420p"},
+    {kYuv422, "422", "i422", "yv16", "yuv422p", "422p"},
+    {kYuv444, "444", "i444", "yv24", "yuv444p", "444p"},
+    {kYuv411, "411", "i411", "yv411", "yuv411p", nullptr},
+    {kGrey, "mono", "y8", "gray", "gray", "mono"},
 };
 
 using PlaneOrder = std::array<int, 3>;
@@ -52,17 +56,23 @@ FrameView View(PixelFormat format, int w, int h, std::string& bytes, PlaneOrder 
 
 // A 64 x 48 frame stored Y, U, V whose last luma lines are combed only if
 // the comb detector's extra row, from the first chroma lines, continues them:
-// V's (240) does, U's (16) does not, and grey's mid-grey does not.
+// V's (240) does, U's (16) does not, and grey's mid-grey does not. Deeper
+// samples add low bits that vary, which the output must keep.
 std::string Picture(PixelFormat format) {
   std::string bytes(BlockBytes(format, 64, 48), '\0');
   const FrameView f = View(format, 64, 48, bytes, kUFirst);
   const uint8_t tail[6] = {16, 16, 16, 240, 128, 16};
+  const int shift = format.bits - 8;
   for (int p = 0; p < f.plane_count(); ++p)
     for (int y = 0; y < f.planes[p].height; ++y)
-      for (int x = 0; x < f.planes[p].width; ++x)
-        f.planes[p].Line(y)[x] = p == 0 ? (y < 42 ? 128 : tail[y - 42])
-                                 : y < 4 ? (p == 1 ? 16 : 240)
-                                         : uint8_t(60 + 2 * x + 40 * p + y % 2 * 50);
+      for (int x = 0; x < f.planes[p].width; ++x) {
+        const int v = p == 0 ? (y < 42 ? 128 : tail[y - 42])
+                      : y < 4 ? (p == 1 ? 16 : 240)
+                              : 60 + 2 * x + 40 * p + y % 2 * 50;
+        const uint16_t deep = uint16_t(v << shift | ((x * 5 + y * 3) & ((1 << shift) - 1)));
+        if (shift == 0) f.planes[p].Line(y)[x] = uint8_t(v);
+        else std::memcpy(f.planes[p].Line(y) + 2 * x, &deep, 2);  // little-endian, as files hold it
+      }
   return bytes;
 }
 
@@ -76,28 +86,37 @@ std::string CoreOutput(PixelFormat format, std::string picture, PlaneOrder order
   return out;
 }
 
-// Each layout, read as YUV4MPEG2 and as raw frames of either chroma order,
-// gives the core's bytes for the filter's plane order: V first, but U for
-// raw i420, which mirrors AviSynth's I420. (Read with a YV name, the file's
-// second plane, here U, is taken for V.)
-TEST(CliTool, EveryLayoutGivesTheCoresBytesVFirst) {
+// Each layout at each depth, read as YUV4MPEG2 and as raw frames of either
+// chroma order, gives the core's bytes for the filter's plane order: V
+// first, but U for raw i420, which mirrors AviSynth's I420. (Read with a YV
+// name, the file's second plane, here U, is taken for V.) FFmpeg's names of
+// deeper formats store U first.
+TEST(CliTool, EveryLayoutAndDepthGivesTheCoresBytesVFirst) {
   const std::string in = TempPath("layout_in"), out = TempPath("layout_out");
   for (const Layout& l : kLayouts) {
-    SCOPED_TRACE(l.tag);
-    const std::string picture = Picture(l.format);
-    const std::string v_first = CoreOutput(l.format, picture, kVFirst);
-    const std::string u_first = CoreOutput(l.format, picture, kUFirst);
-    // Else this test could not tell which plane the tool gives first.
-    if (l.format.PlaneCount() == 3) { ASSERT_TRUE(u_first != v_first); }
-    const std::string header = std::string("YUV4MPEG2 W64 H48 F25:1 ");
-    test::WriteFile(in, header + "C" + l.tag + "\nFRAME\n" + picture);
-    ASSERT_EQ(Tool(in + " " + out).exit_code, 0);
-    EXPECT_TRUE(ReadFile(out) == header + "Ip C" + l.tag + "\nFRAME\n" + v_first);
-    test::WriteFile(in, picture);
-    for (const char* name : {l.u_first, l.v_first}) {
-      ASSERT_EQ(Tool(std::string("--raw 64x48 --pixel-type ") + name + " " + in + " " + out).exit_code, 0);
-      const bool u_taken_first = name == l.v_first || std::string(name) == "i420";
-      EXPECT_TRUE(ReadFile(out) == (u_taken_first ? u_first : v_first)) << name;
+    for (const int bits : {8, 9, 10, 12, 16}) {
+      if (bits > 8 && !l.deep_tag) continue;
+      const PixelFormat format = WithBits(l.format, bits);
+      const std::string depth = std::to_string(bits);
+      const std::string tag = bits == 8 ? l.tag : l.deep_tag + depth;
+      SCOPED_TRACE(tag);
+      const std::string picture = Picture(format);
+      const std::string v_first = CoreOutput(format, picture, kVFirst);
+      const std::string u_first = CoreOutput(format, picture, kUFirst);
+      // Else this test could not tell which plane the tool gives first.
+      if (format.PlaneCount() == 3) { ASSERT_TRUE(u_first != v_first); }
+      const std::string header = std::string("YUV4MPEG2 W64 H48 F25:1 ");
+      test::WriteFile(in, header + "C" + tag + "\nFRAME\n" + picture);
+      ASSERT_EQ(Tool(in + " " + out).exit_code, 0);
+      EXPECT_TRUE(ReadFile(out) == header + "Ip C" + tag + "\nFRAME\n" + v_first);
+      test::WriteFile(in, picture);
+      const std::vector<std::string> names = bits == 8 ? std::vector<std::string>{l.u_first, l.v_first}
+                                                       : std::vector<std::string>{l.ffmpeg + depth + "le"};
+      for (const std::string& name : names) {
+        ASSERT_EQ(Tool("--raw 64x48 --pixel-type " + name + " " + in + " " + out).exit_code, 0);
+        const bool u_taken_first = name == l.v_first || name == "i420";
+        EXPECT_TRUE(ReadFile(out) == (u_taken_first ? u_first : v_first)) << name;
+      }
     }
   }
 }
@@ -366,6 +385,49 @@ TEST(CliTool, DoubleRateGivesEachFieldItsFrameInTimeOrder) {
       SCOPED_TRACE("map frame " + std::to_string(f));
       ExpectMode2Map(l.format, w, h, m.frames[f], in.frames[f / 2], int(f % 2));
     }
+  }
+}
+
+// 8-bit samples times 2^shift in 16 bits, little-endian (up), or the top 8
+// bits of such samples (down).
+std::string Scaled(const std::string& f, int shift, bool up) {
+  if (shift == 0) return f;
+  std::string s;
+  for (size_t i = 0; i < f.size(); i += up ? 1 : 2) {
+    uint16_t v = uint16_t(uint8_t(f[i]) << shift);
+    if (up) {
+      s.append(reinterpret_cast<const char*>(&v), 2);
+    } else {
+      std::memcpy(&v, &f[i], 2);
+      s += char(v >> shift);
+    }
+  }
+  return s;
+}
+
+// An 8-bit clip's samples times 2^s, through the tool, give the 8-bit
+// frames and map in their top bits, with both fields, regions, threads and
+// padding.
+TEST(CliTool, DeepSamplesGiveTheEightBitOutputInTheirTopBits) {
+  const size_t frame = BlockBytes(kYuv420, 120, 60);  // padded to 128 x 64
+  const test::Y4m in = ParseY4m(ReadFile(test::MakeClip("eight.y4m", 120, 60, 3)), frame);
+  std::string eight;  // output and map frames
+  for (const int shift : {0, 2, 8}) {
+    std::string stream = in.header + "\n";
+    if (shift) stream.replace(stream.find(" C420jpeg"), 9, " C420p" + std::to_string(8 + shift));
+    for (const std::string& f : in.frames) stream += "FRAME\n" + Scaled(f, shift, true);
+    test::WriteFile(TempPath("deep.y4m"), stream);
+    const test::Run r = Tool(std::string("--double-rate --threads 2 ") + kRegions + " --map " +
+                             TempPath("deep_map.y4m") + " " + TempPath("deep.y4m") + " " +
+                             TempPath("deep_out.y4m"));
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    std::string got;
+    for (const char* file : {"deep_out.y4m", "deep_map.y4m"})
+      for (const std::string& f : ParseY4m(ReadFile(TempPath(file)), frame << (shift > 0)).frames)
+        got += Scaled(f, shift, false);
+    if (!shift) eight = got;
+    EXPECT_EQ(got.size(), 12 * frame) << shift;
+    EXPECT_TRUE(got == eight) << shift;
   }
 }
 

@@ -52,7 +52,7 @@ TEST(CliToolErrors, BadStreamsAreNamedWithGoodFramesWrittenFirst) {
       {"zero height", "YUV4MPEG2 W32 H0\n", 0, {"height"}},
       {"odd width", "YUV4MPEG2 W31 H16\n", 0, {"31"}},
       {"huge", "YUV4MPEG2 W2000000000 H2000000000\n", 0, {"2000000000"}},
-      {"10-bit", "YUV4MPEG2 W32 H16 C420p10\n", 0, {"C420p10", "-pix_fmt yuv420p"}},
+      {"11-bit", "YUV4MPEG2 W32 H16 C420p11\n", 0, {"C420p11", "-pix_fmt yuv420p12le"}},
       {"4:1:0", "YUV4MPEG2 W32 H16 C410\n", 0, {"C410", "scale=interl=1,format=yuv420p"}},
       {"4:1:1 size", "YUV4MPEG2 W30 H16 C411\n", 0, {"30x16", "crop=4*trunc(iw/4):ih"}},
       {"marker", test::kSmallHeader + test::SmallFrames(2) + "FRAMX\n" + test::SmallFrames(1), 2,
@@ -239,7 +239,8 @@ TEST(CliToolErrors, TheBareToolShowsTheUsageOnErrorsAndHelpTheExitStatuses) {
   // The options no mode reads stand apart, after the ones that count.
   const size_t apart = text.find("no mode reads them:\n  --pixel-threshold");
   EXPECT_TRUE(apart != std::string::npos && apart > text.find("--match-threshold"));
-  for (const char* name : {"C420paldv", "Cmono", "i420", "yv411", "gray", "rgb32 only with"})
+  for (const char* name : {"C420paldv", "Cmono", "C422p{9,10,12,14,16}", "i420", "yv411", "gray",
+                           "gray{9,10,12,16}le", "rgb32", "only with --show-notices"})
     EXPECT_NE(text.find(name), std::string::npos) << name;
   const size_t statuses = text.find("Exit status:\n  0 ");
   ASSERT_NE(statuses, std::string::npos);

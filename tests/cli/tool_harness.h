@@ -45,7 +45,8 @@ inline Run Tool(const std::string& args) {
   return Shell(std::string(VANTREL_TOOL_PATH) + " " + args);
 }
 
-// An interlaced clip as cameras make them: fields from two moments.
+// An interlaced clip as cameras make them: fields from two moments. (FFmpeg
+// writes deeper formats to YUV4MPEG2 only with -strict -1.)
 inline std::string MakeClip(const std::string& name, int w, int h, int frames,
                             const std::string& pix_fmt = "yuv420p") {
   const std::string path = TempPath(name);
@@ -53,7 +54,7 @@ inline std::string MakeClip(const std::string& name, int w, int h, int frames,
                           std::to_string(w) + "x" + std::to_string(h) +
                           ":rate=50,scroll=h=0.004:v=0.002\" -vf "
                           "\"interlace=scan=tff:lowpass=off,format=" + pix_fmt + "\" -frames:v " +
-                          std::to_string(frames) + " -f yuv4mpegpipe " + path;
+                          std::to_string(frames) + " -strict -1 -f yuv4mpegpipe " + path;
   EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
   return path;
 }

@@ -93,12 +93,16 @@ TEST(CliY4mHeader, AcceptsEachColorspaceWithItsPlanes) {
     const char* tag;
     int planes;
     PlaneShape chroma;  // of an 8x4 frame
-  } cases[] = {{" C420jpeg", 3, {4, 2}}, {" C420paldv", 3, {4, 2}}, {" C420mpeg2", 3, {4, 2}},
-               {" C420", 3, {4, 2}},     {"", 3, {4, 2}},          {" C422", 3, {4, 4}},
-               {" C444", 3, {8, 4}},     {" C411", 3, {2, 4}},     {" Cmono", 1, {}}};
+    int sample_bytes = 1;
+  } cases[] = {{" C420jpeg", 3, {4, 2}},     {" C420paldv", 3, {4, 2}},  {" C420mpeg2", 3, {4, 2}},
+               {" C420", 3, {4, 2}},         {"", 3, {4, 2}},           {" C422", 3, {4, 4}},
+               {" C444", 3, {8, 4}},         {" C411", 3, {2, 4}},      {" Cmono", 1, {}},
+               {" C420p10", 3, {8, 2}, 2},   {" C422p9", 3, {8, 4}, 2}, {" C444p16", 3, {16, 4}, 2},
+               {" Cmono12", 1, {}, 2}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string("colorspace tag \"") + c.tag + "\"");
-    const size_t bytes = 32 + size_t(c.planes - 1) * size_t(c.chroma.row_bytes * c.chroma.rows);
+    const size_t bytes = 32 * size_t(c.sample_bytes) +
+                         size_t(c.planes - 1) * size_t(c.chroma.row_bytes * c.chroma.rows);
     const std::string in =
         dir.File("in.y4m", Stream(std::string("YUV4MPEG2 W8 H4") + c.tag + "\n", bytes, 1));
     Y4mReader reader;
@@ -125,9 +129,11 @@ TEST(CliY4mHeader, RefusedColorspaceIsNamedWithTheFix) {
     const char* what;  // what the tag holds; "" when it names nothing known
     const char* fix;
   } cases[] = {
-      {"420p10", "10-bit 4:2:0; ", ": ffmpeg ... -pix_fmt yuv420p"},
-      {"422p12", "12-bit 4:2:2; ", ": ffmpeg ... -pix_fmt yuv422p"},
-      {"mono16", "16-bit grey; ", ": ffmpeg ... -pix_fmt gray"},
+      // Depths FFmpeg does not write: the nearest that holds every bit.
+      {"420p11", "11-bit 4:2:0; ", ": ffmpeg ... -pix_fmt yuv420p12le"},
+      {"422p32", "32-bit 4:2:2; ", ": ffmpeg ... -pix_fmt yuv422p16le"},
+      {"mono14", "14-bit grey; ", ": ffmpeg ... -pix_fmt gray16le"},
+      {"411p10", "10-bit 4:1:1; ", ": ffmpeg ... -pix_fmt yuv411p"},
       {"444alpha", "4:4:4 with alpha; ", ": ffmpeg ... -pix_fmt yuv444p"},
       // The vertical chroma resolution changes: interlace-aware, so the two
       // fields' chroma stays apart.
@@ -142,7 +148,9 @@ TEST(CliY4mHeader, RefusedColorspaceIsNamedWithTheFix) {
     EXPECT_FALSE(reader.Open(in));
     EXPECT_NE(reader.error().find(in + ": colorspace C" + c.tag + " is not supported (" +
                                   c.what + "the tool takes C420jpeg, "
-                                  "C420paldv, C420mpeg2, C420, C422, C444, C411 or Cmono); "
+                                  "C420paldv, C420mpeg2, C420, C422, C444, C411, Cmono, "
+                                  "C420p{9,10,12,14,16}, C422p{9,10,12,14,16}, "
+                                  "C444p{9,10,12,14,16} or Cmono{9,10,12,16}); "
                                   "convert it" + c.fix),
               std::string::npos)
         << reader.error();

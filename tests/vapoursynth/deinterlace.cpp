@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <thread>
 
@@ -30,11 +31,18 @@ struct Clip {
   std::string path;
   int width, height;
   std::vector<FrameBytes> frames;
+  PixelFormat format = kYuv420;
 };
 
-Clip MakeClip(const std::string& name, int width, int height, int count) {
-  Clip c{test::MakeClip(name, width, height, count), width, height, {}};
-  const size_t bytes = size_t(width) * height * 3 / 2;
+uint32_t VsFormat(PixelFormat f) {
+  return VSVideoFormatId(f.family == Family::kGrey ? cfGray : cfYUV, stInteger, f.bits, f.shift_w,
+                         f.shift_h);
+}
+
+Clip MakeClip(const std::string& name, int width, int height, int count,
+              PixelFormat format = kYuv420, const std::string& pix_fmt = "yuv420p") {
+  Clip c{test::MakeClip(name, width, height, count, pix_fmt), width, height, {}, format};
+  const size_t bytes = BlockBytes(format, width, height);
   for (const std::string& f : test::ParseY4m(test::ReadFile(c.path), bytes).frames) {
     c.frames.emplace_back(f.begin(), f.end());
   }
@@ -53,10 +61,16 @@ const Clip& Odd() {
   return clip;
 }
 
+const Clip& Deep10() {
+  static const Clip clip = MakeClip("vs_10.y4m", 200, 142, 2, WithBits(kYuv420, 10), "yuv420p10le");
+  return clip;
+}
+
+// format 0: the clip's own.
 VSNode* Deinterlace(const Clip& clip, const Args& args, std::string* error,
-                    std::vector<int> field_based = {}, uint32_t format = pfYUV420P8) {
-  VSNode* source =
-      Core().Source(format, clip.width, clip.height, clip.frames, std::move(field_based));
+                    std::vector<int> field_based = {}, uint32_t format = 0) {
+  VSNode* source = Core().Source(format ? format : VsFormat(clip.format), clip.width, clip.height,
+                                 clip.frames, std::move(field_based));
   return Core().Invoke(source, args, error);
 }
 
@@ -72,8 +86,7 @@ std::vector<FrameBytes> AllFrames(VSNode* node) {
 }
 
 std::vector<FrameBytes> Frames(const Clip& clip, const Args& args,
-                               std::vector<int> field_based = {},
-                               uint32_t format = pfYUV420P8) {
+                               std::vector<int> field_based = {}, uint32_t format = 0) {
   std::string error;
   VSNode* node = Deinterlace(clip, args, &error, std::move(field_based), format);
   EXPECT_TRUE(node) << error;
@@ -85,8 +98,8 @@ std::vector<FrameBytes> Frames(const Clip& clip, const Args& args,
 
 // A tight frame in VapourSynth's plane order (Y, U, V) as the core takes it
 // (Y, V, U), and back.
-FrameBytes SwapChroma(FrameBytes frame, int w, int h) {
-  const auto u = frame.begin() + ptrdiff_t(w) * h;
+FrameBytes SwapChroma(FrameBytes frame, size_t luma_bytes) {
+  const auto u = frame.begin() + ptrdiff_t(luma_bytes);
   std::rotate(u, u + (frame.end() - u) / 2, frame.end());
   return frame;
 }
@@ -99,18 +112,16 @@ FrameBytes CoreFrame(PixelFormat format, int w, int h, const FrameBytes& picture
   requested.mode = mode;
   Deinterlacer core(requested);
   test::GuardedFrame in(format, w, h), out(format, w, h);
-  in.Fill(v_first ? SwapChroma(picture, w, h) : picture);
+  const size_t luma = size_t(w) * size_t(h) * size_t(format.SampleBytes());
+  in.Fill(v_first ? SwapChroma(picture, luma) : picture);
   const Field keep = field ? Field::kTop : Field::kBottom;
   EXPECT_EQ(core.ProcessPicture(in.view(), out.view(), keep, RegionList{}), FrameResult::kDone);
-  return v_first ? SwapChroma(out.Tight(), w, h) : out.Tight();
+  return v_first ? SwapChroma(out.Tight(), luma) : out.Tight();
 }
 
 FrameBytes PluginFrame(PixelFormat f, int w, int h, const FrameBytes& picture, int mode,
                        int field) {
-  const uint32_t format = VSVideoFormatId(f.family == Family::kGrey ? cfGray : cfYUV, stInteger,
-                                          f.bits, f.shift_w, f.shift_h);
-  const auto frames =
-      Frames(Clip{"", w, h, {picture}}, {{"mode", mode}, {"field", field}}, {}, format);
+  const auto frames = Frames(Clip{"", w, h, {picture}, f}, {{"mode", mode}, {"field", field}});
   return frames.empty() ? FrameBytes{} : frames[0];
 }
 
@@ -147,6 +158,8 @@ TEST(VapourSynth, FramesEqualTheToolsWithTheSameOptions) {
       {Odd(),
        {{"double_rate", 1}, {"field", 0}, {"mode", 3}},
        "--double-rate --field-order bff --mode 3"},
+      {Deep10(), {}, ""},
+      {Deep10(), {{"double_rate", 1}, {"field", 1}}, "--double-rate --field-order tff"},
   };
   for (const Case& c : cases) {
     const std::string out = test::TempPath("vs_tool.y4m");
@@ -164,18 +177,30 @@ TEST(VapourSynth, FramesEqualTheToolsWithTheSameOptions) {
   }
 }
 
-TEST(VapourSynth, FramesEqualTheCoresInEveryLayout) {
+TEST(VapourSynth, FramesEqualTheCoresInEveryLayoutAndDepth) {
   const int w = 188, h = 142;  // padded inside to 192 x 144 (4:1:1 chroma 48 wide)
   for (const PixelFormat layout : kPlanarLayouts) {
-    FrameBytes picture(BlockBytes(layout, w, h));
-    test::WeavePicture(picture.data(), w, h, 5, 2);
+    FrameBytes eight(BlockBytes(layout, w, h));
+    test::WeavePicture(eight.data(), w, h, 5, 2);
     std::mt19937 rng(7);
-    for (size_t i = size_t(w) * h; i < picture.size(); ++i) picture[i] = uint8_t(rng() >> 24);
-    for (int mode = 2; mode <= 4; ++mode) {
-      for (int field = 0; field <= 1; ++field) {
-        EXPECT_TRUE(PluginFrame(layout, w, h, picture, mode, field) ==
-                    CoreFrame(layout, w, h, picture, mode, field))
-            << LayoutName(layout) << " mode " << mode << " field " << field;
+    for (size_t i = size_t(w) * h; i < eight.size(); ++i) eight[i] = uint8_t(rng() >> 24);
+    for (const int bits : {8, 10, 16}) {
+      const PixelFormat format = WithBits(layout, bits);
+      // Deeper: the woven picture in the top bits, noise below.
+      FrameBytes picture = eight;
+      if (bits > 8) {
+        picture.resize(2 * eight.size());
+        for (size_t i = 0; i < eight.size(); ++i) {
+          const uint16_t v = uint16_t(eight[i] << (bits - 8) | (rng() >> (40 - bits)));
+          std::memcpy(&picture[2 * i], &v, 2);
+        }
+      }
+      for (int mode = 2; mode <= 4; ++mode) {
+        for (int field = 0; field <= 1; ++field) {
+          EXPECT_TRUE(PluginFrame(format, w, h, picture, mode, field) ==
+                      CoreFrame(format, w, h, picture, mode, field))
+              << LayoutName(layout) << " " << bits << " bits mode " << mode << " field " << field;
+        }
       }
     }
   }
@@ -248,6 +273,7 @@ TEST(VapourSynth, ScriptErrorsNameTheArgumentOrFormatAndWhatToDo) {
   const uint32_t yuv422ps = VSVideoFormatId(cfYUV, stFloat, 32, 1, 0);
   const uint32_t grays = VSVideoFormatId(cfGray, stFloat, 32, 0, 0);
   const uint32_t rgb24 = VSVideoFormatId(cfRGB, stInteger, 8, 0, 0);
+  const uint32_t yuv420p32 = VSVideoFormatId(cfYUV, stInteger, 32, 1, 1);
   // 200 x 142 is padded to 208 x 144, so search_range reaches 144.
   const Case cases[] = {
       {{{"mode", -1}}, pfYUV420P8, {"mode=-1", "0 to 4"}},
@@ -264,6 +290,7 @@ TEST(VapourSynth, ScriptErrorsNameTheArgumentOrFormatAndWhatToDo) {
       {{}, yuv440, {"YUV440P8", "SeparateFields", "resize.Bicubic(format=vs.YUV444P8)"}},
       {{}, yuv422ps, {"YUV422PS", "integer", "core.resize.Bicubic(clip, format=vs.YUV422P16)"}},
       {{}, grays, {"GrayS", "core.resize.Bicubic(clip, format=vs.GRAY16)"}},
+      {{}, yuv420p32, {"YUV420P32", "up to 16 bits", "(clip, format=vs.YUV420P16)"}},
       {{}, rgb24, {"RGB24", "YUV and grey", "(clip, format=vs.YUV444P8, matrix_s"}},
   };
   for (const Case& c : cases) {

@@ -207,8 +207,9 @@ VSFrame* SourceFrame(VSNode* node, int n, std::string* error) {
   VSFrame* f = NewFrame(&node->vi.format, node->vi.width, node->vi.height, nullptr, &core);
   const uint8_t* from = node->frames[size_t(n)].data();
   for (int p = 0; p < 3; ++p) {
-    for (int y = 0; y < f->heights[p]; ++y, from += f->widths[p]) {
-      std::memcpy(f->planes[p].data() + y * f->strides[p], from, size_t(f->widths[p]));
+    const size_t row = size_t(f->widths[p]) * size_t(f->format.bytesPerSample);
+    for (int y = 0; y < f->heights[p]; ++y, from += row) {
+      std::memcpy(f->planes[p].data() + y * f->strides[p], from, row);
     }
   }
   if (size_t(n) < node->field_based.size() && node->field_based[size_t(n)] >= 0) {
@@ -336,9 +337,10 @@ std::optional<FrameBytes> StandInCore::GetFrame(VSNode* node, int n, std::string
   if (!f) return std::nullopt;
   FrameBytes tight;
   for (int p = 0; p < f->format.numPlanes; ++p) {
+    const size_t row = size_t(f->widths[p]) * size_t(f->format.bytesPerSample);
     for (int y = 0; y < f->heights[p]; ++y) {
       const uint8_t* line = f->planes[p].data() + y * f->strides[p];
-      tight.insert(tight.end(), line, line + f->widths[p]);
+      tight.insert(tight.end(), line, line + row);
     }
   }
   if (props) {
