@@ -65,18 +65,25 @@ std::optional<std::string> NameOf(int pixel_type) {
   return std::nullopt;
 }
 
-// Every pixel type the filter takes and the core's format of each; a depth
-// the core learns is rows here, e.g. AVS_CS_GENERIC_YUV422 |
-// AVS_CS_SAMPLE_BITS_10 as WithBits(kYuv422, 10).
+// The pixel types the filter takes besides the planar families below (and
+// the packed ones it answers with the notice).
 struct Mapped {
   int pixel_type;
   PixelFormat format;
 };
 
 constexpr Mapped kMapped[] = {
-    {AVS_CS_YV12, kYuv420},  {AVS_CS_I420, kYuv420}, {AVS_CS_YV16, kYuv422},
-    {AVS_CS_YV24, kYuv444},  {AVS_CS_YV411, kYuv411}, {AVS_CS_Y8, kGrey},
-    {AVS_CS_YUY2, kYuy2},    {AVS_CS_BGR24, kRgb24},  {AVS_CS_BGR32, kRgb32},  // the notice
+    {AVS_CS_I420, kYuv420}, {AVS_CS_YV411, kYuv411}, {AVS_CS_YUY2, kYuy2},
+    {AVS_CS_BGR24, kRgb24}, {AVS_CS_BGR32, kRgb32},  // the notice
+};
+
+// The planar families the filter takes at every integer depth the core
+// takes: YV12, YV16, YV24 and Y8 are their 8-bit members.
+constexpr Mapped kFamilies[] = {
+    {AVS_CS_GENERIC_YUV420, kYuv420},
+    {AVS_CS_GENERIC_YUV422, kYuv422},
+    {AVS_CS_GENERIC_YUV444, kYuv444},
+    {AVS_CS_GENERIC_Y, kGrey},
 };
 
 bool Deinterlaced(int type) {
@@ -116,8 +123,12 @@ int OtherToYv12(int type) {
   return Deinterlaced(type & ~AVS_CS_SAMPLE_BITS_MASK) ? AVS_CS_UNKNOWN : AVS_CS_YV12;
 }
 
-int EightBits(int type) {
-  return type & AVS_CS_SAMPLE_BITS_MASK ? type & ~AVS_CS_SAMPLE_BITS_MASK : AVS_CS_UNKNOWN;
+// Float samples to the deepest integers the filter takes.
+static_assert(kMaxBits == 16, "the depth conversion names 16 bits");
+int IntegerSamples(int type) {
+  return (type & AVS_CS_SAMPLE_BITS_MASK) == AVS_CS_SAMPLE_BITS_32
+             ? (type & ~AVS_CS_SAMPLE_BITS_MASK) | AVS_CS_SAMPLE_BITS_16
+             : AVS_CS_UNKNOWN;
 }
 
 struct Conversion {
@@ -134,7 +145,7 @@ constexpr Conversion kConversions[] = {
     {"ConvertToYUV444(matrix=\"Rec709\")", RgbToYuv444},
     {"ConvertToYV411()", Yuv410To411},
     {"ConvertToYV12(interlaced=true)", OtherToYv12},
-    {"ConvertBits(8)", EightBits},
+    {"ConvertBits(16)", IntegerSamples},
 };
 
 }  // namespace
@@ -142,6 +153,13 @@ constexpr Conversion kConversions[] = {
 std::optional<PixelFormat> FormatOf(int pixel_type) {
   for (const Mapped& m : kMapped) {
     if (pixel_type == m.pixel_type) return m.format;
+  }
+  for (const Mapped& family : kFamilies) {
+    for (const SampleSize& size : kSampleSizes) {
+      if (size.bits <= kMaxBits && pixel_type == (family.pixel_type | size.field)) {
+        return WithBits(family.format, size.bits);
+      }
+    }
   }
   return std::nullopt;
 }

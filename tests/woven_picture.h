@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace vantrel::test {
 
@@ -47,6 +48,20 @@ inline uint8_t FaceSample(int n, int plane, int x, int y, int width, int height)
   const bool moved = y % 2 == 0 && 3 * y > height && 3 * y < 2 * height && 3 * x > width &&
                      3 * x < 2 * width;
   return SceneSample(y, x + (moved ? 3 + n : 0), 0);
+}
+
+// The same picture at `bits` bits, byte by byte (x and `width` in bytes):
+// above 8 bits each sample is the 8-bit one scaled up over low bits that vary
+// from sample to sample, in 2 bytes in memory order, so that a face that
+// drops, swaps or miscounts bytes gives other bytes.
+inline uint8_t FaceByte(int n, int plane, int x, int y, int width, int height, int bits) {
+  if (bits <= 8) return FaceSample(n, plane, x, y, width, height);
+  const int shift = bits - 8, at = x / 2;
+  const uint16_t sample = uint16_t(FaceSample(n, plane, at, y, width / 2, height) << shift |
+                                   ((at * 7 + y * 3 + plane) & ((1 << shift) - 1)));
+  uint8_t bytes[2];
+  std::memcpy(bytes, &sample, sizeof bytes);
+  return bytes[x % 2];
 }
 
 }  // namespace vantrel::test

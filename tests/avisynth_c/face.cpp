@@ -83,7 +83,7 @@ TEST_F(Face, FramesAreTheCoresWithTheArgumentsGivenOrTheirDefaults) {
     std::vector<AVS_Value> args;
     RequestedParams expected;
   };
-  const Case cases[] = {
+  std::vector<Case> cases = {
       {AVS_CS_YV12, 720, 576, {}, {}},
       {AVS_CS_I420, 96, 64, {Int(2)}, {2, 16, 48, 8192, 257, false, true}},
       {AVS_CS_YV12, 96, 64,
@@ -106,7 +106,15 @@ TEST_F(Face, FramesAreTheCoresWithTheArgumentsGivenOrTheirDefaults) {
       {AVS_CS_YUY2, 32, 32, {}, {}},
       {AVS_CS_BGR24, 32, 32, {}, {}},
       {AVS_CS_BGR32, 32, 32, {}, {}},
+      {AVS_CS_GENERIC_YUV420 | AVS_CS_SAMPLE_BITS_16, 70, 36, {}, {}},
   };
+  // Every family at every depth, V first as at 8 bits.
+  for (const int family : {AVS_CS_YV12, AVS_CS_YV16, AVS_CS_YV24, AVS_CS_Y8}) {
+    for (const int bits : {AVS_CS_SAMPLE_BITS_10, AVS_CS_SAMPLE_BITS_12, AVS_CS_SAMPLE_BITS_14,
+                           AVS_CS_SAMPLE_BITS_16}) {
+      cases.push_back({family | bits, 64, 48, {Int(3)}, {3, 16, 48, 8192, 257, false, true}});
+    }
+  }
   for (const Case& c : cases) {
     const auto source = SourceClip(c.pixel_type, c.width, c.height);
     const AVS_Value src = ClipValue(source);
@@ -160,8 +168,8 @@ TEST_F(Face, RefusalsAndFailuresAreErrorsNeverWrongFrames) {
   EXPECT_EQ(error, "VantrelDeinterlace: the first argument must be a clip");
   const std::pair<int, const char*> refused[] = {
       {AVS_CS_GENERIC_YUVA422, "YUVA422 is not supported; convert with RemoveAlphaPlane()"},
-      {AVS_CS_GENERIC_YUV422 | AVS_CS_SAMPLE_BITS_10,
-       "YUV422P10 is not supported; convert with ConvertBits(8)"},
+      {AVS_CS_GENERIC_YUV420 | AVS_CS_SAMPLE_BITS_32,
+       "YUV420PS is not supported; convert with ConvertBits(16)"},
       {AVS_CS_GENERIC_RGBP,
        "RGBP is not supported; convert with ConvertToYUV444(matrix=\"Rec709\")"},
   };

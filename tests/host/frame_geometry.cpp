@@ -15,16 +15,21 @@ namespace {
 struct TypeCase {
   const char* name;
   int pixel_type;
-  int bytes_per_pixel;  // of the first plane
+  int bytes_per_pixel;  // of the first plane; of every plane's samples when planar
   bool chroma;          // two chroma planes of width >> shift_w, height >> shift_h
   int shift_w, shift_h;
 };
+using VI = VideoInfo;
 const TypeCase kTypes[] = {
     {"I420", VideoInfo::CS_I420, 1, true, 1, 1},    {"YV12", VideoInfo::CS_YV12, 1, true, 1, 1},
     {"YV16", VideoInfo::CS_YV16, 1, true, 1, 0},    {"YV24", VideoInfo::CS_YV24, 1, true, 0, 0},
     {"YV411", VideoInfo::CS_YV411, 1, true, 2, 0},  {"Y8", VideoInfo::CS_Y8, 1, false, 0, 0},
     {"YUY2", VideoInfo::CS_YUY2, 2, false, 0, 0},   {"RGB24", VideoInfo::CS_BGR24, 3, false, 0, 0},
     {"RGB32", VideoInfo::CS_BGR32, 4, false, 0, 0},
+    {"YUV420P10", VI::CS_GENERIC_YUV420 | VI::CS_Sample_Bits_10, 2, true, 1, 1},
+    {"YUV422P16", VI::CS_GENERIC_YUV422 | VI::CS_Sample_Bits_16, 2, true, 1, 0},
+    {"YUV444P12", VI::CS_GENERIC_YUV444 | VI::CS_Sample_Bits_12, 2, true, 0, 0},
+    {"Y14", VI::CS_GENERIC_Y | VI::CS_Sample_Bits_14, 2, false, 0, 0},
 };
 
 VideoInfo Format(int pixel_type, int width, int height) {
@@ -70,7 +75,7 @@ TEST(HostFrameGeometry, PlanesFitTheirBufferAndHonourAlignment) {
           EXPECT_EQ(base % static_cast<uintptr_t>(align), 0u);
           EXPECT_EQ(f->GetRowSize(), w * t.bytes_per_pixel);
           EXPECT_EQ(f->GetHeight(), h);
-          EXPECT_EQ(RowSizeOf(*f, PLANAR_U), t.chroma ? w >> t.shift_w : 0);
+          EXPECT_EQ(RowSizeOf(*f, PLANAR_U), t.chroma ? (w >> t.shift_w) * t.bytes_per_pixel : 0);
           EXPECT_EQ(HeightOf(*f, PLANAR_V), t.chroma ? h >> t.shift_h : 0);
 
           std::vector<Span> spans = Spans(*f);
@@ -101,15 +106,15 @@ TEST(HostFrameGeometry, ContiguousFramesAreOneTightBlock) {
       EXPECT_EQ(f->GetPitch(PLANAR_U), 0);
       continue;
     }
-    const int cw = w >> t.shift_w, ch = h >> t.shift_h;
-    EXPECT_EQ(f->GetPitch(PLANAR_U), cw);
-    EXPECT_EQ(f->GetPitch(PLANAR_V), cw);
+    const int chroma_row = (w >> t.shift_w) * t.bytes_per_pixel, ch = h >> t.shift_h;
+    EXPECT_EQ(f->GetPitch(PLANAR_U), chroma_row);
+    EXPECT_EQ(f->GetPitch(PLANAR_V), chroma_row);
     // Every planar type stores V right behind luma but I420, which stores U there.
-    const int first = w * h, second = w * h + cw * ch;
+    const int first = row * h, second = first + chroma_row * ch;
     const bool v_first = t.pixel_type != VideoInfo::CS_I420;
     EXPECT_EQ(f->GetOffset(PLANAR_V), v_first ? first : second);
     EXPECT_EQ(f->GetOffset(PLANAR_U), v_first ? second : first);
-    EXPECT_EQ(f->GetFrameBuffer()->GetDataSize(), w * h + 2 * cw * ch);
+    EXPECT_EQ(f->GetFrameBuffer()->GetDataSize(), first + 2 * chroma_row * ch);
   }
 }
 
@@ -163,6 +168,9 @@ TEST(HostFrameGeometry, UnusableFormatsAreRefusedWithTheReason) {
                 .find("YV12 frames need a width a multiple of 2 and a height a multiple of 2"),
             std::string::npos);
   EXPECT_NE(message(Format(VideoInfo::CS_YV411, 718, 576), 16).find("a multiple of 4"),
+            std::string::npos);
+  EXPECT_NE(message(Format(VI::CS_GENERIC_YUV422 | VI::CS_Sample_Bits_10, 719, 576), 16)
+                .find("YUV422P10 frames need a width a multiple of 2"),
             std::string::npos);
   EXPECT_NE(message(Format(VideoInfo::CS_I420, 720, 575), 16), "");
   EXPECT_NE(message(Format(VideoInfo::CS_YUY2, 721, 576), 16).find("even width"),

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "avisynth/host_error.h"
 #include "harness.h"
@@ -19,10 +20,16 @@ using test::MakeInfo;
 // The picture's first chroma lines differ, and decide a comb mark: a face
 // that gave the core U first where the host stores V first (or V for I420)
 // would give other bytes.
-TEST(PluginFilter, HostFramesOfEveryLayoutGiveTheCoresBytesWithTheirChromaOrder) {
-  const int types[] = {VideoInfo::CS_YV12, VideoInfo::CS_I420,  VideoInfo::CS_YV16,
-                       VideoInfo::CS_YV24, VideoInfo::CS_YV411, VideoInfo::CS_Y8,
-                       VideoInfo::CS_YUY2, VideoInfo::CS_BGR24, VideoInfo::CS_BGR32};
+TEST(PluginFilter, HostFramesOfEveryLayoutAndDepthGiveTheCoresBytesWithTheirChromaOrder) {
+  using VI = VideoInfo;
+  std::vector<int> types = {VI::CS_YV12, VI::CS_I420, VI::CS_YV16,  VI::CS_YV24, VI::CS_YV411,
+                            VI::CS_Y8,   VI::CS_YUY2, VI::CS_BGR24, VI::CS_BGR32};
+  for (const int family : {VI::CS_YV12, VI::CS_YV16, VI::CS_YV24, VI::CS_Y8}) {
+    for (const int bits : {VI::CS_Sample_Bits_10, VI::CS_Sample_Bits_12, VI::CS_Sample_Bits_14,
+                           VI::CS_Sample_Bits_16}) {
+      types.push_back(family | bits);
+    }
+  }
   for (const int type : types) {
     // 80: 4:1:1 chroma 20 wide, a multiple of 4 only.
     for (const auto& size : {std::pair{64, 48}, std::pair{80, 48}, std::pair{70, 36},

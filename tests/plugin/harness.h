@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,11 +32,16 @@ inline VideoInfo MakeInfo(int pixel_type, int width, int height, int frames = 2)
   return vi;
 }
 
-// The faces' test picture (woven_picture.h) in the clip's frames.
+// The faces' test picture (woven_picture.h) in the clip's frames, at their
+// depth.
 inline host::SampleGenerator PictureOf(const VideoInfo& vi) {
-  return [row = vi.RowSize(), height = vi.height](int n, int plane, int x, int y) {
+  const std::optional<PixelFormat> format = FormatOf(vi.pixel_type);
+  const int bits = format ? format->bits : 8;
+  // RowSize() counts one byte a planar sample.
+  const int row = vi.RowSize() * (format && format->Planar() ? format->SampleBytes() : 1);
+  return [row, bits, height = vi.height](int n, int plane, int x, int y) {
     const int index = plane == PLANAR_U ? 1 : plane == PLANAR_V ? 2 : 0;
-    return FaceSample(n, index, x, y, row, height);
+    return FaceByte(n, index, x, y, row, height, bits);
   };
 }
 

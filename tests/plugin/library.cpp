@@ -185,14 +185,14 @@ TEST(PluginLibrary, OtherPixelTypesAreRefusedNamingFormatAndConversion) {
       {0x8800030B, "YUVA444", "RemoveAlphaPlane()"},
       {0x90000001, "RGBP", to_yuv444},
       {0x90000002, "RGBAP", "RemoveAlphaPlane()." + to_yuv444},
-      {0xA0050008, "YUV420P10", "ConvertBits(8)"},
-      {0xA0020008, "YUV420PS", "ConvertBits(8)"},
-      {0xA001030B, "YUV444P16", "ConvertBits(8)"},
-      {0xA0050308, "YUV422P10", "ConvertBits(8)"},
-      {0x50010001, "RGB48", to_yuv444 + ".ConvertBits(8)"},
-      {0x90060001, "RGBP12", to_yuv444 + ".ConvertBits(8)"},
-      {0xE0020000, "Y32", "ConvertBits(8)"},
-      {0x88060308, "YUVA422P12", "RemoveAlphaPlane().ConvertBits(8)"},
+      {0xA0020008, "YUV420PS", "ConvertBits(16)"},
+      {0xA002030B, "YUV444PS", "ConvertBits(16)"},
+      {0x50010001, "RGB48", to_yuv444},
+      {0x90060001, "RGBP12", to_yuv444},
+      {0x90020002, "RGBAPS", "RemoveAlphaPlane()." + to_yuv444 + ".ConvertBits(16)"},
+      {0xE0020000, "Y32", "ConvertBits(16)"},
+      {0x88060308, "YUVA422P12", "RemoveAlphaPlane()"},
+      {0x88020008, "YUVA420PS", "RemoveAlphaPlane().ConvertBits(16)"},
       {0x12345678, "pixel type 0x12345678", "ConvertToYV12(interlaced=true)"},
   };
   for (const Case& c : cases) {
@@ -214,10 +214,12 @@ TEST(PluginLibrary, OtherPixelTypesAreRefusedNamingFormatAndConversion) {
           bits != VI::CS_Sample_Bits_8) {
         continue;  // packed RGB exists at 8 and 16 bits only
       }
-      const bool known = bits == VI::CS_Sample_Bits_8 &&
-                         (family == VI::CS_GENERIC_YUV420 || family == VI::CS_GENERIC_YUV422 ||
-                          family == VI::CS_GENERIC_YUV444 || family == VI::CS_GENERIC_Y ||
-                          family == VI::CS_BGR24 || family == VI::CS_BGR32);
+      const bool packed = family == VI::CS_BGR24 || family == VI::CS_BGR32;
+      const bool known =
+          packed ? bits == VI::CS_Sample_Bits_8
+                 : bits != VI::CS_Sample_Bits_32 &&
+                       (family == VI::CS_GENERIC_YUV420 || family == VI::CS_GENERIC_YUV422 ||
+                        family == VI::CS_GENERIC_YUV444 || family == VI::CS_GENERIC_Y);
       const std::string error = refusal(pixel_type);
       if (known) {
         EXPECT_EQ(error, "") << std::hex << pixel_type;

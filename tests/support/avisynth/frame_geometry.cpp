@@ -10,19 +10,53 @@
 namespace vantrel::host {
 namespace {
 
-// The 8-bit planar types of AviSynth+: chroma planes of width >> shift_w and
-// height >> shift_h, or none.
+// The planar types of AviSynth+: chroma planes of width >> shift_w and
+// height >> shift_h, or none. Its families (the 8-bit member first) come at
+// every integer depth, a sample of more than 8 bits in 2 bytes.
 struct PlanarType {
-  int pixel_type;
+  int pixel_type;  // of the family's 8-bit member
   const char* name;
   int shift_w, shift_h;
   bool chroma;
+  const char* deep_name;  // of the family at 10 to 16 bits, without them; none: 8 bits only
 };
 constexpr PlanarType kPlanarTypes[] = {
-    {VideoInfo::CS_YV12, "YV12", 1, 1, true},   {VideoInfo::CS_I420, "I420", 1, 1, true},
-    {VideoInfo::CS_YV16, "YV16", 1, 0, true},   {VideoInfo::CS_YV24, "YV24", 0, 0, true},
-    {VideoInfo::CS_YV411, "YV411", 2, 0, true}, {VideoInfo::CS_Y8, "Y8", 0, 0, false},
+    {VideoInfo::CS_YV12, "YV12", 1, 1, true, "YUV420P"},
+    {VideoInfo::CS_I420, "I420", 1, 1, true, nullptr},
+    {VideoInfo::CS_YV16, "YV16", 1, 0, true, "YUV422P"},
+    {VideoInfo::CS_YV24, "YV24", 0, 0, true, "YUV444P"},
+    {VideoInfo::CS_YV411, "YV411", 2, 0, true, nullptr},
+    {VideoInfo::CS_Y8, "Y8", 0, 0, false, "Y"},
 };
+
+struct Depth {
+  int sample_bits;
+  const char* name;
+};
+constexpr Depth kDeepSamples[] = {
+    {VideoInfo::CS_Sample_Bits_10, "10"},
+    {VideoInfo::CS_Sample_Bits_12, "12"},
+    {VideoInfo::CS_Sample_Bits_14, "14"},
+    {VideoInfo::CS_Sample_Bits_16, "16"},
+};
+
+struct Planar {
+  const PlanarType* type = nullptr;  // none: not a planar type
+  int sample_bytes = 1;
+  std::string name;
+};
+
+Planar FindPlanar(int pixel_type) {
+  for (const PlanarType& p : kPlanarTypes) {
+    if (pixel_type == p.pixel_type) return {&p, 1, p.name};
+    for (const Depth& d : kDeepSamples) {
+      if (p.deep_name && pixel_type == (p.pixel_type | d.sample_bits)) {
+        return {&p, 2, std::string(p.deep_name) + d.name};
+      }
+    }
+  }
+  return {};
+}
 
 int64_t RoundUp(int64_t value, int64_t step) { return (value + step - 1) / step * step; }
 
@@ -104,22 +138,13 @@ FrameShape ShapeOf(const VideoInfo& vi) {
   const int type = vi.pixel_type;
   FrameShape shape;
   shape.height = vi.height;
-  const PlanarType* planar = nullptr;
-  for (const PlanarType& p : kPlanarTypes) {
-    if (type == p.pixel_type) planar = &p;
-  }
-  if (planar) {
-    const int w = 1 << planar->shift_w, h = 1 << planar->shift_h;
+  const Planar planar = FindPlanar(type);
+  if (planar.type) {
+    const int w = 1 << planar.type->shift_w, h = 1 << planar.type->shift_h;
     if (vi.width % w != 0 || vi.height % h != 0) {
-      throw HostError("NewVideoFrame: " + std::string(planar->name) +
-                      " frames need a width a multiple of " + std::to_string(w) +
-                      " and a height a multiple of " + std::to_string(h) + ", got " +
-                      std::to_string(vi.width) + "x" + std::to_string(vi.height));
-    }
-    if (planar->chroma) {
-      shape.chroma_row_size = vi.width >> planar->shift_w;
-      shape.chroma_height = vi.height >> planar->shift_h;
-      shape.v_first = type != VideoInfo::CS_I420;
+      throw HostError("NewVideoFrame: " + planar.name + " frames need a width a multiple of " +
+                      std::to_string(w) + " and a height a multiple of " + std::to_string(h) +
+                      ", got " + std::to_string(vi.width) + "x" + std::to_string(vi.height));
     }
   } else if (type == VideoInfo::CS_YUY2) {
     if (vi.width % 2 != 0) {
@@ -129,13 +154,20 @@ FrameShape ShapeOf(const VideoInfo& vi) {
   } else if (type != VideoInfo::CS_BGR24 && type != VideoInfo::CS_BGR32) {
     throw HostError("NewVideoFrame: unsupported pixel type " + Hex(type) +
                     " (this host makes I420, YV12, YV16, YV24, YV411, Y8, YUY2, RGB24 and "
-                    "RGB32 frames)");
+                    "RGB32 frames, and YUV420P, YUV422P, YUV444P and Y at 10 to 16 bits)");
   }
-  const int64_t row = int64_t{vi.BytesFromPixels(1)} * vi.width;
+  // The host's rows are bytes; the interface's BytesFromPixels counts one a
+  // planar sample.
+  const int64_t row = int64_t{planar.type ? planar.sample_bytes : vi.BytesFromPixels(1)} * vi.width;
   if (row > INT_MAX) {
     throw HostError("NewVideoFrame: width " + std::to_string(vi.width) + " is too large");
   }
   shape.row_size = static_cast<int>(row);
+  if (planar.type && planar.type->chroma) {
+    shape.chroma_row_size = (vi.width >> planar.type->shift_w) * planar.sample_bytes;
+    shape.chroma_height = vi.height >> planar.type->shift_h;
+    shape.v_first = type != VideoInfo::CS_I420;
+  }
   return shape;
 }
 

@@ -19,32 +19,55 @@ std::atomic<int> g_live_frames{0};
 
 namespace {
 
-// The 8-bit planar types: chroma planes of width >> shift_w and height >>
-// shift_h (none for Y8), V stored before U but for I420, as the host does.
+// The planar types: chroma planes of width >> shift_w and height >> shift_h
+// (none for Y8), V stored before U but for I420, as the host does; YV12's,
+// YV16's, YV24's and Y8's families also at 10 to 16 bits, 2 bytes a sample.
 struct PlanarType {
   int pixel_type, shift_w, shift_h, planes;
+  bool deep;
 };
 constexpr PlanarType kPlanarTypes[] = {
-    {AVS_CS_YV12, 1, 1, 3}, {AVS_CS_I420, 1, 1, 3},  {AVS_CS_YV16, 1, 0, 3},
-    {AVS_CS_YV24, 0, 0, 3}, {AVS_CS_YV411, 2, 0, 3}, {AVS_CS_Y8, 0, 0, 1},
+    {AVS_CS_YV12, 1, 1, 3, true}, {AVS_CS_I420, 1, 1, 3, false},  {AVS_CS_YV16, 1, 0, 3, true},
+    {AVS_CS_YV24, 0, 0, 3, true}, {AVS_CS_YV411, 2, 0, 3, false}, {AVS_CS_Y8, 0, 0, 1, true},
 };
+struct Depth {
+  int sample_bits, bits;
+};
+constexpr Depth kDepths[] = {{AVS_CS_SAMPLE_BITS_8, 8},
+                             {AVS_CS_SAMPLE_BITS_10, 10},
+                             {AVS_CS_SAMPLE_BITS_12, 12},
+                             {AVS_CS_SAMPLE_BITS_14, 14},
+                             {AVS_CS_SAMPLE_BITS_16, 16}};
+
+struct Planar {
+  const PlanarType* type = nullptr;  // none: a packed type
+  int bits = 8;
+};
+Planar PlanarOf(int pixel_type) {
+  for (const PlanarType& p : kPlanarTypes) {
+    for (const Depth& d : kDepths) {
+      if ((p.deep || d.bits == 8) && pixel_type == (p.pixel_type | d.sample_bits)) {
+        return {&p, d.bits};
+      }
+    }
+  }
+  return {};
+}
 
 AVS_VideoFrame* NewFrame(const AVS_VideoInfo& vi) {
   auto* f = new AVS_VideoFrame;
-  const PlanarType* planar = nullptr;
-  for (const PlanarType& p : kPlanarTypes) {
-    if (p.pixel_type == vi.pixel_type) planar = &p;
-  }
-  const int pixel = vi.pixel_type == AVS_CS_YUY2 ? 2 : vi.pixel_type == AVS_CS_BGR24 ? 3 : 4;
-  f->plane_count = planar ? planar->planes : 1;
+  const Planar planar = PlanarOf(vi.pixel_type);
+  int pixel = vi.pixel_type == AVS_CS_YUY2 ? 2 : vi.pixel_type == AVS_CS_BGR24 ? 3 : 4;
+  if (planar.type) pixel = planar.bits > 8 ? 2 : 1;
+  f->plane_count = planar.type ? planar.type->planes : 1;
   // Planes by identity (Y, U, V), laid out in memory in the host's order.
   const int in_memory[] = {0, vi.pixel_type == AVS_CS_I420 ? 1 : 2,
                            vi.pixel_type == AVS_CS_I420 ? 2 : 1};
   size_t at = 64;
   for (int k = 0; k < f->plane_count; ++k) {
     const int i = in_memory[k];
-    const int row = !planar ? vi.width * pixel : i ? vi.width >> planar->shift_w : vi.width;
-    const int height = i ? vi.height >> planar->shift_h : vi.height;
+    const int row = (i ? vi.width >> planar.type->shift_w : vi.width) * pixel;
+    const int height = i ? vi.height >> planar.type->shift_h : vi.height;
     f->planes[i] = {at, row + 40, row, height};
     at += size_t(row + 40) * size_t(height) + 48;
   }
@@ -62,7 +85,8 @@ AVS_Clip* ClipOf(const AVS_Value& v) { return static_cast<AVS_Clip*>(v.d.clip); 
 
 class Source : public Node {
  public:
-  Source(const AVS_VideoInfo& vi, int failing) : vi_(vi), failing_(failing) {}
+  Source(const AVS_VideoInfo& vi, int failing)
+      : vi_(vi), failing_(failing), bits_(PlanarOf(vi.pixel_type).bits) {}
   const AVS_VideoInfo& Info() const override { return vi_; }
   AVS_VideoFrame* Frame(int n, std::string* error) override {
     if (n == failing_) {
@@ -76,7 +100,7 @@ class Source : public Node {
       for (int y = 0; y < p.height; ++y)
         for (int x = 0; x < p.row_size; ++x) {
           f->bytes[p.offset + size_t(y) * p.pitch + x] =
-              test::FaceSample(n, i, x, y, luma.row_size, luma.height);
+              test::FaceByte(n, i, x, y, luma.row_size, luma.height, bits_);
         }
     }
     return f;
@@ -85,6 +109,7 @@ class Source : public Node {
  private:
   AVS_VideoInfo vi_;
   int failing_;
+  int bits_;
 };
 
 class Filter : public Node {
