@@ -196,9 +196,40 @@ void DeinterlaceEngine::ProcessMotion() {
 void DeinterlaceEngine::SearchBlocks() {
   const ptrdiff_t decimated_pitch = coarse_width;
   DecimatePlane(dsp_, {decimated_src.get(), decimated_pitch}, in_.y, width, height);
-  DecimatePlane(dsp_, {decimated_dst.get(), decimated_pitch}, out_.y, width, height);
+  if (bits_ > 8) {
+    BuildDeepReference();
+  } else {
+    DecimatePlane(dsp_, {decimated_dst.get(), decimated_pitch}, out_.y, width, height);
+  }
   for (uint32_t b = 0; b < block_count; ++b) {
     if (block_comb_score[b] > kRepairScore) RepairBlock(b, params.search_range);
+  }
+}
+
+// A block's search reads the output only inside the block: its even lines
+// and their decimated counterpart. For deep samples the 8-bit filter's own
+// output is made there alone, line by line as InterpolateLuma makes it.
+void DeinterlaceEngine::BuildDeepReference() {
+  const InterpolateKernels& k = dsp_.interpolate;
+  const ConstPlane src = in_.y;
+  const ConstPlane mask{comb_mask.get(), ptrdiff_t(width)};
+  for (uint32_t b = 0; b < block_count; ++b) {
+    if (block_comb_score[b] <= kRepairScore) continue;
+    const uint32_t x = uint32_t(block_origin[b].x), y0 = uint32_t(block_origin[b].y);
+    for (uint32_t y = y0; y < y0 + 16; y += 2) {
+      uint8_t* to = out_.y.Line(y) + x;
+      if (y == 0) {
+        std::memcpy(to, src.Line(1) + x, 16);
+      } else if (y == 2 || y == height - 2) {
+        k.average_line(to, src.Line(y - 1) + x, src.Line(y + 1) + x, 16);
+      } else {
+        k.masked_four_tap_line(to, src.Line(y) + x, mask.Line(y) + x, src.pitch, 16);
+      }
+    }
+    for (uint32_t r = 0; r < 4; ++r) {
+      dsp_.match.decimate_line(decimated_dst.get() + coarse_block_offset[b] + r * coarse_width,
+                               out_.y.Line(y0 + 4 * r) + x, 8);
+    }
   }
 }
 
@@ -260,7 +291,6 @@ void DeinterlaceEngine::ProcessDeep(const ConstFramePlanes& in, const FramePlane
       // The search compares candidates with the 8-bit filter's own lines.
       out_ = {};
       out_.y = {cut_out_luma.get(), ptrdiff_t(width)};
-      InterpolateLuma(dsp_, out_.y, in_.y, mask, width, height, false);
       SearchBlocks();
     }
   }

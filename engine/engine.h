@@ -139,6 +139,7 @@ class DeinterlaceEngine {
   bool DeinterlaceAdaptive();
   void ProcessMotion();
   void SearchBlocks();
+  void BuildDeepReference();
   // Deep samples: the same steps, deciding on the frame cut to 8 bits.
   void ProcessDeep(const ConstFramePlanes& in, const FramePlanes& out);
   void CutChroma();
