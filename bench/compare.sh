@@ -9,13 +9,17 @@
 # BEFORE=OTHER_BUILD_DIR adds that build's vantrel to every round, for
 # before/after figures measured side by side. KEEP=top or KEEP=bottom forces
 # the field kept (and FFmpeg's parity); by default both follow the clips'
-# tag, It, which keeps the top field.
+# tag, It, which keeps the top field. DEPTH=10 (or 9 to 16) weaves the clips
+# at that depth instead of 8 bits.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 rounds=${2:-9}
 frames=${3:-200}
 before=${BEFORE:-}
+depth=${DEPTH:-8}
+pix_fmt=yuv420p
+[ "$depth" = 8 ] || pix_fmt=yuv420p${depth}le
 keep=${KEEP:+--keep $KEEP}
 case ${KEEP:-} in top) parity=tff ;; bottom) parity=bff ;; *) parity=auto ;; esac
 command -v ffmpeg >/dev/null || sh tools/install-deps.sh demo
@@ -34,7 +38,7 @@ log() { printf '%s\n' "$*" >&2; }
 declare -a clip_names=() clip_files=()
 add_clip() {
   clip_names+=("$1")
-  clip_files+=("$(weave_clip "$work/${1// /-}-$frames.y4m" "$frames" "$2" "$3")")
+  clip_files+=("$(weave_clip "$work/${1// /-}-$frames-$pix_fmt.y4m" "$frames" "$2" "$3" "$pix_fmt")")
 }
 scroll="scroll=h=0.004:v=0.002"
 add_clip "synthetic 720x576" "-f lavfi -i testsrc2=size=720x576:rate=50" "$scroll"
@@ -99,7 +103,7 @@ ratio() {
     'BEGIN {if (a + 0 > 0 && b + 0 > 0) printf "%.2f", a / b; else print "-"}'
 }
 
-echo "# Speed: net fps over $frames frames, median of $rounds alternating rounds"
+echo "# Speed: net fps over $frames frames ($pix_fmt), median of $rounds alternating rounds"
 echo "# CPU: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $(nproc) cores; $(ffmpeg -version | head -n 1 | cut -d' ' -f1-3)"
 echo
 header="| clip |"; rule="|---|"

@@ -27,7 +27,8 @@ fetch_package() {
   dpkg-deb -f "$deb" Version
 }
 
-# weave_clip OUT FRAMES INPUT-ARGS FILTERS: FRAMES interlaced frames woven
+# weave_clip OUT FRAMES INPUT-ARGS FILTERS [PIX_FMT]: FRAMES interlaced frames
+# (yuv420p unless PIX_FMT names another) woven
 # from twice as many consecutive source frames (the source loops when it is
 # shorter), kept in OUT for later runs. Written under another name first, so
 # that an interrupted run leaves no short clip behind to be taken for a whole
@@ -37,8 +38,8 @@ weave_clip() {
   if [ ! -s "$out" ]; then
     # shellcheck disable=SC2086 # the input arguments are words on purpose
     ffmpeg -nostdin -loglevel error -y -sws_flags bicubic+accurate_rnd+bitexact $3 \
-      -vf "$4,format=yuv420p,interlace=scan=tff:lowpass=off" -frames:v "$2" \
-      -f yuv4mpegpipe "$out.part"
+      -vf "$4,format=${5:-yuv420p},interlace=scan=tff:lowpass=off" -frames:v "$2" \
+      -strict -1 -f yuv4mpegpipe "$out.part"
     mv "$out.part" "$out"
   fi
   echo "$out"

@@ -91,7 +91,8 @@ CombStrip CombStripAt(uint8_t* comb_mask, uint8_t* block_comb_score, ConstPlane 
 
 bool DetectCombing(const EngineDsp& dsp, void* scratch, uint8_t* comb_mask,
                    uint8_t* block_comb_score, ConstPlane src_y, const uint8_t* last_row,
-                   uint32_t width, uint32_t height, int32_t comb_threshold) {
+                   uint32_t width, uint32_t height, int32_t comb_threshold,
+                   const RowsReady* ready) {
   const CombKernels& comb = KernelsFor(dsp, width);
   const uint32_t lanes = comb.strip_lanes;
   const uint32_t all_lanes = width - 4;
@@ -123,6 +124,8 @@ bool DetectCombing(const EngineDsp& dsp, void* scratch, uint8_t* comb_mask,
   const uint32_t passing = CombFirstPassingCount(CombCountScale(width * height));
   uint32_t combed_count = 0;
   for (uint32_t band = 0; band < height / kCombBandRows; ++band) {
+    // Band k scans rows up to 16k + 16.
+    if (ready) ready->make(ready->context, std::min(height, kCombBandRows * (band + 1) + 1));
     // Mask rows this band writes: 2 .. 13 for band 0, 16 band - 2 on.
     const uint32_t top = band == 0 ? 2 : kCombBandRows * band - 2;
     const uint32_t bottom = kCombBandRows * band + 14;

@@ -32,9 +32,17 @@ constexpr uint32_t kCombGroupLanes = 4;
 // ((width / 16) * (height / 16) bytes). `scratch` holds
 // CombScratchBytes(dsp, width) bytes: the strips' layout and their state
 // from one band to the next.
+// With `ready`, src_y's rows are made as the scan needs them: before each
+// band, ready->make(ready->context, rows) must make rows 0 .. rows - 1, so
+// that a frame found combed throughout makes only the rows scanned so far.
+struct RowsReady {
+  void (*make)(void* context, uint32_t rows);
+  void* context;
+};
 bool DetectCombing(const EngineDsp& dsp, void* scratch, uint8_t* comb_mask,
                    uint8_t* block_comb_score, ConstPlane src_y, const uint8_t* last_row,
-                   uint32_t width, uint32_t height, int32_t comb_threshold);
+                   uint32_t width, uint32_t height, int32_t comb_threshold,
+                   const RowsReady* ready = nullptr);
 size_t CombScratchBytes(const EngineDsp& dsp, uint32_t width);
 
 // The largest strip the driver lays out, and the block columns it can touch.

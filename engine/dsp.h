@@ -70,8 +70,7 @@ using FourTapLine16Fn = void (*)(uint16_t* dst, const uint16_t* src, ptrdiff_t p
 using MaskedFourTapLine16Fn = void (*)(uint16_t* dst, const uint16_t* src, const uint8_t* mask,
                                        ptrdiff_t pitch, size_t width, uint16_t max);
 using ChromaLine16Fn = void (*)(uint16_t* dst, const uint16_t* src, ptrdiff_t pitch,
-                                const uint8_t* cut, ptrdiff_t cut_pitch, size_t width,
-                                bool rebuild_all);
+                                size_t width, bool rebuild_all, uint32_t shift);
 using CutLineFn = void (*)(uint8_t* dst, const uint16_t* src, size_t width, uint32_t shift);
 using DecimateLineFn = void (*)(uint8_t* dst, const uint8_t* src, size_t width);
 // Scans band `band` of the strip (band 0 first, then each next one); returns

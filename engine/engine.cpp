@@ -63,9 +63,8 @@ bool DeinterlaceEngine::Init(uint32_t w, uint32_t h, ChromaSize chroma, int bits
                   Allocate(decimated_src, luma_size / 8) &&
                   Allocate(decimated_dst, luma_size / 8) && Allocate(last_row, width) &&
                   Allocate(comb_scratch, CombScratchBytes(dsp_, width)) &&
-                  (bits == 8 || (Allocate(cut_frame, luma_size + 2 * size_t(chroma_width) *
-                                                                     chroma_height) &&
-                                 Allocate(cut_out_luma, luma_size)));
+                  (bits == 8 ||
+                   (Allocate(cut_luma, luma_size) && Allocate(cut_out_luma, luma_size)));
   if (!ok) {
     Release();
     return false;
@@ -99,7 +98,7 @@ void DeinterlaceEngine::Release() {
   decimated_dst.reset();
   last_row.reset();
   comb_scratch.reset();
-  cut_frame.reset();
+  cut_luma.reset();
   cut_out_luma.reset();
 }
 
@@ -233,16 +232,6 @@ void DeinterlaceEngine::BuildDeepReference() {
   }
 }
 
-void DeinterlaceEngine::CutChroma() {
-  const uint32_t shift = uint32_t(bits_ - 8);
-  uint8_t* c0 = cut_frame.get() + luma_size;
-  uint8_t* c1 = c0 + size_t(chroma_width) * chroma_height;
-  in_.c0 = {c0, ptrdiff_t(chroma_width)};
-  in_.c1 = {c1, ptrdiff_t(chroma_width)};
-  CutPlane(dsp_, {c0, ptrdiff_t(chroma_width)}, deep_in_.c0, chroma_width, chroma_height, shift);
-  CutPlane(dsp_, {c1, ptrdiff_t(chroma_width)}, deep_in_.c1, chroma_width, chroma_height, shift);
-}
-
 // Modes 0 to 2 decide nothing; modes 3 and 4 detect and search on the
 // source cut to 8 bits, as the 8-bit filter would on such a clip, and build
 // every sample they write from the deep source.
@@ -250,7 +239,7 @@ void DeinterlaceEngine::ProcessDeep(const ConstFramePlanes& in, const FramePlane
   deep_in_ = in;
   deep_out_ = out;
   in_ = {};
-  const Deep deep{uint16_t((1u << bits_) - 1)};
+  const Deep deep{uint16_t((1u << bits_) - 1), uint32_t(bits_ - 8)};
   const uint32_t luma_bytes = 2 * width, chroma_bytes = 2 * chroma_width;
   const int32_t mode = params.mode;
   if (mode < 2) {
@@ -270,20 +259,33 @@ void DeinterlaceEngine::ProcessDeep(const ConstFramePlanes& in, const FramePlane
   const ConstPlane mask{comb_mask.get(), ptrdiff_t(width)};
   bool combed = true;
   if (mode >= 3) {
-    const Plane cut_y{cut_frame.get(), ptrdiff_t(width)};
-    CutPlane(dsp_, cut_y, in.y, width, height, uint32_t(bits_ - 8));
-    in_.y = cut_y;
+    // The luma is cut band by band as the detector scans it, while the
+    // rows are fresh in the cache, and only as far as it scans.
+    struct Cut {
+      const EngineDsp& dsp;
+      Plane to;
+      ConstPlane from;
+      uint32_t width, shift, done;
+    } cut{dsp_, {cut_luma.get(), ptrdiff_t(width)}, in.y, width, uint32_t(bits_ - 8), 0};
+    const RowsReady ready{[](void* context, uint32_t rows) {
+                            Cut& c = *static_cast<Cut*>(context);
+                            if (rows <= c.done) return;
+                            CutPlane(c.dsp, {c.to.Line(c.done), c.to.pitch},
+                                     {c.from.Line(c.done), c.from.pitch}, c.width, rows - c.done,
+                                     c.shift);
+                            c.done = rows;
+                          },
+                          &cut};
+    in_.y = cut.to;
     BuildLastRow();
     combed = DetectCombing(dsp_, comb_scratch.get(), comb_mask.get(), block_comb_score.get(),
-                           in_.y, last_row.get(), width, height, params.comb_threshold);
+                           in_.y, last_row.get(), width, height, params.comb_threshold, &ready);
     frame_combed_ = combed;
   }
   InterpolateLuma(dsp_, deep, out.y, in.y, mask, width, height, combed);
   if (chroma_width != 0) {
-    // A frame rebuilt throughout decides nothing in its chroma.
-    if (!combed) CutChroma();
-    InterpolateChroma(dsp_, deep, out.c0, out.c1, in.c0, in.c1, in_.c0, in_.c1, chroma_width,
-                      chroma_height, combed);
+    InterpolateChroma(dsp_, deep, out.c0, out.c1, in.c0, in.c1, chroma_width, chroma_height,
+                      combed);
   }
   if (mode == 4) {
     std::memset(block_match.get(), 0, size_t(block_count) * sizeof(BlockMatch));

@@ -142,7 +142,6 @@ class DeinterlaceEngine {
   void BuildDeepReference();
   // Deep samples: the same steps, deciding on the frame cut to 8 bits.
   void ProcessDeep(const ConstFramePlanes& in, const FramePlanes& out);
-  void CutChroma();
   // motion.cpp
   void RepairBlock(uint32_t b, int32_t search_range);
   void SearchCoarse(uint32_t b, int32_t rh, int32_t rv);
@@ -196,9 +195,9 @@ class DeinterlaceEngine {
   Buffer<uint8_t> last_row;
   // The comb detector's strips and their state between bands.
   Buffer<uint8_t> comb_scratch;
-  // Deep samples only: the source cut to 8 bits (luma, then both chroma
-  // planes) and the 8-bit luma the motion search compares against.
-  Buffer<uint8_t> cut_frame;
+  // Deep samples only: the source luma cut to 8 bits and the 8-bit luma
+  // the motion search compares against.
+  Buffer<uint8_t> cut_luma;
   Buffer<uint8_t> cut_out_luma;
 };
 

@@ -38,9 +38,7 @@ struct LineKernels<uint8_t> {
   void Masked(uint8_t* d, const uint8_t* s, const uint8_t* m, ptrdiff_t pitch, size_t w) const {
     k.masked_four_tap_line(d, s, m, pitch, w);
   }
-  // The 8-bit test is on the source's own samples.
-  void Chroma(uint8_t* d, const uint8_t* s, ptrdiff_t pitch, const uint8_t*, ptrdiff_t, size_t w,
-              bool all) const {
+  void Chroma(uint8_t* d, const uint8_t* s, ptrdiff_t pitch, size_t w, bool all) const {
     k.chroma_line(d, s, pitch, w, all);
   }
 };
@@ -49,6 +47,7 @@ template <>
 struct LineKernels<uint16_t> {
   const InterpolateKernels& k;
   uint16_t max;
+  uint32_t shift;  // bits - 8
   void Average(uint16_t* d, const uint16_t* a, const uint16_t* b, size_t w) const {
     k.average_line16(d, a, b, w);
   }
@@ -58,9 +57,8 @@ struct LineKernels<uint16_t> {
   void Masked(uint16_t* d, const uint16_t* s, const uint8_t* m, ptrdiff_t pitch, size_t w) const {
     k.masked_four_tap_line16(d, s, m, pitch, w, max);
   }
-  void Chroma(uint16_t* d, const uint16_t* s, ptrdiff_t pitch, const uint8_t* cut,
-              ptrdiff_t cut_pitch, size_t w, bool all) const {
-    k.chroma_line16(d, s, pitch, cut, cut_pitch, w, all);
+  void Chroma(uint16_t* d, const uint16_t* s, ptrdiff_t pitch, size_t w, bool all) const {
+    k.chroma_line16(d, s, pitch, w, all, shift);
   }
 };
 
@@ -82,13 +80,12 @@ void Luma(const LineKernels<T>& k, Plane dst, ConstPlane src, ConstPlane mask, u
 }
 
 template <typename T>
-void ChromaPlane(const LineKernels<T>& k, Plane dst, ConstPlane src, ConstPlane cut, size_t w,
-                 uint32_t h, bool rebuild_all) {
+void ChromaPlane(const LineKernels<T>& k, Plane dst, ConstPlane src, size_t w, uint32_t h,
+                 bool rebuild_all) {
   std::memcpy(dst.Line(0), src.Line(1), w * sizeof(T));
   if (!SamePlane(dst, src)) CopyOddLines(dst, src, w * sizeof(T), h);
   for (uint32_t y = 2; y + 2 <= h; y += 2) {
-    const uint8_t* cut_line = cut.data ? cut.Line(y) : nullptr;
-    k.Chroma(At<T>(dst, y), At<T>(src, y), src.pitch, cut_line, cut.pitch, w, rebuild_all);
+    k.Chroma(At<T>(dst, y), At<T>(src, y), src.pitch, w, rebuild_all);
   }
 }
 
@@ -112,24 +109,24 @@ void InterpolateLuma(const EngineDsp& dsp, Plane dst, ConstPlane src, ConstPlane
 
 void InterpolateLuma(const EngineDsp& dsp, Deep deep, Plane dst, ConstPlane src, ConstPlane mask,
                      uint32_t width, uint32_t height, bool rebuild_all) {
-  Luma(LineKernels<uint16_t>{dsp.interpolate, deep.max}, dst, src, mask, width, height,
-       rebuild_all);
+  Luma(LineKernels<uint16_t>{dsp.interpolate, deep.max, deep.shift}, dst, src, mask, width,
+       height, rebuild_all);
 }
 
 void InterpolateChroma(const EngineDsp& dsp, Plane dst_c0, Plane dst_c1, ConstPlane src_c0,
                        ConstPlane src_c1, uint32_t chroma_width, uint32_t chroma_height,
                        bool rebuild_all) {
   const LineKernels<uint8_t> k{dsp.interpolate};
-  ChromaPlane(k, dst_c0, src_c0, {}, chroma_width, chroma_height, rebuild_all);
-  ChromaPlane(k, dst_c1, src_c1, {}, chroma_width, chroma_height, rebuild_all);
+  ChromaPlane(k, dst_c0, src_c0, chroma_width, chroma_height, rebuild_all);
+  ChromaPlane(k, dst_c1, src_c1, chroma_width, chroma_height, rebuild_all);
 }
 
 void InterpolateChroma(const EngineDsp& dsp, Deep deep, Plane dst_c0, Plane dst_c1,
-                       ConstPlane src_c0, ConstPlane src_c1, ConstPlane cut_c0, ConstPlane cut_c1,
-                       uint32_t chroma_width, uint32_t chroma_height, bool rebuild_all) {
-  const LineKernels<uint16_t> k{dsp.interpolate, deep.max};
-  ChromaPlane(k, dst_c0, src_c0, cut_c0, chroma_width, chroma_height, rebuild_all);
-  ChromaPlane(k, dst_c1, src_c1, cut_c1, chroma_width, chroma_height, rebuild_all);
+                       ConstPlane src_c0, ConstPlane src_c1, uint32_t chroma_width,
+                       uint32_t chroma_height, bool rebuild_all) {
+  const LineKernels<uint16_t> k{dsp.interpolate, deep.max, deep.shift};
+  ChromaPlane(k, dst_c0, src_c0, chroma_width, chroma_height, rebuild_all);
+  ChromaPlane(k, dst_c1, src_c1, chroma_width, chroma_height, rebuild_all);
 }
 
 void CutPlane(const EngineDsp& dsp, Plane dst, ConstPlane src, uint32_t width, uint32_t height,

@@ -15,9 +15,11 @@ namespace vantrel {
 
 struct EngineDsp;
 
-// Samples above 8 bits: their largest value, 2^bits - 1.
+// Samples above 8 bits: their largest value, 2^bits - 1, and how far they
+// are shifted to be cut to 8 bits, bits - 8.
 struct Deep {
   uint16_t max;
+  uint32_t shift;
 };
 
 // Mode 1: every even luma line of dst becomes the odd source line below it;
@@ -35,15 +37,14 @@ void InterpolateLuma(const EngineDsp& dsp, Deep deep, Plane dst, ConstPlane src,
                      uint32_t width, uint32_t height, bool rebuild_all);
 
 // Two-tap (1, 3) rebuild of both chroma planes' even lines; without
-// rebuild_all only where the per-sample chroma comb test fires: on the
-// source's samples, or for deep samples on the cut planes' (not read with
-// rebuild_all).
+// rebuild_all only where the per-sample chroma comb test fires on the
+// samples (deep ones cut to 8 bits).
 void InterpolateChroma(const EngineDsp& dsp, Plane dst_c0, Plane dst_c1, ConstPlane src_c0,
                        ConstPlane src_c1, uint32_t chroma_width, uint32_t chroma_height,
                        bool rebuild_all);
 void InterpolateChroma(const EngineDsp& dsp, Deep deep, Plane dst_c0, Plane dst_c1,
-                       ConstPlane src_c0, ConstPlane src_c1, ConstPlane cut_c0, ConstPlane cut_c1,
-                       uint32_t chroma_width, uint32_t chroma_height, bool rebuild_all);
+                       ConstPlane src_c0, ConstPlane src_c1, uint32_t chroma_width,
+                       uint32_t chroma_height, bool rebuild_all);
 
 // The 8-bit copy of a plane of deep samples the decisions are taken on:
 // each sample shifted right by `shift` (bits - 8).

@@ -29,11 +29,11 @@ void FourTapLineOf(T* dst, const T* src, ptrdiff_t pitch, size_t width, const Ta
   for (size_t x = 0; x < width; ++x) dst[x] = tap(a[x], b[x], c[x], d[x]);
 }
 
-// The test runs on `cut`, the 8-bit lines of the same picture (src itself
-// for 8-bit samples); they are not read when rebuild_all is set.
+// The test runs on the samples cut to 8 bits (shifted right by `shift`, 0
+// for 8-bit samples).
 template <typename T>
-void ChromaLineOf(T* dst, const T* src, ptrdiff_t pitch, const uint8_t* cut,
-                  ptrdiff_t cut_pitch, size_t width, bool rebuild_all) {
+void ChromaLineOf(T* dst, const T* src, ptrdiff_t pitch, size_t width, bool rebuild_all,
+                  uint32_t shift) {
   const T* above = LineAt(src, pitch, -1);
   const T* below = LineAt(src, pitch, 1);
   const auto rebuilt = [&](size_t x) { return T((above[x] + 3 * below[x]) >> 2); };
@@ -41,10 +41,9 @@ void ChromaLineOf(T* dst, const T* src, ptrdiff_t pitch, const uint8_t* cut,
     for (size_t x = 0; x < width; ++x) dst[x] = rebuilt(x);
     return;
   }
-  const uint8_t* cut_above = LineAt(cut, cut_pitch, -1);
-  const uint8_t* cut_below = LineAt(cut, cut_pitch, 1);
+  const auto cut = [shift](T v) { return PackUSat8(v >> shift); };
   for (size_t x = 0; x < width; ++x) {
-    const bool fires = ChromaCombFires(cut_above[x], cut[x], cut_below[x]);
+    const bool fires = ChromaCombFires(cut(above[x]), cut(src[x]), cut(below[x]));
     dst[x] = fires ? rebuilt(x) : src[x];
   }
 }
@@ -105,7 +104,7 @@ void MaskedFourTapLine(uint8_t* dst, const uint8_t* src, const uint8_t* mask, pt
 
 void ChromaLine(uint8_t* dst, const uint8_t* src, ptrdiff_t pitch, size_t width,
                 bool rebuild_all) {
-  ChromaLineOf(dst, src, pitch, src, pitch, width, rebuild_all);
+  ChromaLineOf(dst, src, pitch, width, rebuild_all, 0);
 }
 
 void AverageLine16(uint16_t* dst, const uint16_t* above, const uint16_t* below, size_t width) {
@@ -130,9 +129,9 @@ void MaskedFourTapLine16(uint16_t* dst, const uint16_t* src, const uint8_t* mask
   }
 }
 
-void ChromaLine16(uint16_t* dst, const uint16_t* src, ptrdiff_t pitch, const uint8_t* cut,
-                  ptrdiff_t cut_pitch, size_t width, bool rebuild_all) {
-  ChromaLineOf(dst, src, pitch, cut, cut_pitch, width, rebuild_all);
+void ChromaLine16(uint16_t* dst, const uint16_t* src, ptrdiff_t pitch, size_t width,
+                  bool rebuild_all, uint32_t shift) {
+  ChromaLineOf(dst, src, pitch, width, rebuild_all, shift);
 }
 
 void CutLine(uint8_t* dst, const uint16_t* src, size_t width, uint32_t shift) {

@@ -24,10 +24,9 @@ void ChromaLine(uint8_t* dst, const uint8_t* src, ptrdiff_t pitch, size_t width,
                 bool rebuild_all);
 
 // The same formulas on 16-bit samples of 9 to 16 bits (0 .. max = 2^bits - 1),
-// widths multiples of 4. The decisions come from 8-bit lines: the comb mask,
-// and for chroma the cut frame's lines (CutLine), whose line matching src is
-// `cut` and whose neighbours are cut_pitch bytes away (not read when
-// rebuild_all is set).
+// widths multiples of 4. The decisions are the 8-bit ones: the comb mask for
+// luma, and for chroma the test on the samples cut to 8 bits (each shifted
+// right by `shift` = bits - 8, as CutLine cuts them).
 void AverageLine16(uint16_t* dst, const uint16_t* above, const uint16_t* below, size_t width);
 void FourTapLine16(uint16_t* dst, const uint16_t* src, ptrdiff_t pitch, size_t width,
                    uint16_t max);
@@ -35,8 +34,8 @@ void FourTapLine16(uint16_t* dst, const uint16_t* src, ptrdiff_t pitch, size_t w
 // where it is 0xFF, src where it is 0x00.
 void MaskedFourTapLine16(uint16_t* dst, const uint16_t* src, const uint8_t* mask,
                          ptrdiff_t pitch, size_t width, uint16_t max);
-void ChromaLine16(uint16_t* dst, const uint16_t* src, ptrdiff_t pitch, const uint8_t* cut,
-                  ptrdiff_t cut_pitch, size_t width, bool rebuild_all);
+void ChromaLine16(uint16_t* dst, const uint16_t* src, ptrdiff_t pitch, size_t width,
+                  bool rebuild_all, uint32_t shift);
 // dst = min(255, src >> shift), shift 1 .. 8: the 8-bit copy the decisions
 // are taken on; a sample above max cannot wrap into a small one.
 void CutLine(uint8_t* dst, const uint16_t* src, size_t width, uint32_t shift);

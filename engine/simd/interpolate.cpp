@@ -323,8 +323,8 @@ void MaskedFourTapLine16(uint16_t* dst, const uint16_t* src, const uint8_t* mask
                [&](const auto& tap) { MaskedFourTapLineOf(dst, src, mask, width, tap); });
 }
 
-void ChromaLine16(uint16_t* dst, const uint16_t* src, ptrdiff_t pitch, const uint8_t* cut,
-                  ptrdiff_t cut_pitch, size_t width, bool rebuild_all) {
+void ChromaLine16(uint16_t* dst, const uint16_t* src, ptrdiff_t pitch, size_t width,
+                  bool rebuild_all, uint32_t shift) {
   ForLine<uint16_t>(width, [&](auto d, size_t x) {
     const auto a = hn::LoadU(d, LineAt(src, pitch, -1) + x);
     const auto b = hn::LoadU(d, LineAt(src, pitch, 1) + x);
@@ -334,13 +334,13 @@ void ChromaLine16(uint16_t* dst, const uint16_t* src, ptrdiff_t pitch, const uin
       hn::StoreU(v, d, dst + x);
       return;
     }
-    // The 8-bit test on the cut lines' bytes of the same columns.
-    const hn::Rebind<uint8_t, decltype(d)> d8;
-    const auto cut_line = [&](ptrdiff_t line) {
-      return hn::PromoteTo(d, hn::LoadU(d8, LineAt(cut, cut_pitch, line) + x));
+    // The 8-bit test on the samples cut to 8 bits: min(255, s >> shift).
+    const auto cut = [&](decltype(a) s) {
+      return hn::Min(hn::ShiftRightSame(s, int(shift)), hn::Set(d, 255));
     };
-    const auto fires = ChromaFiresOf(cut_line(-1), cut_line(0), cut_line(1));
-    hn::StoreU(hn::IfThenElse(hn::MaskFromVec(fires), v, hn::LoadU(d, src + x)), d, dst + x);
+    const auto c = hn::LoadU(d, src + x);
+    const auto fires = ChromaFiresOf(cut(a), cut(c), cut(b));
+    hn::StoreU(hn::IfThenElse(hn::MaskFromVec(fires), v, c), d, dst + x);
   });
 }
 

@@ -283,7 +283,7 @@ void CheckInterpolate(Context& c) {
     f(Words(a.dst), Words(a.src), a.mask, a.pitch, a.width, a.max());
   }, [&](const LineArgs& a) { masked(ref.masked_four_tap_line, a); });
   check("ChromaLine16", &K::chroma_line16, chroma16, [](auto f, const LineArgs& a) {
-    f(Words(a.dst), Words(a.src), a.pitch, a.cut, a.cut_pitch, a.width, a.rebuild_all);
+    f(Words(a.dst), Words(a.src), a.pitch, a.width, a.rebuild_all, uint32_t(a.bits - 8));
   }, [&](const LineArgs& a) { chroma(ref.chroma_line, a); });
   check("CutLine", &K::cut_line, cut,
         [](auto f, const LineArgs& a) { f(a.dst, Words(a.src), a.width, uint32_t(a.bits - 8)); });
