@@ -314,7 +314,8 @@ TEST(CliTool, EveryLayoutIsPaddedDoubledMappedAndDeepened) {
   for (const Layout& l : kLayouts) {
     SCOPED_TRACE(l.ffmpeg);
     const size_t frame = BlockBytes(l.format, w, h);
-    const std::string clip = test::MakeClip(std::string("120_") + l.ffmpeg + ".y4m", w, h, 3, l.ffmpeg);
+    const std::string clip =
+        test::MakeClip(std::string("120_") + l.ffmpeg + ".y4m", w, h, 3, l.ffmpeg);
     const test::Y4m in = ParseY4m(ReadFile(clip), frame);
     ASSERT_EQ(in.frames.size(), 3u);
     const auto run = [&](const std::string& args, const std::string& input, size_t bytes) {
@@ -326,7 +327,8 @@ TEST(CliTool, EveryLayoutIsPaddedDoubledMappedAndDeepened) {
     std::string padded = "YUV4MPEG2 W128 H64 F25:1 C" + std::string(l.tag) + "\n";
     for (std::string f : in.frames) {
       std::string big(BlockBytes(l.format, pw, ph), '\0');
-      const FrameView from = View(l.format, w, h, f, kUFirst), to = View(l.format, pw, ph, big, kUFirst);
+      const FrameView from = View(l.format, w, h, f, kUFirst);
+      const FrameView to = View(l.format, pw, ph, big, kUFirst);
       for (int p = 0; p < from.plane_count(); ++p) {
         const PlaneView &a = from.planes[p], &b = to.planes[p];
         for (int y = 0; y < b.height; ++y)
@@ -336,13 +338,15 @@ TEST(CliTool, EveryLayoutIsPaddedDoubledMappedAndDeepened) {
       padded += "FRAME\n" + big;
     }
     test::WriteFile(TempPath("padded.y4m"), padded);
-    const test::Y4m whole = run("--keep bottom", TempPath("padded.y4m"), BlockBytes(l.format, pw, ph));
+    const test::Y4m whole =
+        run("--keep bottom", TempPath("padded.y4m"), BlockBytes(l.format, pw, ph));
     const test::Y4m cropped = run("--keep bottom --pad", clip, frame);
     ASSERT_EQ(whole.frames.size(), 3u);
     ASSERT_EQ(cropped.frames.size(), 3u);
     for (size_t f = 0; f < 3; ++f) {
       std::string big = whole.frames[f], want = in.frames[f];
-      CopyFrame(Cropped(View(l.format, pw, ph, big, kUFirst), w, h), View(l.format, w, h, want, kUFirst));
+      CopyFrame(Cropped(View(l.format, pw, ph, big, kUFirst), w, h),
+                View(l.format, w, h, want, kUFirst));
       EXPECT_TRUE(cropped.frames[f] == want) << "padded frame " << f;
     }
 
@@ -376,8 +380,8 @@ TEST(CliTool, EveryLayoutIsPaddedDoubledMappedAndDeepened) {
     std::string eight;  // output and map frames, in the default mode
     for (const int bits : {8, 10, 16}) {
       std::string stream = in.header + "\n";
-      const std::string tag = std::string(" C") + l.tag;
-      if (bits > 8) stream.replace(stream.find(tag), tag.size(), std::string(" C") + l.deep_tag + std::to_string(bits));
+      const std::string tag = std::string(" C") + l.tag, deep = l.deep_tag + std::to_string(bits);
+      if (bits > 8) stream.replace(stream.find(tag), tag.size(), " C" + deep);
       for (const std::string& f : in.frames) stream += "FRAME\n" + Scaled(f, bits - 8, true);
       test::WriteFile(TempPath("deep.y4m"), stream);
       const size_t bytes = frame << (bits > 8);
