@@ -3,8 +3,8 @@
 // pictures.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
+#include <utility>
 #include <thread>
 
 #include "cli/tool_harness.h"
@@ -88,27 +88,22 @@ std::vector<FrameBytes> Frames(const Clip& clip, const Args& args,
   return frames;
 }
 
-// A tight frame in VapourSynth's plane order (Y, U, V) as the core takes it
-// (Y, V, U), and back.
-FrameBytes SwapChroma(FrameBytes frame, size_t luma_bytes) {
-  const auto u = frame.begin() + ptrdiff_t(luma_bytes);
-  std::rotate(u, u + (frame.end() - u) / 2, frame.end());
-  return frame;
-}
-
-// The core's frame for a picture in VapourSynth's plane order, given V before
-// U as the face must, or U first.
+// The core's frame for a picture in VapourSynth's plane order (Y, U, V),
+// given V before U as the face must, or U first.
 FrameBytes CoreFrame(PixelFormat format, int w, int h, const FrameBytes& picture, int mode,
                      int field, bool v_first = true) {
   RequestedParams requested;
   requested.mode = mode;
-  Deinterlacer core(requested);
   test::GuardedFrame in(format, w, h), out(format, w, h);
-  const size_t luma = size_t(w) * size_t(h) * size_t(format.SampleBytes());
-  in.Fill(v_first ? SwapChroma(picture, luma) : picture);
+  in.Fill(picture);
+  FrameView a = in.view(), b = out.view();
+  if (v_first) {
+    std::swap(a.planes[1], a.planes[2]);
+    std::swap(b.planes[1], b.planes[2]);
+  }
   const Field keep = field ? Field::kTop : Field::kBottom;
-  EXPECT_EQ(core.ProcessPicture(in.view(), out.view(), keep, RegionList{}), FrameResult::kDone);
-  return v_first ? SwapChroma(out.Tight(), luma) : out.Tight();
+  EXPECT_EQ(Deinterlacer(requested).ProcessPicture(a, b, keep, RegionList{}), FrameResult::kDone);
+  return out.Tight();
 }
 
 FrameBytes PluginFrame(PixelFormat f, int w, int h, const FrameBytes& picture, int mode,
