@@ -287,11 +287,11 @@ std::string Scaled(const std::string& f, int shift, bool up) {
 
 // Per layout, a 120 x 60 clip (sizes not multiples of 16 used to come out as
 // the filter's notice, with exit 0): padded to 128 x 64, it gives a frame
-// padded here, deinterlaced whole and cropped. In mode 2 with regions, both fields
-// come at twice the rate in the stream's field order (or the one given),
-// with any threads, and the map marks the rebuilt field, upright. Its
-// samples times 2^s give the same frames and map in their top bits, with
-// both fields, regions, threads and padding.
+// padded here, deinterlaced whole and cropped. In mode 2 with regions, both
+// fields come at twice the rate in the stream's field order (or the one
+// given), with any threads, and the map marks the rebuilt field, upright.
+// Its samples times 2^s give the same frames and map in their top bits,
+// with both fields, regions, threads and padding.
 TEST(CliTool, EveryLayoutIsPaddedDoubledMappedAndDeepened) {
   const int w = 120, h = 60, pw = 128, ph = 64;
   const std::string out = TempPath("layout_out.y4m"), map = TempPath("layout_map.y4m");
