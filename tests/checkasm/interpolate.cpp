@@ -250,7 +250,9 @@ void CheckInterpolate(Context& c) {
   };
   check("AverageLine", &K::average_line, luma8, average);
   check("FourTapLine", &K::four_tap_line, luma8, four_tap);
-  if (check("MaskedFourTapLine", &K::masked_four_tap_line, luma8, masked)) BenchFrames(c, true, false);
+  if (check("MaskedFourTapLine", &K::masked_four_tap_line, luma8, masked)) {
+    BenchFrames(c, true, false);
+  }
   if (check("ChromaLine", &K::chroma_line, chroma8, chroma)) BenchFrames(c, false, false);
   check("AverageLine16", &K::average_line16, luma16, [](auto f, const LineArgs& a) {
     f(Words(a.dst), Words(a.src - a.pitch), Words(a.src + a.pitch), a.width);
@@ -261,14 +263,18 @@ void CheckInterpolate(Context& c) {
   check("CutLine", &K::cut_line, cut, [](auto f, const LineArgs& a) {
     f(a.dst, Words(a.src), a.width, uint32_t(a.bits - 8));
   });
-  if (check("MaskedFourTapLine16", &K::masked_four_tap_line16, luma16, [](auto f, const LineArgs& a) {
-        f(Words(a.dst), Words(a.src), a.mask, a.pitch, a.width, a.max());
-      }, [&](const LineArgs& a) { masked(ref.masked_four_tap_line, a); })) {
+  const auto masked_words = [](auto f, const LineArgs& a) {
+    f(Words(a.dst), Words(a.src), a.mask, a.pitch, a.width, a.max());
+  };
+  if (check("MaskedFourTapLine16", &K::masked_four_tap_line16, luma16, masked_words,
+            [&](const LineArgs& a) { masked(ref.masked_four_tap_line, a); })) {
     BenchFrames(c, true, true);
   }
-  if (check("ChromaLine16", &K::chroma_line16, chroma16, [](auto f, const LineArgs& a) {
-        f(Words(a.dst), Words(a.src), a.pitch, a.cut, a.cut_pitch, a.width, a.rebuild_all);
-      }, [&](const LineArgs& a) { chroma(ref.chroma_line, a); })) {
+  const auto chroma_words = [](auto f, const LineArgs& a) {
+    f(Words(a.dst), Words(a.src), a.pitch, a.cut, a.cut_pitch, a.width, a.rebuild_all);
+  };
+  if (check("ChromaLine16", &K::chroma_line16, chroma16, chroma_words,
+            [&](const LineArgs& a) { chroma(ref.chroma_line, a); })) {
     BenchFrames(c, false, true);
   }
 }

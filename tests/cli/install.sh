@@ -68,7 +68,8 @@ test -x "$root/usr/bin/vantrel"
 cmake --install "$build" --prefix "$stage/other" --component vantrel >/dev/null
 DESTDIR=$root sh "$here/tools/uninstall.sh" "$stage/list" >/dev/null
 left=$(cd "$root" && find . -mindepth 1 | sort | tr '\n' ' ')
-[ "$left" = "./usr ./usr/share ./usr/share/man ./usr/share/man/theirs " ] || fail "uninstall left: $left"
+[ "$left" = "./usr ./usr/share ./usr/share/man ./usr/share/man/theirs " ] ||
+  fail "uninstall left: $left"
 
 # make install, make clean, make uninstall: the record of the install
 # outlives the build folder. A copy of the Makefile runs with its build

@@ -370,8 +370,8 @@ TEST(CliTool, EveryLayoutIsPaddedDoubledMappedAndDeepened) {
       for (const std::string& f : in.frames) stream += "FRAME\n" + Scaled(f, bits - 8, true);
       test::WriteFile(TempPath("deep.y4m"), stream);
       const size_t bytes = frame << (bits > 8);
-      const test::Y4m o = run(std::string("--double-rate --threads 2 ") + kRegions + " --map " + map,
-                              TempPath("deep.y4m"), bytes);
+      const std::string args = std::string("--double-rate --threads 2 ") + kRegions;
+      const test::Y4m o = run(args + " --map " + map, TempPath("deep.y4m"), bytes);
       std::string got;
       for (const test::Y4m& y : {o, ParseY4m(ReadFile(map), bytes)})
         for (const std::string& f : y.frames) got += Scaled(f, bits - 8, false);
