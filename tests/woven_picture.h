@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace vantrel::test {
 
@@ -35,7 +36,7 @@ inline void WeavePicture(uint8_t* luma, uint32_t width, uint32_t height, int dx,
   }
 }
 
-// The AviSynth faces' picture, sample by sample (plane 0: luma or a packed
+// The faces' picture, sample by sample (plane 0: luma or a packed
 // frame's plane, 1: U, 2: V; x and `width` in bytes): the scene, whose middle
 // ninth moved by 3 + n between the fields of frame n, over eight flat lines
 // at the bottom whose comb mark on line height - 4 the detector's last row
@@ -62,6 +63,20 @@ inline uint8_t FaceByte(int n, int plane, int x, int y, int width, int height, i
   uint8_t bytes[2];
   std::memcpy(bytes, &sample, sizeof bytes);
   return bytes[x % 2];
+}
+
+// Frame n of that picture as a tight frame, planes Y, U, V of a planar
+// `format` (core/format.h's PixelFormat; a template keeps the engine's tests
+// free of the core).
+template <typename Format>
+std::vector<uint8_t> FaceFrame(const Format& f, int width, int height, int n = 0) {
+  std::vector<uint8_t> frame;
+  const int bytes = f.SampleBytes();
+  for (int p = 0; p < f.PlaneCount(); ++p)
+    for (int y = 0; y < f.PlaneHeight(p, height); ++y)
+      for (int x = 0; x < f.PlaneWidth(p, width) * bytes; ++x)
+        frame.push_back(FaceByte(n, p, x, y, width * bytes, height, f.bits));
+  return frame;
 }
 
 }  // namespace vantrel::test

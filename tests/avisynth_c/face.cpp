@@ -94,12 +94,6 @@ TEST_F(Face, FramesAreTheCoresWithTheArgumentsGivenOrTheirDefaults) {
       // Beyond 32 bits: out of range, so the default, never the low bits (0).
       {AVS_CS_YV12, 96, 64, {Int(int64_t(1) << 32)}, {INT32_MAX, 16, 48, 8192, 257, false, true}},
       {AVS_CS_YV12, 40, 36, {}, {}},  // the size notice
-      // Every layout: the detector's last row from V (U for I420).
-      {AVS_CS_I420, 64, 48, {Int(3)}, {3, 16, 48, 8192, 257, false, true}},
-      {AVS_CS_YV16, 64, 48, {Int(3)}, {3, 16, 48, 8192, 257, false, true}},
-      {AVS_CS_YV24, 64, 48, {Int(3)}, {3, 16, 48, 8192, 257, false, true}},
-      {AVS_CS_YV411, 64, 48, {Int(3)}, {3, 16, 48, 8192, 257, false, true}},
-      {AVS_CS_Y8, 64, 48, {Int(3)}, {3, 16, 48, 8192, 257, false, true}},
       {AVS_CS_YV16, 64, 48, {}, {}},
       {AVS_CS_YV411, 76, 36, {}, {}},
       {AVS_CS_Y8, 70, 36, {}, {}},
@@ -108,11 +102,16 @@ TEST_F(Face, FramesAreTheCoresWithTheArgumentsGivenOrTheirDefaults) {
       {AVS_CS_BGR32, 32, 32, {}, {}},
       {AVS_CS_GENERIC_YUV420 | AVS_CS_SAMPLE_BITS_16, 70, 36, {}, {}},
   };
-  // Every family at every depth, V first as at 8 bits.
+  // Every planar type, the detector's last row from V (U for I420), and
+  // YV12's, YV16's, YV24's and Y8's families at every depth.
+  const RequestedParams mode3{3, 16, 48, 8192, 257, false, true};
+  for (const int type : {AVS_CS_I420, AVS_CS_YV411}) {
+    cases.push_back({type, 64, 48, {Int(3)}, mode3});
+  }
   for (const int family : {AVS_CS_YV12, AVS_CS_YV16, AVS_CS_YV24, AVS_CS_Y8}) {
-    for (const int bits : {AVS_CS_SAMPLE_BITS_10, AVS_CS_SAMPLE_BITS_12, AVS_CS_SAMPLE_BITS_14,
-                           AVS_CS_SAMPLE_BITS_16}) {
-      cases.push_back({family | bits, 64, 48, {Int(3)}, {3, 16, 48, 8192, 257, false, true}});
+    for (const int bits : {AVS_CS_SAMPLE_BITS_8, AVS_CS_SAMPLE_BITS_10, AVS_CS_SAMPLE_BITS_12,
+                           AVS_CS_SAMPLE_BITS_14, AVS_CS_SAMPLE_BITS_16}) {
+      cases.push_back({family | bits, 64, 48, {Int(3)}, mode3});
     }
   }
   for (const Case& c : cases) {

@@ -77,7 +77,7 @@ const uint16_t* Words(const uint8_t* p) { return reinterpret_cast<const uint16_t
 
 struct LineKind {
   int sample_bytes, align;  // widths are multiples of align
-  bool luma;                // timed on luma planes, else on chroma ones
+  bool luma;                // else chroma, which is checked twice as often
   bool in_place = true;     // the output may be the source line
 };
 
@@ -125,11 +125,8 @@ void CheckLine(Context& c, Fn fn, Fn ref_fn, const LineKind& kind, const Call& c
   const Lines lines(c, width * kind.sample_bytes), cut_lines(c, width);
   const int content = c.rng().Range(0, int(Content::kCount));
   std::vector<uint8_t> picture(width * kLines);  // the 8-bit picture: the cut
-  if (content == int(Content::kCount)) {
-    FillNearCombBar(c, picture.data(), width, kLines);
-  } else {
-    checkasm::FillPlane(c.rng(), picture.data(), width, kLines, Content(content));
-  }
+  if (content == int(Content::kCount)) FillNearCombBar(c, picture.data(), width, kLines);
+  else checkasm::FillPlane(c.rng(), picture.data(), width, kLines, Content(content));
   Buffer src(lines.bytes), cut(cut_lines.bytes), mask(width), want(lines.bytes), got(lines.bytes);
   c.rng().Fill(src.data(), lines.bytes);
   c.rng().Fill(cut.data(), cut_lines.bytes);
@@ -141,11 +138,8 @@ void CheckLine(Context& c, Fn fn, Fn ref_fn, const LineKind& kind, const Call& c
   const int mask_style = c.rng().Range(0, 4);
   FillMask(c, mask.data(), width, mask_style);
   const bool in_place = kind.in_place && c.rng().Chance(2);
-  if (in_place) {
-    std::memcpy(want.data(), src.data(), lines.bytes);
-  } else {
-    c.rng().Fill(want.data(), lines.bytes);
-  }
+  if (in_place) std::memcpy(want.data(), src.data(), lines.bytes);
+  else c.rng().Fill(want.data(), lines.bytes);
   std::memcpy(got.data(), want.data(), lines.bytes);
   const Buffer* inputs[] = {&src, &cut, &mask};
   std::vector<std::vector<uint8_t>> saved;
@@ -168,9 +162,8 @@ void CheckLine(Context& c, Fn fn, Fn ref_fn, const LineKind& kind, const Call& c
       (scaled ? " scaled" : "") + ", mask style " + std::to_string(mask_style) +
       (all ? ", rebuild-all" : "");
   c.CheckBytes(what.c_str(), want.data(), got.data(), lines.bytes, 1, lines.bytes);
-  for (size_t i = 0; i < 3; ++i) {
+  for (size_t i = 0; i < 3; ++i)
     c.CheckBytes("an input", saved[i].data(), inputs[i]->data(), saved[i].size(), 1, 0);
-  }
   c.CheckGuards("output lines", got);
   // Samples x * 2^s: their top 8 bits are the 8-bit result on x, where
   // the masks are 0x00/0xFF and the 8-bit luma kernels' groups whole.
@@ -185,65 +178,47 @@ void CheckLine(Context& c, Fn fn, Fn ref_fn, const LineKind& kind, const Call& c
   }
 }
 
-// Checks a kernel, then times it over every rebuilt line 4 .. h - 4 of a
-// woven plane, as a frame driver calls it: luma or chroma of 720 x 576
-// (4:2:0 and 4:1:1) and 1920 x 1088, 8-bit or 10- and 16-bit.
-template <typename Fn, typename Call>
-void CheckKernel(Context& c, Fn fn, Fn ref_fn, const LineKind& kind, const Call& call,
-                 const char* name, const EightBitTwin& eight_bit) {
-  const int rounds = c.Iterations(kind.luma ? 400 : 800);  // chroma: half of them rebuild-all
-  for (int n = 0; n < rounds; ++n) CheckLine(c, fn, ref_fn, kind, call, name, eight_bit);
+// Whole planes through the frame drivers, which run the line kernels as a
+// frame does: 720 x 576 and 1920 x 1088, 8-bit, or 10- and 16-bit samples.
+void BenchFrames(Context& c, bool luma, bool deep) {
   if (!c.benchmarking()) return;
-  const std::pair<uint32_t, uint32_t> luma[] = {{720, 576}, {1920, 1088}},
-                                      chroma[] = {{360, 288}, {180, 576}};
-  for (const int bits : kind.sample_bytes == 1 ? std::vector<int>{8} : std::vector<int>{10, 16}) {
-    for (const auto& [w, h] : kind.luma ? luma : chroma) {
-      const size_t n = size_t(w) * h, bytes = n * kind.sample_bytes;
-      std::vector<uint8_t> picture(n), src(bytes), dst(bytes), mask(n);
-      checkasm::FillPlane(c.rng(), picture.data(), w, h, Content::kWoven);
-      WidenLine(c, src.data(), picture.data(), n, bits, false);
+  for (const int bits : deep ? std::vector<int>{10, 16} : std::vector<int>{8}) {
+    for (const auto& size : {std::pair<uint32_t, uint32_t>{720, 576}, {1920, 1088}}) {
+      const uint32_t w = size.first >> !luma, h = size.second >> !luma;
+      const size_t n = size_t(w) * h, row = w * (deep ? 2 : 1);
+      Buffer src0(2 * n), src1(2 * n), dst0(2 * n), dst1(2 * n), cut0(n), cut1(n), mask(n);
+      // The 8-bit pictures, widened; cut0 then takes CutPlane's result.
+      checkasm::FillPlane(c.rng(), cut0.data(), w, h, Content::kWoven);
+      checkasm::FillPlane(c.rng(), cut1.data(), w, h, Content::kWoven);
+      WidenLine(c, src0.data(), cut0.data(), n, bits, true);
+      WidenLine(c, src1.data(), cut1.data(), n, bits, true);
       FillMask(c, mask.data(), n, 4);
-      const ptrdiff_t pitch = ptrdiff_t(bytes / h);
-      for (const bool all : {false, true}) {
-        if (all && kind.luma) continue;
-        const auto run = [&](Fn f) {
-          for (uint32_t y = 4; y + 4 <= h; y += 2) {
-            call(f, LineArgs{&dst[y * pitch], &src[y * pitch], &picture[size_t(y) * w],
-                             &mask[size_t(y) * w], pitch, ptrdiff_t(w), w, bits, all});
-          }
-        };
-        c.Bench(std::to_string(w) + "x" + std::to_string(h) + " " + std::to_string(bits) +
-                    "-bit" + (kind.luma ? "" : all ? " rebuild-all" : " tested"),
-                [&] { run(ref_fn); }, [&] { run(fn); });
-      }
-    }
-  }
-}
-
-// Whole planes through the frame functions, which drive the line kernels.
-void BenchFrames(Context& c, bool luma) {
-  if (!c.benchmarking()) return;
-  for (const auto& size : {std::pair<uint32_t, uint32_t>{720, 576}, {1920, 1088}}) {
-    const uint32_t w = luma ? size.first : size.first / 2, h = luma ? size.second : size.second / 2;
-    const size_t n = size_t(w) * h;
-    Buffer src0(n), src1(n), dst0(n), dst1(n), mask(n);
-    checkasm::FillPlane(c.rng(), src0.data(), w, h, Content::kWoven);
-    checkasm::FillPlane(c.rng(), src1.data(), w, h, Content::kWoven);
-    FillMask(c, mask.data(), n, 4);
-    const std::string dims = std::to_string(size.first) + "x" + std::to_string(size.second);
-    const auto plane = [w](Buffer& b) { return vantrel::Plane{b.data(), ptrdiff_t(w)}; };
-    for (const bool all : {false, true}) {
-      const auto run = [&](const EngineDsp& dsp) {
-        if (luma) {
-          vantrel::InterpolateLuma(dsp, plane(dst0), plane(src0), plane(mask), w, h, all);
-        } else {
-          vantrel::InterpolateChroma(dsp, plane(dst0), plane(dst1), plane(src0), plane(src1), w,
-                                     h, all);
-        }
+      const auto plane = [](Buffer& b, size_t pitch) {
+        return vantrel::Plane{b.data(), ptrdiff_t(pitch)};
       };
-      const char* kind = all ? " rebuild-all" : luma ? " masked" : " tested";
-      c.Bench(std::string(luma ? "InterpolateLuma " : "InterpolateChroma ") + dims + kind,
-              [&] { run(c.ref()); }, [&] { run(c.dsp()); });
+      const vantrel::Plane d0 = plane(dst0, row), d1 = plane(dst1, row), s0 = plane(src0, row),
+                           s1 = plane(src1, row), c0 = plane(cut0, w), m = plane(mask, w);
+      const vantrel::Deep deep_samples{uint16_t((1u << bits) - 1), uint32_t(bits - 8)};
+      const std::string dims = " " + std::to_string(size.first) + "x" +
+                               std::to_string(size.second) +
+                               (deep ? " " + std::to_string(bits) + "-bit" : "");
+      for (const bool all : {false, true}) {
+        const auto run = [&](const EngineDsp& dsp) {
+          using namespace vantrel;
+          if (luma && deep) InterpolateLuma(dsp, deep_samples, d0, s0, m, w, h, all);
+          else if (luma) InterpolateLuma(dsp, d0, s0, m, w, h, all);
+          else if (deep) InterpolateChroma(dsp, deep_samples, d0, d1, s0, s1, w, h, all);
+          else InterpolateChroma(dsp, d0, d1, s0, s1, w, h, all);
+        };
+        const char* kind = all ? " rebuild-all" : luma ? " masked" : " tested";
+        c.Bench(std::string(luma ? "InterpolateLuma" : "InterpolateChroma") + dims + kind,
+                [&] { run(c.ref()); }, [&] { run(c.dsp()); });
+      }
+      if (!luma || !deep) continue;
+      const auto cut = [&](const EngineDsp& dsp) {
+        vantrel::CutPlane(dsp, c0, s0, w, h, uint32_t(bits - 8));
+      };
+      c.Bench("CutPlane" + dims, [&] { cut(c.ref()); }, [&] { cut(c.dsp()); });
     }
   }
 }
@@ -256,7 +231,10 @@ void CheckInterpolate(Context& c) {
   const auto check = [&c](const char* name, auto slot, const LineKind& kind, const auto& call,
                           const EightBitTwin& eight_bit = nullptr) {
     const auto fn = c.Kernel(name, &EngineDsp::interpolate, slot);
-    if (fn) CheckKernel(c, fn, c.ref().interpolate.*slot, kind, call, name, eight_bit);
+    const int rounds = c.Iterations(kind.luma ? 400 : 800);  // chroma: half of them rebuild-all
+    for (int n = 0; fn && n < rounds; ++n) {
+      CheckLine(c, fn, c.ref().interpolate.*slot, kind, call, name, eight_bit);
+    }
     return fn != nullptr;
   };
   const auto average = [](auto f, const LineArgs& a) {
@@ -271,22 +249,33 @@ void CheckInterpolate(Context& c) {
   };
   check("AverageLine", &K::average_line, luma8, average);
   check("FourTapLine", &K::four_tap_line, luma8, four_tap);
-  if (check("MaskedFourTapLine", &K::masked_four_tap_line, luma8, masked)) BenchFrames(c, true);
-  if (check("ChromaLine", &K::chroma_line, chroma8, chroma)) BenchFrames(c, false);
+  if (check("MaskedFourTapLine", &K::masked_four_tap_line, luma8, masked)) {
+    BenchFrames(c, true, false);
+  }
+  if (check("ChromaLine", &K::chroma_line, chroma8, chroma)) BenchFrames(c, false, false);
   check("AverageLine16", &K::average_line16, luma16, [](auto f, const LineArgs& a) {
     f(Words(a.dst), Words(a.src - a.pitch), Words(a.src + a.pitch), a.width);
   }, [&](const LineArgs& a) { average(ref.average_line, a); });
   check("FourTapLine16", &K::four_tap_line16, luma16, [](auto f, const LineArgs& a) {
     f(Words(a.dst), Words(a.src), a.pitch, a.width, a.max());
   }, [&](const LineArgs& a) { four_tap(ref.four_tap_line, a); });
-  check("MaskedFourTapLine16", &K::masked_four_tap_line16, luma16, [](auto f, const LineArgs& a) {
+  check("CutLine", &K::cut_line, cut, [](auto f, const LineArgs& a) {
+    f(a.dst, Words(a.src), a.width, uint32_t(a.bits - 8));
+  });
+  const auto masked_words = [](auto f, const LineArgs& a) {
     f(Words(a.dst), Words(a.src), a.mask, a.pitch, a.width, a.max());
-  }, [&](const LineArgs& a) { masked(ref.masked_four_tap_line, a); });
-  check("ChromaLine16", &K::chroma_line16, chroma16, [](auto f, const LineArgs& a) {
+  };
+  if (check("MaskedFourTapLine16", &K::masked_four_tap_line16, luma16, masked_words,
+            [&](const LineArgs& a) { masked(ref.masked_four_tap_line, a); })) {
+    BenchFrames(c, true, true);
+  }
+  const auto chroma_words = [](auto f, const LineArgs& a) {
     f(Words(a.dst), Words(a.src), a.pitch, a.width, a.rebuild_all, uint32_t(a.bits - 8));
-  }, [&](const LineArgs& a) { chroma(ref.chroma_line, a); });
-  check("CutLine", &K::cut_line, cut,
-        [](auto f, const LineArgs& a) { f(a.dst, Words(a.src), a.width, uint32_t(a.bits - 8)); });
+  };
+  if (check("ChromaLine16", &K::chroma_line16, chroma16, chroma_words,
+            [&](const LineArgs& a) { chroma(ref.chroma_line, a); })) {
+    BenchFrames(c, false, true);
+  }
 }
 
 checkasm::Group interpolate_group("interpolate", CheckInterpolate);

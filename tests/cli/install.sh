@@ -38,16 +38,14 @@ if [ -f /etc/debian_version ] && [ -n "$multiarch" ]; then
       fail "cpack: $(cat "$stage/log")"
     cp -p "$stage/install_manifest.txt" "$build/" 2>/dev/null || true
     dpkg-deb -c "$stage"/deb/*.deb >"$stage/contents"
-    grep -q " ./usr/lib/$multiarch/avisynth/libvantrel.so$" "$stage/contents" || fail ".deb: $(cat "$stage/contents")"
+    grep -q " ./usr/lib/$multiarch/avisynth/libvantrel.so$" "$stage/contents" ||
+      fail ".deb: $(cat "$stage/contents")"
     dpkg-deb -e "$stage"/deb/*.deb "$stage/control"
     ! grep -qs ldconfig "$stage/control/postinst" "$stage/control/postrm" || fail ".deb runs ldconfig"
   fi
 fi
 for product in "$build/vantrel" "$build/libvantrel-vs.so"; do
-  if nm -C "$product" | grep -q 'vantrel::host::'; then
-    echo "$product carries the stand-in host" >&2
-    exit 1
-  fi
+  ! nm -C "$product" | grep -q 'vantrel::host::' || fail "$product carries the stand-in host"
 done
 mkdir "$stage/alone"
 cp "$build/vantrel" "$stage/alone/"
@@ -71,7 +69,7 @@ cmake --install "$build" --prefix "$stage/other" --component vantrel >/dev/null
 DESTDIR=$root sh "$here/tools/uninstall.sh" "$stage/list" >/dev/null
 left=$(cd "$root" && find . -mindepth 1 | sort | tr '\n' ' ')
 [ "$left" = "./usr ./usr/share ./usr/share/man ./usr/share/man/theirs " ] ||
-  { echo "uninstall left: $left" >&2; exit 1; }
+  fail "uninstall left: $left"
 
 # make install, make clean, make uninstall: the record of the install
 # outlives the build folder. A copy of the Makefile runs with its build

@@ -87,34 +87,23 @@ TEST(CliY4mHeader, AbsentTagsStayAbsent) {
   EXPECT_EQ(FormatY4mHeader(Y4mWriter(h).header()), "YUV4MPEG2 W4 H2 F24:1 Ip\n");
 }
 
-TEST(CliY4mHeader, AcceptsEachColorspaceWithItsPlanes) {
+// The size of an 8x4 frame of each colorspace (its planes, in every layout
+// and depth, are checked end to end in tool.cpp).
+TEST(CliY4mHeader, AcceptsEachColorspace) {
   TempDir dir("vantrel-y4m");
-  const struct {
-    const char* tag;
-    int planes;
-    PlaneShape chroma;  // of an 8x4 frame
-    int sample_bytes = 1;
-  } cases[] = {{" C420jpeg", 3, {4, 2}},     {" C420paldv", 3, {4, 2}},  {" C420mpeg2", 3, {4, 2}},
-               {" C420", 3, {4, 2}},         {"", 3, {4, 2}},           {" C422", 3, {4, 4}},
-               {" C444", 3, {8, 4}},         {" C411", 3, {2, 4}},      {" Cmono", 1, {}},
-               {" C420p10", 3, {8, 2}, 2},   {" C422p9", 3, {8, 4}, 2}, {" C444p16", 3, {16, 4}, 2},
-               {" Cmono12", 1, {}, 2}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string("colorspace tag \"") + c.tag + "\"");
-    const size_t bytes = 32 * size_t(c.sample_bytes) +
-                         size_t(c.planes - 1) * size_t(c.chroma.row_bytes * c.chroma.rows);
+  const std::pair<const char*, size_t> cases[] = {
+      {" C420jpeg", 48}, {" C420paldv", 48}, {" C420mpeg2", 48}, {" C420", 48},
+      {"", 48},          {" C422", 64},      {" C444", 96},      {" C411", 48},
+      {" Cmono", 32},    {" C420p10", 96},   {" C422p9", 128},   {" C444p16", 192},
+      {" Cmono12", 64}};
+  for (const auto& [tag, bytes] : cases) {
+    SCOPED_TRACE(std::string("colorspace tag \"") + tag + "\"");
     const std::string in =
-        dir.File("in.y4m", Stream(std::string("YUV4MPEG2 W8 H4") + c.tag + "\n", bytes, 1));
+        dir.File("in.y4m", Stream(std::string("YUV4MPEG2 W8 H4") + tag + "\n", bytes, 1));
     Y4mReader reader;
     ASSERT_TRUE(reader.Open(in)) << reader.error();
-    const FrameFormat& f = reader.format();
-    EXPECT_EQ(f.frame_bytes, bytes);
-    EXPECT_EQ(f.frame_count, 1);
-    ASSERT_EQ(f.plane_count, c.planes);
-    for (int i = 1; i < c.planes; ++i) {
-      EXPECT_EQ(f.planes[i].row_bytes, c.chroma.row_bytes);
-      EXPECT_EQ(f.planes[i].rows, c.chroma.rows);
-    }
+    EXPECT_EQ(reader.format().frame_bytes, bytes);
+    EXPECT_EQ(reader.format().frame_count, 1);
     std::vector<uint8_t> frame(bytes);
     ASSERT_EQ(reader.Read(frame.data()), ReadStatus::kFrame);
     EXPECT_EQ(AsString(frame), FrameBytes(bytes, 0));

@@ -11,33 +11,21 @@ namespace vantrel::host {
 namespace {
 
 // The planar types of AviSynth+: chroma planes of width >> shift_w and
-// height >> shift_h, or none. Its families (the 8-bit member first) come at
-// every integer depth, a sample of more than 8 bits in 2 bytes.
+// height >> shift_h, or none; the families with a deep name also at 10 to
+// 16 bits, a sample in 2 bytes.
 struct PlanarType {
-  int pixel_type;  // of the family's 8-bit member
-  const char* name;
+  int pixel_type;                // the family's 8-bit member
+  const char *name, *deep_name;  // deep_name + the depth; none: 8 bits only
   int shift_w, shift_h;
   bool chroma;
-  const char* deep_name;  // of the family at 10 to 16 bits, without them; none: 8 bits only
 };
 constexpr PlanarType kPlanarTypes[] = {
-    {VideoInfo::CS_YV12, "YV12", 1, 1, true, "YUV420P"},
-    {VideoInfo::CS_I420, "I420", 1, 1, true, nullptr},
-    {VideoInfo::CS_YV16, "YV16", 1, 0, true, "YUV422P"},
-    {VideoInfo::CS_YV24, "YV24", 0, 0, true, "YUV444P"},
-    {VideoInfo::CS_YV411, "YV411", 2, 0, true, nullptr},
-    {VideoInfo::CS_Y8, "Y8", 0, 0, false, "Y"},
-};
-
-struct Depth {
-  int sample_bits;
-  const char* name;
-};
-constexpr Depth kDeepSamples[] = {
-    {VideoInfo::CS_Sample_Bits_10, "10"},
-    {VideoInfo::CS_Sample_Bits_12, "12"},
-    {VideoInfo::CS_Sample_Bits_14, "14"},
-    {VideoInfo::CS_Sample_Bits_16, "16"},
+    {VideoInfo::CS_YV12, "YV12", "YUV420P", 1, 1, true},
+    {VideoInfo::CS_I420, "I420", nullptr, 1, 1, true},
+    {VideoInfo::CS_YV16, "YV16", "YUV422P", 1, 0, true},
+    {VideoInfo::CS_YV24, "YV24", "YUV444P", 0, 0, true},
+    {VideoInfo::CS_YV411, "YV411", nullptr, 2, 0, true},
+    {VideoInfo::CS_Y8, "Y8", "Y", 0, 0, false},
 };
 
 struct Planar {
@@ -47,13 +35,12 @@ struct Planar {
 };
 
 Planar FindPlanar(int pixel_type) {
+  constexpr int kBits[] = {8, 16, 32, 0, 0, 10, 12, 14};  // by the sample bits field
+  const int mask = VideoInfo::CS_Sample_Bits_Mask, bits = kBits[(pixel_type & mask) >> 16];
   for (const PlanarType& p : kPlanarTypes) {
-    if (pixel_type == p.pixel_type) return {&p, 1, p.name};
-    for (const Depth& d : kDeepSamples) {
-      if (p.deep_name && pixel_type == (p.pixel_type | d.sample_bits)) {
-        return {&p, 2, std::string(p.deep_name) + d.name};
-      }
-    }
+    if ((pixel_type & ~mask) != p.pixel_type) continue;
+    if (bits == 8) return {&p, 1, p.name};
+    if (p.deep_name && bits <= 16) return {&p, 2, p.deep_name + std::to_string(bits)};
   }
   return {};
 }

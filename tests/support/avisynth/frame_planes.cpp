@@ -17,11 +17,11 @@ std::vector<int> PlanesOf(const VideoFrame& frame) {
 static bool IsChroma(int plane) { return plane == PLANAR_U || plane == PLANAR_V; }
 
 int RowSizeOf(const VideoFrame& frame, int plane) {
-  return IsChroma(plane) ? AvsHostAccess::ChromaRowSize(frame) : frame.GetRowSize(plane);
+  return IsChroma(plane) ? AvsHostAccess::Frame::Of(frame).row_size_uv : frame.GetRowSize(plane);
 }
 
 int HeightOf(const VideoFrame& frame, int plane) {
-  return IsChroma(plane) ? AvsHostAccess::ChromaHeight(frame) : frame.GetHeight(plane);
+  return IsChroma(plane) ? AvsHostAccess::Frame::Of(frame).height_uv : frame.GetHeight(plane);
 }
 
 size_t TightSize(const VideoFrame& frame) {

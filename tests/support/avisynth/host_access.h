@@ -33,12 +33,10 @@ struct AvsHostAccess {
     __atomic_add_fetch(&buffer.refcount, 1, __ATOMIC_ACQ_REL);
   }
 
-  // The sizes of the frame's chroma planes, which the stand-in keeps beside
-  // the interface's frame as AviSynth+ does: the 2.5 interface answers
-  // row_size / 2 and height / 2, true for 4:2:0 only.
+  // Every frame of the stand-in host: the interface's frame and the sizes of
+  // its chroma planes, kept beside it as AviSynth+ does (the 2.5 interface
+  // answers row_size / 2 and height / 2, true for 4:2:0 only).
   struct Frame;
-  static int ChromaRowSize(const VideoFrame& f);
-  static int ChromaHeight(const VideoFrame& f);
 
   static long FrameRefcount(const VideoFrame& f) {
     return __atomic_load_n(&f.refcount, __ATOMIC_ACQUIRE);
@@ -48,17 +46,10 @@ struct AvsHostAccess {
   static void ReleaseClip(IClip& c) { c.Release(); }
 };
 
-// Every frame of the stand-in host is one of these.
 struct AvsHostAccess::Frame : VideoFrame {
   int row_size_uv = 0;
   int height_uv = 0;
+  static const Frame& Of(const VideoFrame& f) { return static_cast<const Frame&>(f); }
 };
-
-inline int AvsHostAccess::ChromaRowSize(const VideoFrame& f) {
-  return static_cast<const Frame&>(f).row_size_uv;
-}
-inline int AvsHostAccess::ChromaHeight(const VideoFrame& f) {
-  return static_cast<const Frame&>(f).height_uv;
-}
 
 #endif  // VANTREL_HOST_HOST_ACCESS_H

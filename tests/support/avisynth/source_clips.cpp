@@ -62,22 +62,16 @@ PVideoFrame MemorySourceClip::GetFrame(int n, IScriptEnvironment* env) {
 void FedSourceClip::Feed(int n, const PVideoFrame& frame) {
   if (n < 0) throw HostError("fed source: frame number " + std::to_string(n) + " is negative");
   if (!frame) throw HostError("fed source: no frame given for frame " + std::to_string(n));
-  const FrameShape shape = ShapeOf(vi_);
-  auto described = [](int row_size, int height, int chroma_row_size, int chroma_height) {
-    return std::to_string(row_size) + " bytes x " + std::to_string(height) + " lines" +
-           (chroma_row_size ? " with chroma " + std::to_string(chroma_row_size) + " x " +
-                                  std::to_string(chroma_height)
-                            : std::string());
+  const FrameShape want = ShapeOf(vi_);
+  const FrameShape got{frame->GetRowSize(), frame->GetHeight(), RowSizeOf(*frame, PLANAR_U),
+                       HeightOf(*frame, PLANAR_U)};
+  const auto text = [](const FrameShape& s) {
+    return std::to_string(s.row_size) + " bytes x " + std::to_string(s.height) + " lines, chroma " +
+           std::to_string(s.chroma_row_size) + " x " + std::to_string(s.chroma_height);
   };
-  const int chroma_row = RowSizeOf(*frame, PLANAR_U), chroma_height = HeightOf(*frame, PLANAR_U);
-  if (frame->GetRowSize() != shape.row_size || frame->GetHeight() != shape.height ||
-      chroma_row != shape.chroma_row_size || chroma_height != shape.chroma_height) {
-    throw HostError("fed source: frame " + std::to_string(n) + " is " +
-                    described(frame->GetRowSize(), frame->GetHeight(), chroma_row,
-                              chroma_height) +
-                    " but the clip's frames are " +
-                    described(shape.row_size, shape.height, shape.chroma_row_size,
-                              shape.chroma_height));
+  if (text(got) != text(want)) {
+    throw HostError("fed source: frame " + std::to_string(n) + " is " + text(got) +
+                    " but the clip's frames are " + text(want));
   }
   std::lock_guard<std::mutex> lock(mutex_);
   fed_n_ = n;

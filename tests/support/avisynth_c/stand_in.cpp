@@ -30,25 +30,18 @@ constexpr PlanarType kPlanarTypes[] = {
     {AVS_CS_YV12, 1, 1, 3, true}, {AVS_CS_I420, 1, 1, 3, false},  {AVS_CS_YV16, 1, 0, 3, true},
     {AVS_CS_YV24, 0, 0, 3, true}, {AVS_CS_YV411, 2, 0, 3, false}, {AVS_CS_Y8, 0, 0, 1, true},
 };
-struct Depth {
-  int sample_bits, bits;
-};
-constexpr Depth kDepths[] = {{AVS_CS_SAMPLE_BITS_8, 8},
-                             {AVS_CS_SAMPLE_BITS_10, 10},
-                             {AVS_CS_SAMPLE_BITS_12, 12},
-                             {AVS_CS_SAMPLE_BITS_14, 14},
-                             {AVS_CS_SAMPLE_BITS_16, 16}};
 
 struct Planar {
   const PlanarType* type = nullptr;  // none: a packed type
   int bits = 8;
 };
 Planar PlanarOf(int pixel_type) {
+  constexpr int kBits[] = {8, 16, 32, 0, 0, 10, 12, 14};  // by the sample bits field
+  const int bits = kBits[(pixel_type & AVS_CS_SAMPLE_BITS_MASK) >> 16];
   for (const PlanarType& p : kPlanarTypes) {
-    for (const Depth& d : kDepths) {
-      if ((p.deep || d.bits == 8) && pixel_type == (p.pixel_type | d.sample_bits)) {
-        return {&p, d.bits};
-      }
+    if ((pixel_type & ~AVS_CS_SAMPLE_BITS_MASK) == p.pixel_type &&
+        (bits == 8 || (p.deep && bits <= 16))) {
+      return {&p, bits};
     }
   }
   return {};
