@@ -25,11 +25,12 @@ using test::GuardedFrame;
 using Bytes = std::vector<uint8_t>;
 
 // A woven picture in the luma (or the single packed plane), noise elsewhere.
-Bytes Picture(const GuardedFrame& frame, uint32_t seed) {
+Bytes Picture(const GuardedFrame& frame, uint32_t seed,
+              test::Motion motion = test::Motion::kObject) {
   const PlaneView& first = frame.view().planes[0];
   Bytes tight(frame.Tight().size());
   test::WeavePicture(tight.data(), uint32_t(first.row_bytes()), uint32_t(first.height), 5, 2,
-                     test::Motion::kObject, seed);
+                     motion, seed);
   std::mt19937 rng(seed);
   for (size_t i = first.bytes(); i < tight.size(); ++i) tight[i] = uint8_t(rng() >> 24);
   return tight;
@@ -137,10 +138,15 @@ TEST(CoreDeinterlacer, DeepSamplesGiveTheEightBitOutputInTheirTopBits) {
   struct Case {
     PixelFormat layout;
     int32_t w, h;
+    test::Motion motion;  // a pan combs the frame throughout
   };
-  const Case cases[] = {{kYuv420, 64, 48}, {kYuv411, 80, 32}, {kGrey, 48, 32}, {kYuv422, 70, 34}};
+  const Case cases[] = {{kYuv420, 64, 48, test::Motion::kObject},
+                        {kYuv420, 64, 48, test::Motion::kPan},
+                        {kYuv411, 80, 32, test::Motion::kObject},
+                        {kGrey, 48, 32, test::Motion::kObject},
+                        {kYuv422, 70, 34, test::Motion::kObject}};
   for (const Case& c : cases) {
-    const Bytes picture = Picture(GuardedFrame(c.layout, c.w, c.h), 9);
+    const Bytes picture = Picture(GuardedFrame(c.layout, c.w, c.h), 9, c.motion);
     for (int bits : {9, 10, 12, 16}) {
       const PixelFormat deep = WithBits(c.layout, bits);
       const int shift = bits - 8;
