@@ -124,12 +124,8 @@ bool DetectCombing(const EngineDsp& dsp, void* scratch, uint8_t* comb_mask,
   const uint32_t passing = CombFirstPassingCount(CombCountScale(width * height));
   uint32_t combed_count = 0;
   for (uint32_t band = 0; band < height / kCombBandRows; ++band) {
-    // Band k scans rows up to 16k + 16, and the bands before it have
-    // marked the rows above 16k - 2.
-    if (ready) {
-      ready->make(ready->context, std::min(height, kCombBandRows * (band + 1) + 1),
-                  band == 0 ? 0 : kCombBandRows * band - 2);
-    }
+    // Band k scans rows up to 16k + 16.
+    if (ready) ready->make(ready->context, std::min(height, kCombBandRows * (band + 1) + 1));
     // Mask rows this band writes: 2 .. 13 for band 0, 16 band - 2 on.
     const uint32_t top = band == 0 ? 2 : kCombBandRows * band - 2;
     const uint32_t bottom = kCombBandRows * band + 14;

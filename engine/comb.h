@@ -33,11 +33,10 @@ constexpr uint32_t kCombGroupLanes = 4;
 // CombScratchBytes(dsp, width) bytes: the strips' layout and their state
 // from one band to the next.
 // With `ready`, src_y's rows are made as the scan needs them: before each
-// band, ready->make(ready->context, rows, marked) must make rows 0 .. rows
-// - 1, so that a frame found combed throughout makes only the rows scanned
-// so far; comb_mask's rows 0 .. marked - 1 are final by then.
+// band, ready->make(ready->context, rows) must make rows 0 .. rows - 1, so
+// that a frame found combed throughout makes only the rows scanned so far.
 struct RowsReady {
-  void (*make)(void* context, uint32_t rows, uint32_t marked);
+  void (*make)(void* context, uint32_t rows);
   void* context;
 };
 bool DetectCombing(const EngineDsp& dsp, void* scratch, uint8_t* comb_mask,

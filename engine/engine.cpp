@@ -258,44 +258,31 @@ void DeinterlaceEngine::ProcessDeep(const ConstFramePlanes& in, const FramePlane
   }
   const ConstPlane mask{comb_mask.get(), ptrdiff_t(width)};
   bool combed = true;
-  uint32_t rebuilt = 0;  // luma lines rebuilt as for a frame not combed throughout
   if (mode >= 3) {
-    // The luma is cut band by band as the detector scans it, while its rows
-    // are fresh in the cache, and only as far as it scans; the lines whose
-    // marks are final are rebuilt at once, as for a frame not combed
-    // throughout (and rebuilt again should it turn out to be).
-    struct Bands {
-      DeinterlaceEngine& e;
-      const ConstFramePlanes& in;
-      const FramePlanes& out;
-      Deep deep;
-      uint32_t cut, rebuilt;
-    } bands{*this, in, out, deep, 0, 0};
-    const RowsReady ready{[](void* context, uint32_t rows, uint32_t marked) {
-                            Bands& b = *static_cast<Bands*>(context);
-                            DeinterlaceEngine& e = b.e;
-                            if (rows > b.cut) {
-                              const Plane to{e.cut_luma.get(), ptrdiff_t(e.width)};
-                              CutPlane(e.dsp_, {to.Line(b.cut), to.pitch},
-                                       {b.in.y.Line(b.cut), b.in.y.pitch}, e.width, rows - b.cut,
-                                       b.deep.shift);
-                              b.cut = rows;
-                            }
-                            if (marked <= b.rebuilt) return;
-                            InterpolateLumaRows(e.dsp_, b.deep, b.out.y, b.in.y,
-                                                {e.comb_mask.get(), ptrdiff_t(e.width)}, e.width,
-                                                e.height, false, b.rebuilt, marked);
-                            b.rebuilt = marked;
+    // The luma is cut band by band as the detector scans it, while the
+    // rows are fresh in the cache, and only as far as it scans.
+    struct Cut {
+      const EngineDsp& dsp;
+      Plane to;
+      ConstPlane from;
+      uint32_t width, shift, done;
+    } cut{dsp_, {cut_luma.get(), ptrdiff_t(width)}, in.y, width, uint32_t(bits_ - 8), 0};
+    const RowsReady ready{[](void* context, uint32_t rows) {
+                            Cut& c = *static_cast<Cut*>(context);
+                            if (rows <= c.done) return;
+                            CutPlane(c.dsp, {c.to.Line(c.done), c.to.pitch},
+                                     {c.from.Line(c.done), c.from.pitch}, c.width, rows - c.done,
+                                     c.shift);
+                            c.done = rows;
                           },
-                          &bands};
-    in_.y = {cut_luma.get(), ptrdiff_t(width)};
+                          &cut};
+    in_.y = cut.to;
     BuildLastRow();
     combed = DetectCombing(dsp_, comb_scratch.get(), comb_mask.get(), block_comb_score.get(),
                            in_.y, last_row.get(), width, height, params.comb_threshold, &ready);
     frame_combed_ = combed;
-    rebuilt = combed ? 0 : bands.rebuilt;
   }
-  InterpolateLumaRows(dsp_, deep, out.y, in.y, mask, width, height, combed, rebuilt, height);
+  InterpolateLuma(dsp_, deep, out.y, in.y, mask, width, height, combed);
   if (chroma_width != 0) {
     InterpolateChroma(dsp_, deep, out.c0, out.c1, in.c0, in.c1, chroma_width, chroma_height,
                       combed);

@@ -62,21 +62,16 @@ struct LineKernels<uint16_t> {
   }
 };
 
-// Lines first .. end - 1 of the plane (all of them for 0 .. h), top down;
-// a line depends on source lines only, so any split gives the same plane.
 template <typename T>
 void Luma(const LineKernels<T>& k, Plane dst, ConstPlane src, ConstPlane mask, uint32_t width,
-          uint32_t h, bool rebuild_all, uint32_t first, uint32_t end) {
+          uint32_t h, bool rebuild_all) {
   const size_t w = width, bytes = w * sizeof(T);
-  const bool apart = !SamePlane(dst, src);
-  for (uint32_t y = first; y < end; ++y) {
-    if (y % 2 == 1) {
-      if (apart) std::memcpy(dst.Line(y), src.Line(y), bytes);
-    } else if (y == 0) {
-      std::memcpy(dst.Line(0), src.Line(1), bytes);
-    } else if (y == 2 || y == h - 2) {
-      k.Average(At<T>(dst, y), At<T>(src, y - 1), At<T>(src, y + 1), w);
-    } else if (rebuild_all) {
+  std::memcpy(dst.Line(0), src.Line(1), bytes);
+  if (!SamePlane(dst, src)) CopyOddLines(dst, src, bytes, h);
+  k.Average(At<T>(dst, 2), At<T>(src, 1), At<T>(src, 3), w);
+  k.Average(At<T>(dst, h - 2), At<T>(src, h - 3), At<T>(src, h - 1), w);
+  for (uint32_t y = 4; y + 4 <= h; y += 2) {
+    if (rebuild_all) {
       k.FourTap(At<T>(dst, y), At<T>(src, y), src.pitch, w);
     } else {
       k.Masked(At<T>(dst, y), At<T>(src, y), mask.Line(y), src.pitch, w);
@@ -109,20 +104,13 @@ void CopyFieldLines(Plane dst, ConstPlane src, uint32_t row_bytes, uint32_t heig
 
 void InterpolateLuma(const EngineDsp& dsp, Plane dst, ConstPlane src, ConstPlane mask,
                      uint32_t width, uint32_t height, bool rebuild_all) {
-  Luma(LineKernels<uint8_t>{dsp.interpolate}, dst, src, mask, width, height, rebuild_all, 0,
-       height);
+  Luma(LineKernels<uint8_t>{dsp.interpolate}, dst, src, mask, width, height, rebuild_all);
 }
 
 void InterpolateLuma(const EngineDsp& dsp, Deep deep, Plane dst, ConstPlane src, ConstPlane mask,
                      uint32_t width, uint32_t height, bool rebuild_all) {
-  InterpolateLumaRows(dsp, deep, dst, src, mask, width, height, rebuild_all, 0, height);
-}
-
-void InterpolateLumaRows(const EngineDsp& dsp, Deep deep, Plane dst, ConstPlane src,
-                         ConstPlane mask, uint32_t width, uint32_t height, bool rebuild_all,
-                         uint32_t first, uint32_t end) {
   Luma(LineKernels<uint16_t>{dsp.interpolate, deep.max, deep.shift}, dst, src, mask, width,
-       height, rebuild_all, first, end);
+       height, rebuild_all);
 }
 
 void InterpolateChroma(const EngineDsp& dsp, Plane dst_c0, Plane dst_c1, ConstPlane src_c0,

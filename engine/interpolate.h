@@ -35,10 +35,6 @@ void InterpolateLuma(const EngineDsp& dsp, Plane dst, ConstPlane src, ConstPlane
                      uint32_t width, uint32_t height, bool rebuild_all);
 void InterpolateLuma(const EngineDsp& dsp, Deep deep, Plane dst, ConstPlane src, ConstPlane mask,
                      uint32_t width, uint32_t height, bool rebuild_all);
-// Only lines first .. end - 1 of it (the mask read on those rows only).
-void InterpolateLumaRows(const EngineDsp& dsp, Deep deep, Plane dst, ConstPlane src,
-                         ConstPlane mask, uint32_t width, uint32_t height, bool rebuild_all,
-                         uint32_t first, uint32_t end);
 
 // Two-tap (1, 3) rebuild of both chroma planes' even lines; without
 // rebuild_all only where the per-sample chroma comb test fires on the
