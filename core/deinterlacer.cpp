@@ -31,7 +31,6 @@ FrameResult Deinterlacer::ProcessPlanar(WorkingSet& set, const FrameView& in,
                                         const FrameView& out, const RegionList& regions,
                                         const FrameView* map) {
   const PlaneView& luma = in.planes[0];
-  if (in.format.bits > kMaxBits) return FrameResult::kRefused;
   FrameFacts facts;  // a notice frame: nothing deinterlaced
   if (!IsDeinterlacedSize(luma.width, luma.height)) {
     if (!DrawNotice(in, out)) return FrameResult::kNoMemory;
@@ -42,9 +41,8 @@ FrameResult Deinterlacer::ProcessPlanar(WorkingSet& set, const FrameView& in,
     const int bits = in.format.bits;
     if (!engine.SizedFor(width, height, chroma, bits) &&
         !engine.Init(width, height, chroma, bits)) {
-      return EngineAcceptsSize(width, height) && EngineAcceptsChroma(width, height, chroma)
-                 ? FrameResult::kNoMemory
-                 : FrameResult::kRefused;
+      return EngineAccepts(width, height, chroma, bits) ? FrameResult::kNoMemory
+                                                        : FrameResult::kRefused;
     }
     if (!engine.Process(EnginePlanes(in), EnginePlanes(out),
                         BuildEngineParams(requested_, luma.width, luma.height))) {

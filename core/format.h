@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "engine/planes.h"
+
 namespace vantrel {
 
 enum class Family : uint8_t {
@@ -65,7 +67,7 @@ constexpr PixelFormat kRgb24{Family::kRgb24, 8, 0, 0};
 constexpr PixelFormat kRgb32{Family::kRgb32, 8, 0, 0};
 
 // The deepest samples the filter deinterlaces.
-constexpr int kMaxBits = 16;
+constexpr int kMaxBits = kMaxSampleBits;
 
 // The chroma layouts the filter deinterlaces, as users name them.
 constexpr PixelFormat kPlanarLayouts[] = {kYuv420, kYuv422, kYuv444, kYuv411, kGrey};

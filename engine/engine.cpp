@@ -16,12 +16,13 @@ bool EngineAcceptsSize(uint64_t width, uint64_t height) {
          width * height <= kMaxLumaSize;
 }
 
-bool EngineAcceptsChroma(uint32_t width, uint32_t height, ChromaSize c) {
+bool EngineAccepts(uint32_t width, uint32_t height, ChromaSize c, int bits) {
+  if (!EngineAcceptsSize(width, height) || bits < 8 || bits > kMaxSampleBits) return false;
   if (c.width == 0 && c.height == 0) return true;
+  if (c.width < 4 || c.width % 4 != 0 || c.width > width) return false;
   // The detector's last row takes whole lines of c0 until `width` samples.
-  const uint64_t lines_for_last_row = c.width ? (uint64_t(width) + c.width - 1) / c.width : 0;
-  return c.width >= 4 && c.width % 4 == 0 && c.width <= width && c.height >= 2 &&
-         c.height % 2 == 0 && c.height <= height && lines_for_last_row <= c.height;
+  const uint32_t lines_for_last_row = (width + c.width - 1) / c.width;
+  return c.height % 2 == 0 && c.height <= height && lines_for_last_row <= c.height;
 }
 
 void DeinterlaceEngine::FreeDeleter::operator()(void* p) const { std::free(p); }
@@ -40,9 +41,7 @@ bool DeinterlaceEngine::Allocate(Buffer<T>& buffer, size_t count) {
 
 bool DeinterlaceEngine::Init(uint32_t w, uint32_t h, ChromaSize chroma, int bits) {
   Release();
-  if (!EngineAcceptsSize(w, h) || !EngineAcceptsChroma(w, h, chroma) || bits < 8 || bits > 16) {
-    return false;
-  }
+  if (!EngineAccepts(w, h, chroma, bits)) return false;
   bits_ = bits;
   width = w;
   height = h;

@@ -42,11 +42,12 @@ struct ChromaSize {
 };
 inline ChromaSize Chroma420(uint32_t width, uint32_t height) { return {width / 2, height / 2}; }
 
-// True when (width, height) is a frame the engine can be sized for, with
-// chroma planes that its kernels take: widths a multiple of 4, heights even
-// and at least 4, neither larger than the luma plane's.
+// True when (width, height) is a luma plane the engine can be sized for.
 bool EngineAcceptsSize(uint64_t width, uint64_t height);
-bool EngineAcceptsChroma(uint32_t width, uint32_t height, ChromaSize chroma);
+// True as well for the whole frame: chroma planes that its kernels take
+// (widths a multiple of 4, heights even, neither larger than the luma's, or
+// none) and samples of 8 to kMaxSampleBits bits.
+bool EngineAccepts(uint32_t width, uint32_t height, ChromaSize chroma, int bits);
 
 // What the last Process call did, read-only, for a caller that shows it (the
 // tool's --map). The pointers are the engine's own buffers: valid until the

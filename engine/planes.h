@@ -8,6 +8,10 @@
 
 namespace vantrel {
 
+// The deepest samples the engine takes; above 8 bits a sample is a 16-bit
+// word in the machine's order.
+constexpr int kMaxSampleBits = 16;
+
 // Line y of a plane starts at data + y * pitch; pitch is in bytes and may be
 // negative (a picture stored upside down) or larger than the width.
 template <typename Byte>
