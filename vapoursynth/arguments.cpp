@@ -31,7 +31,7 @@ std::optional<PixelFormat> FilterFormat(const VSVideoFormat& f, std::string* tak
                              uint8_t(f.bitsPerSample), uint8_t(f.subSamplingW),
                              uint8_t(f.subSamplingH)};
     for (const PixelFormat& layout : kPlanarLayouts) {
-      if (WithBits(layout, format.bits) == format) return WithBits(layout, format.bits);
+      if (WithBits(layout, format.bits) == format) return format;
     }
     *takes = "the chroma layouts " + YuvLayouts();
   }

@@ -135,14 +135,12 @@ TEST(CliY4mHeader, RefusedColorspaceIsNamedWithTheFix) {
         dir.File("odd.y4m", Stream(std::string("YUV4MPEG2 W6 H4 C") + c.tag + "\n", 72, 1));
     Y4mReader reader;
     EXPECT_FALSE(reader.Open(in));
-    EXPECT_NE(reader.error().find(in + ": colorspace C" + c.tag + " is not supported (" +
-                                  c.what + "the tool takes C420jpeg, "
-                                  "C420paldv, C420mpeg2, C420, C422, C444, C411, Cmono, "
-                                  "C420p{9,10,12,14,16}, C422p{9,10,12,14,16}, "
-                                  "C444p{9,10,12,14,16} or Cmono{9,10,12,16}); "
-                                  "convert it" + c.fix),
-              std::string::npos)
-        << reader.error();
+    // The list of tags comes from the table that the raw names' test checks.
+    const std::string& e = reader.error();
+    EXPECT_NE(e.find(in + ": colorspace C" + c.tag + " is not supported (" + c.what), e.npos) << e;
+    EXPECT_NE(e.find("C444p{9,10,12,14,16} or Cmono{9,10,12,16}); convert it" + std::string(c.fix)),
+              e.npos)
+        << e;
   }
 }
 
