@@ -273,6 +273,11 @@ TEST(CoreDeinterlacer, AnAllocationFailureIsReportedAndTheSameFilterRecovers) {
     }
     EXPECT_GT(failures, 8) << "every buffer's failure is reached";
   }
+  // A frame the engine will not take is failed too, never reported done.
+  Deinterlacer core{RequestedParams{}};
+  const PixelFormat too_deep = WithBits(kYuv420, kMaxBits + 1);
+  EXPECT_EQ(Process(core, too_deep, w, h, Bytes(BlockBytes(too_deep, w, h)), false).result,
+            FrameResult::kRefused);
 }
 
 TEST(CoreDeinterlacer, AThousandFramesAllocateNothingAfterTheFirst) {

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <climits>
+#include <memory>
+#include <thread>
 #include <vector>
 
 namespace vantrel {
@@ -74,6 +77,31 @@ TEST(CoreRegions, TheListHoldsExactlyAHundred) {
   Planes p(64, 32);
   p.Apply(list);
   for (uint8_t v : p.out) ASSERT_EQ(v, 1) << "the 101st region must not apply";
+}
+
+// Script functions append while frame threads read: a reader sees whole
+// regions only (a region not yet written would read as zeros).
+TEST(CoreRegions, ReadersSeeOnlyWholeRegionsWhileOthersAppend) {
+  std::vector<std::unique_ptr<RegionList>> lists;
+  std::atomic<const RegionList*> current{nullptr};
+  std::atomic<bool> done{false};
+  std::thread reader([&] {
+    while (!done.load()) {
+      const RegionList* list = current.load();
+      // The newest region first: the one an append may be writing.
+      const int32_t n = list ? list->Count() : 0;
+      for (int32_t i = n; i-- > 0;) ASSERT_EQ((*list)[i].x2, (*list)[i].x1 + 1) << i;
+    }
+  });
+  for (int round = 0; round < 20000; ++round) {
+    lists.push_back(std::make_unique<RegionList>());
+    current = lists.back().get();
+    for (int32_t i = 0; i < RegionList::kCapacity; ++i) {
+      AppendRegion(*lists.back(), kAddRegion, i + 1, 0, i + 2, 1);
+    }
+  }
+  done = true;
+  reader.join();
 }
 
 TEST(CoreRegions, ProcessedPictureIsTakenBeforeAnyRegion) {
