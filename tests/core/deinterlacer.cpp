@@ -295,7 +295,9 @@ TEST(CoreDeinterlacer, AThousandFramesAllocateNothingAfterTheFirst) {
     ASSERT_EQ(core.Process(in.view(), out.view(), regions), FrameResult::kDone);
     const int after_first = g_allowed_allocations;
     ASSERT_LT(after_first, 1000) << "the first frame takes its buffers through the allocator";
-    for (int n = 1; n < 1000; ++n) ASSERT_EQ(core.Process(in.view(), out.view(), regions), FrameResult::kDone);
+    for (int n = 1; n < 1000; ++n) {
+      ASSERT_EQ(core.Process(in.view(), out.view(), regions), FrameResult::kDone);
+    }
     EXPECT_EQ(g_allowed_allocations, after_first) << "mode " << mode;
   }
 }
